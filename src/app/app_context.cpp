@@ -1,0 +1,243 @@
+#include "app/app_context.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+#include <wchar.h>
+
+#include "app/owned_string.h"
+
+AppContext *g_app = nullptr;
+
+namespace {
+
+const unsigned kScratchUnits = 5 * KELDRIN_PATH_UNITS;
+const unsigned kResourceStringUnits = 4096;
+const wchar_t kProbeFileFormat[] = L"%ls\\__marlowen_check_writable.txt";
+const wchar_t kMakerFolder[] = L"Marlowen";
+
+// HtmlHelpW, taken by ordinal 15 from the HTML Help control.
+typedef HWND(WINAPI *HtmlHelpProc)(HWND, const wchar_t *, UINT, DWORD_PTR);
+const UINT kHelpDisplayToc = 0x0001;
+const UINT kHelpCloseAll = 0x0012;
+const UINT kHelpInitialize = 0x001C;
+const UINT kHelpUninitialize = 0x001D;
+
+HtmlHelpProc FindHtmlHelp()
+{
+    static bool searched = false;
+    static HtmlHelpProc proc = nullptr;
+    if (searched) return proc;
+    searched = true;
+
+    HMODULE library = nullptr;
+    wchar_t server[MAX_PATH] = L"";
+    DWORD size = sizeof server - sizeof(wchar_t);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", 0,
+                      KEY_READ, &key) == ERROR_SUCCESS) {
+        DWORD type = 0;
+        if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE *>(server), &size) == ERROR_SUCCESS &&
+            (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            wchar_t expanded[MAX_PATH] = L"";
+            if (ExpandEnvironmentStringsW(server, expanded, MAX_PATH) - 1 < MAX_PATH)
+                library = LoadLibraryW(expanded);
+        }
+        RegCloseKey(key);
+    }
+    if (!library) library = LoadLibraryW(L"hhctrl.ocx");
+    if (library) proc = reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void *>(GetProcAddress(library, MAKEINTRESOURCEA(15))));
+    return proc;
+}
+
+HWND CallHtmlHelp(HWND owner, const wchar_t *file, UINT command, DWORD_PTR data)
+{
+    HtmlHelpProc proc = FindHtmlHelp();
+    return proc ? proc(owner, file, command, data) : nullptr;
+}
+
+// Splits a full file path into its folder (ending in a backslash) and its
+// base name without extension.
+void SplitModulePath(const wchar_t *path, wchar_t *folder, size_t folderUnits, wchar_t *base, size_t baseUnits)
+{
+    const wchar_t *name = path;
+    for (const wchar_t *p = path; *p; p++)
+        if (*p == L'\\' || *p == L'/' || (*p == L':' && p == path + 1)) name = p + 1;
+    size_t folderLength = static_cast<size_t>(name - path);
+    if (folderLength >= folderUnits) folderLength = folderUnits - 1;
+    wmemcpy(folder, path, folderLength);
+    folder[folderLength] = L'\0';
+
+    const wchar_t *dot = wcsrchr(name, L'.');
+    size_t baseLength = dot ? static_cast<size_t>(dot - name) : wcslen(name);
+    if (baseLength >= baseUnits) baseLength = baseUnits - 1;
+    wmemcpy(base, name, baseLength);
+    base[baseLength] = L'\0';
+}
+
+bool FolderIsWritable(const wchar_t *folder)
+{
+    wchar_t probe[KELDRIN_PATH_UNITS];
+    if (swprintf_s(probe, COUNTOF(probe), kProbeFileFormat, folder) < 0) return false;
+    HANDLE file = CreateFileW(probe, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    DeleteFileW(probe);
+    return true;
+}
+
+}  // namespace
+
+AppContext::AppContext()
+{
+    osKind = 0;
+    osName = nullptr;
+    DetectWindowsEdition();
+    WindowsEditionName();
+
+    versionText = productName = shortcutDescription = text10011 = text10003 = nullptr;
+    yearSpan = releaseDate = homePageUrl = nullptr;
+    modulePath = baseName = programDir = startDir = nullptr;
+    programFilesDir = appDataDir = dataDir = iniPath = nullptr;
+    versionNumber = 0;
+    versionRevision = 0;
+    betaNumber = 0;
+    updateRequested = 0;
+    helpInitialized = 0;
+    helpCookie = 0;
+    heap = GetProcessHeap();
+
+    wchar_t *scratch = HeapTextBuffer(kScratchUnits);
+    if (!scratch) return;
+    wchar_t *path = scratch;
+    wchar_t *folder = scratch + KELDRIN_PATH_UNITS;
+    wchar_t *base = scratch + 2 * KELDRIN_PATH_UNITS;
+
+    GetModuleFileNameW(nullptr, path, KELDRIN_PATH_UNITS);
+    OwnedStringSet(&modulePath, path);
+    SplitModulePath(path, folder, KELDRIN_PATH_UNITS, base, KELDRIN_PATH_UNITS);
+    OwnedStringSet(&programDir, folder);
+    OwnedStringSet(&baseName, base);
+
+    path[0] = L'\0';
+    GetCurrentDirectoryW(KELDRIN_PATH_UNITS, path);
+    OwnedStringSet(&startDir, path);
+
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path)))
+        OwnedStringSet(&programFilesDir, path);
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) {
+        OwnedStringSet(&appDataDir, path);
+        if (swprintf_s(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls\\%ls\\", path, kMakerFolder, baseName) > 0)
+            OwnedStringSet(&dataDir, folder);
+    }
+    HeapTextBufferFree(scratch);
+}
+
+AppContext::~AppContext()
+{
+    wchar_t **owned[] = {&osName, &productName, &shortcutDescription, &text10011, &text10003, &yearSpan,
+                         &releaseDate, &homePageUrl, &versionText, &modulePath, &programDir, &baseName,
+                         &programFilesDir, &appDataDir, &dataDir, &iniPath, &startDir};
+    for (wchar_t **field : owned) OwnedStringFree(field);
+    ShowHelp(nullptr, nullptr, nullptr);
+}
+
+int AppContext::Init(HINSTANCE module, UINT productNameId, UINT shortcutDescriptionId, UINT text10011Id,
+                     UINT text10003Id, UINT versionNumberValue, int versionRevisionValue, int betaNumberValue,
+                     const wchar_t *yearSpanText, const wchar_t *releaseDateText, const wchar_t *homePage)
+{
+    InitCommonControls();
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES |
+                                                          ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS | ICC_DATE_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    wchar_t *scratch = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    struct {
+        UINT id;
+        wchar_t **field;
+    } strings[] = {{productNameId, &productName},
+                   {shortcutDescriptionId, &shortcutDescription},
+                   {text10011Id, &text10011},
+                   {text10003Id, &text10003}};
+    for (auto &item : strings) {
+        if (scratch) {
+            wmemset(scratch, 0, KELDRIN_PATH_UNITS);
+            LoadStringW(module, item.id, scratch, kResourceStringUnits);
+        }
+        OwnedStringSet(item.field, scratch ? scratch : L"");
+    }
+    HeapTextBufferFree(scratch);
+
+    versionNumber = versionNumberValue;
+    versionRevision = versionRevisionValue;
+    betaNumber = betaNumberValue;
+    OwnedStringSet(&yearSpan, yearSpanText);
+    OwnedStringSet(&releaseDate, releaseDateText);
+    OwnedStringSet(&homePageUrl, homePage ? homePage : KELDRIN_HOME_PAGE);
+    return 1;
+}
+
+const wchar_t *AppContext::GetIniPath(int perUser)
+{
+    if (iniPath) return iniPath;
+
+    wchar_t *folder = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    wchar_t *file = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    wchar_t *user = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    if (folder && file && user && programDir && baseName) {
+        wcscpy_s(folder, KELDRIN_PATH_UNITS, programDir);
+        if (osVersion.dwMajorVersion >= 6 && !FolderIsWritable(programDir) && appDataDir) {
+            // Per-user folder under the roaming application data; the user
+            // part of the name is then redundant.
+            swprintf_s(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls", appDataDir, kMakerFolder);
+            CreateDirectoryW(folder, nullptr);
+            wcscat_s(folder, KELDRIN_PATH_UNITS, L"\\");
+            wcscat_s(folder, KELDRIN_PATH_UNITS, baseName);
+            CreateDirectoryW(folder, nullptr);
+            wcscat_s(folder, KELDRIN_PATH_UNITS, L"\\");
+            perUser = 0;
+        }
+        DWORD size = KELDRIN_PATH_UNITS;
+        if (perUser == 1 && GetUserNameW(user, &size) && size > 0 && user[0])
+            swprintf_s(file, KELDRIN_PATH_UNITS, L"%ls%ls-%ls.ini", folder, baseName, user);
+        else
+            swprintf_s(file, KELDRIN_PATH_UNITS, L"%ls%ls.ini", folder, baseName);
+        OwnedStringSet(&iniPath, file);
+    }
+    HeapTextBufferFree(folder);
+    HeapTextBufferFree(file);
+    HeapTextBufferFree(user);
+    return iniPath;
+}
+
+int AppContext::ShowHelp(HWND owner, const wchar_t *helpFile, const wchar_t *topic)
+{
+    if (!helpFile && !topic) {
+        if (helpInitialized == 1) {
+            CallHtmlHelp(nullptr, nullptr, kHelpCloseAll, 0);
+            CallHtmlHelp(nullptr, nullptr, kHelpUninitialize, helpCookie);
+        }
+        helpInitialized = 0;
+        return 1;
+    }
+
+    wchar_t *target = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    if (!target) return 1;
+    if (helpFile && GetFileAttributesW(helpFile) != INVALID_FILE_ATTRIBUTES) {
+        if (helpInitialized != 1) {
+            CallHtmlHelp(nullptr, nullptr, kHelpInitialize, reinterpret_cast<DWORD_PTR>(&helpCookie));
+            helpInitialized = 1;
+        } else {
+            // One help window at a time: the old one closes before the next opens.
+            CallHtmlHelp(nullptr, nullptr, kHelpCloseAll, 0);
+        }
+        if (topic && topic[0])
+            swprintf_s(target, KELDRIN_PATH_UNITS, L"%ls::%ls", helpFile, topic);
+        else
+            wcscpy_s(target, KELDRIN_PATH_UNITS, helpFile);
+        CallHtmlHelp(owner, target, kHelpDisplayToc, 0);
+    } else {
+        MessageBoxW(owner, L"Cannot find help file.", L"HtmlHelp Error", MB_ICONEXCLAMATION | MB_OK);
+    }
+    HeapTextBufferFree(target);
+    return 1;
+}

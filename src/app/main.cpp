@@ -1,0 +1,61 @@
+// Keldrin: performs one power operation, at once or after a countdown.
+#include <windows.h>
+
+#include <locale.h>
+#include <new>
+
+#include "app/app_context.h"
+#include "app/command_line.h"
+#include "power/countdown_dialog.h"
+#include "power/power_operations.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_module.h"
+#include "settings/settings.h"
+#include "sysinfo/windows_edition.h"
+#include "ui/main_dialog.h"
+#include "ui/select_dialog.h"
+#include "update/update_handoff.h"
+
+namespace {
+
+void RunCommandLine(const wchar_t *commandLine)
+{
+    ReadCommandLine(commandLine, &g_settings);
+    bool coloured = IsWindows8Family(g_osKind);
+    if (g_settings.operation == OPERATION_SELECT)
+        RunSelectDialog(nullptr, coloured ? IDD_SELECT_COLOURED : IDD_SELECT);
+    else if (g_settings.waitTotal <= 0)
+        RunPowerOperation(g_settings.operation);
+    else
+        RunCountdownDialog(nullptr, coloured ? IDD_COUNTDOWN_COLOURED : IDD_COUNTDOWN);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    // The run-time's own tail drops trailing blanks, which would turn a
+    // command line of blanks into the main dialog.
+    const wchar_t *commandLine = CommandLineArguments(GetCommandLineW());
+
+    // The multibyte code page of the run-time library is Japanese (932).
+    setlocale(LC_ALL, "jpn");
+
+    // Placement into the process heap keeps the C++ run-time's allocator,
+    // and with it its exception machinery, out of the program.
+    void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(AppContext));
+    if (!block) return 0;
+    g_app = new (block) AppContext();
+    if (ResourceModuleStartUp() == 1) {
+        if (!commandLine || !commandLine[0])
+            ShowMainDialog(nullptr);
+        else
+            RunCommandLine(commandLine);
+        ResourceModuleCloseDown();
+    }
+    UpdateAtExit();
+    g_app->~AppContext();
+    HeapFree(GetProcessHeap(), 0, block);
+    g_app = nullptr;
+    return 0;
+}

@@ -1,0 +1,61 @@
+#include "app/owned_string.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <wchar.h>
+
+wchar_t *HeapTextBuffer(size_t count)
+{
+    return static_cast<wchar_t *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(wchar_t)));
+}
+
+void HeapTextBufferFree(wchar_t *buffer)
+{
+    if (buffer) HeapFree(GetProcessHeap(), 0, buffer);
+}
+
+wchar_t *OwnedStringCopy(const wchar_t *text)
+{
+    size_t length = text ? wcslen(text) : 0;
+    wchar_t *copy = HeapTextBuffer(length + 1);
+    if (copy && length) memcpy(copy, text, length * sizeof(wchar_t));
+    return copy;
+}
+
+void OwnedStringFree(wchar_t **field)
+{
+    if (*field) {
+        HeapFree(GetProcessHeap(), 0, *field);
+        *field = nullptr;
+    }
+}
+
+void OwnedStringSet(wchar_t **field, const wchar_t *text)
+{
+    OwnedStringFree(field);
+    *field = OwnedStringCopy(text);
+}
+
+size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text)
+{
+    if (!buffer || units == 0) return 0;
+    size_t length = text ? wcslen(text) : 0;
+    if (length >= units) length = units - 1;
+    if (length) wmemcpy(buffer, text, length);
+    buffer[length] = L'\0';
+    return length;
+}
+
+size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...)
+{
+    if (!buffer || units == 0) return 0;
+    buffer[0] = L'\0';
+    if (!format) return 0;
+    va_list args;
+    va_start(args, format);
+    // _TRUNCATE: a result too long is cut, never handed to the invalid-parameter handler.
+    _vsnwprintf_s(buffer, units, _TRUNCATE, format, args);
+    va_end(args);
+    buffer[units - 1] = L'\0';
+    return wcslen(buffer);
+}

@@ -1,0 +1,29 @@
+// Strings owned by the program's records: exact-size (characters + 1),
+// zero-filled blocks of the process heap, released with HeapFree.
+#ifndef KELDRIN_OWNED_STRING_H
+#define KELDRIN_OWNED_STRING_H
+
+#include <windows.h>
+
+#define COUNTOF(array) (sizeof(array) / sizeof((array)[0]))
+
+// A new exact-size copy of text (null counts as empty), or null when the heap is out.
+wchar_t *OwnedStringCopy(const wchar_t *text);
+
+// Frees *field when set and leaves it null.
+void OwnedStringFree(wchar_t **field);
+
+// Replaces *field by a copy of text; the old block is released first.
+void OwnedStringSet(wchar_t **field, const wchar_t *text);
+
+// A zero-filled block of count UTF-16 units from the process heap, or null.
+wchar_t *HeapTextBuffer(size_t count);
+void HeapTextBufferFree(wchar_t *buffer);
+
+// Bounded copies and formats that cut a text too long for its buffer instead
+// of failing: texts from a resource module may be of any length. Both always
+// leave a NUL-terminated buffer and return the length written.
+size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text);
+size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...);
+
+#endif

@@ -1,0 +1,25 @@
+// The countdown before an operation: shows the time left once a second, then
+// performs g_settings.operation; run now and cancel end it early.
+#ifndef KELDRIN_COUNTDOWN_DIALOG_H
+#define KELDRIN_COUNTDOWN_DIALOG_H
+
+#include <windows.h>
+
+// 1 while this program has switched "ScreenSaverIsSecure" from "1" to "0"
+// and not yet back.
+extern int g_saverLockRestore;
+
+INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Runs the countdown modally from the given template (104 or 105).
+void RunCountdownDialog(HWND owner, int templateId);
+
+// The remaining-time text for seconds: minutes and seconds above a minute,
+// seconds alone up to it. A format from the module that does not take
+// exactly those numbers is replaced by a neutral one.
+void RemainingTimeText(wchar_t *buffer, size_t units, int seconds);
+
+// The caption naming operation code; codes outside 1..9 get the "none" caption.
+int OperationCaptionId(int operation);
+
+#endif

@@ -1,0 +1,69 @@
+#include "power/countdown_schedule.h"
+
+#include <windows.h>
+
+namespace {
+
+const long long kFirstTickMs = 100;
+const long long kTickMs = 1000;
+
+long long DueAt(long long step)
+{
+    return kFirstTickMs + kTickMs * step;
+}
+
+typedef BOOL(WINAPI *QueryUnbiasedInterruptTimeProc)(PULONGLONG);
+typedef ULONGLONG(WINAPI *GetTickCount64Proc)(void);
+
+}  // namespace
+
+unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs)
+{
+    schedule->openedMs = nowMs;
+    schedule->total = total;
+    schedule->nextStep = 0;
+    return static_cast<unsigned>(kFirstTickMs);
+}
+
+CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs)
+{
+    CountdownTick tick = {};
+    long long elapsed = nowMs - schedule->openedMs;
+    long long due = DueAt(schedule->nextStep);
+    if (elapsed < due) {
+        tick.nextDelayMs = static_cast<unsigned>(due - elapsed);
+        return tick;
+    }
+    long long step = (elapsed - kFirstTickMs) / kTickMs;
+    long long last = schedule->total > 0 ? schedule->total : 0;
+    if (step > last) step = last;
+    tick.due = true;
+    tick.shown = static_cast<int>(schedule->total - step);
+    tick.finished = step >= last;
+    schedule->nextStep = step + 1;
+    if (!tick.finished) tick.nextDelayMs = static_cast<unsigned>(DueAt(schedule->nextStep) - elapsed);
+    return tick;
+}
+
+long long CountdownClockMs()
+{
+    static QueryUnbiasedInterruptTimeProc unbiased = nullptr;
+    static GetTickCount64Proc tickCount64 = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        // Both exist only on newer systems; the unbiased time (Windows 7 and
+        // later) is the one that leaves out time spent asleep.
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        if (kernel) {
+            unbiased = reinterpret_cast<QueryUnbiasedInterruptTimeProc>(
+                reinterpret_cast<void *>(GetProcAddress(kernel, "QueryUnbiasedInterruptTime")));
+            tickCount64 = reinterpret_cast<GetTickCount64Proc>(
+                reinterpret_cast<void *>(GetProcAddress(kernel, "GetTickCount64")));
+        }
+    }
+    ULONGLONG hundredNs = 0;
+    if (unbiased && unbiased(&hundredNs)) return static_cast<long long>(hundredNs / 10000);
+    if (tickCount64) return static_cast<long long>(tickCount64());
+    return static_cast<long long>(GetTickCount());
+}

@@ -1,0 +1,32 @@
+// When the countdown ticks and what it shows. Every tick is scheduled against
+// a deadline measured from the opening, never re-armed "one second from now",
+// so late timer messages do not add up: tick j is due 100 ms + j seconds after
+// the opening and shows the total minus j.
+#ifndef KELDRIN_COUNTDOWN_SCHEDULE_H
+#define KELDRIN_COUNTDOWN_SCHEDULE_H
+
+struct CountdownSchedule {
+    long long openedMs;  // clock reading at the opening
+    int total;           // seconds to count
+    long long nextStep;  // index of the next tick to show
+};
+
+struct CountdownTick {
+    bool due;            // false: the timer came early, nothing to show yet
+    int shown;           // seconds to show
+    bool finished;       // the operation runs now
+    unsigned nextDelayMs;  // when to tick again (unless finished)
+};
+
+// Starts a count of total seconds at clock reading nowMs; returns the delay of the first tick.
+unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs);
+
+// What the tick at clock reading nowMs shows. A tick that arrives late shows
+// the value due at that time, skipping what it missed.
+CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs);
+
+// A monotonic clock in milliseconds that stands still while the machine
+// sleeps, so a suspended countdown resumes where it stopped.
+long long CountdownClockMs();
+
+#endif

@@ -1,0 +1,22 @@
+#ifndef KELDRIN_POWER_OPERATIONS_H
+#define KELDRIN_POWER_OPERATIONS_H
+
+// Operation codes, shared by the command line, the settings, shortcuts and dialogs.
+enum PowerOperationCode {
+    OPERATION_NONE = 0,
+    OPERATION_SHUTDOWN = 1,
+    OPERATION_REBOOT = 2,
+    OPERATION_STANDBY = 3,
+    OPERATION_SLEEP = 4,
+    OPERATION_LOGOFF = 5,
+    OPERATION_MONITOROFF = 6,
+    OPERATION_MONITORLOCK = 7,
+    OPERATION_MONITOROFFLOCK = 8,
+    OPERATION_SELECT = 9,
+};
+
+// Performs the operation for codes 1..8 and nothing for any other code.
+// Always 1: nothing that fails here can be mended by the caller.
+int RunPowerOperation(int operation);
+
+#endif

@@ -1,0 +1,22 @@
+// The system calls a power operation makes. The program links the real ones
+// (power_system_win32.cpp); the in-process tests link a recorder instead, so no
+// test can ever shut a machine down.
+#ifndef KELDRIN_POWER_SYSTEM_H
+#define KELDRIN_POWER_SYSTEM_H
+
+#include <windows.h>
+
+typedef BOOL(WINAPI *LockWorkStationProc)(void);
+
+BOOL PowerOpenProcessToken(DWORD access, HANDLE *token);
+BOOL PowerLookupPrivilegeValue(const wchar_t *name, LUID *luid);
+BOOL PowerAdjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES *newState);
+BOOL PowerCloseHandle(HANDLE handle);
+BOOL PowerExitWindows(UINT flags, DWORD reason);
+BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force);
+LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam);
+HMODULE PowerLoadLibrary(const wchar_t *name);
+LockWorkStationProc PowerFindLockWorkStation(HMODULE user32);
+BOOL PowerFreeLibrary(HMODULE module);
+
+#endif

@@ -1,0 +1,71 @@
+// Ids shared by the program and every resource module. The modules' .rc files
+// include this header, so an id cannot mean one thing in the code and another
+// in a module. Keep it free of C++ so windres can read it.
+#ifndef KELDRIN_RESOURCE_IDS_H
+#define KELDRIN_RESOURCE_IDS_H
+
+// Icon: the program's file icon and every module's window icon.
+#define IDI_KELDRIN                 10
+
+// Dialog templates
+#define IDD_MAIN                    101
+#define IDD_COUNTDOWN               104
+#define IDD_COUNTDOWN_COLOURED      105
+#define IDD_SELECT                  106
+#define IDD_SELECT_COLOURED         107
+
+// Commands that are not controls
+#define IDC_READ_CONTROLS           4   // main dialog reads its controls into the settings
+#define IDC_RESTORE_SAVER           4   // countdown puts the screen-saver password back
+#define IDC_UPDATE                  6   // main dialog: update at exit
+#define IDC_HELP_BUTTON             9   // main dialog: help
+
+// Operation radio buttons: IDC_OPERATION_FIRST + code - 1 for codes 1..9
+#define IDC_OPERATION_FIRST         2001
+#define IDC_OP_SHUTDOWN             2001
+#define IDC_OP_REBOOT               2002
+#define IDC_OP_STANDBY              2003
+#define IDC_OP_SLEEP                2004
+#define IDC_OP_LOGOFF               2005
+#define IDC_OP_MONITOROFF           2006
+#define IDC_OP_MONITORLOCK          2007
+#define IDC_OP_MONITOROFFLOCK       2008
+#define IDC_OP_SELECT               2009
+#define IDC_OPERATION_LAST          2009
+
+// Destination radio buttons: IDC_DESTINATION_FIRST + destination code
+#define IDC_DESTINATION_FIRST       2101
+#define IDC_DEST_RUN                2101
+#define IDC_DEST_DESKTOP            2102
+#define IDC_DEST_QUICKLAUNCH        2103
+#define IDC_DESTINATION_LAST        2103
+
+#define IDC_VERSION_TEXT            2201
+#define IDC_WAIT_SEC                2202
+#define IDC_WAIT_SEC_SPIN           2203
+#define IDC_WAIT_MIN                2204
+#define IDC_WAIT_MIN_SPIN           2205
+#define IDC_REMAINING               2206
+#define IDC_OPERATION_CAPTION       2207
+#define IDC_SAVER_LOCK_OFF          2301
+#define IDC_SELECT_LIST             2401
+
+// Strings
+#define IDS_PRODUCT_NAME            10002
+#define IDS_TEXT_10003              10003
+#define IDS_TEXT_10011              10011
+#define IDS_SHORTCUT_DESCRIPTION    10012
+#define IDS_SHORTCUT_NAME_MIN_SEC   10101   // %ls product, %ls operation, %ld minutes, %ld seconds
+#define IDS_SHORTCUT_NAME_SEC       10102   // %ls product, %ls operation, %ld seconds
+#define IDS_SHORTCUT_NAME_NOW       10103   // %ls product, %ls operation
+#define IDS_DESKTOP_SHORTCUT_MADE   10104
+#define IDS_QUICKLAUNCH_SHORTCUT_MADE 10105
+#define IDS_SHORTCUT_FAILED         10106   // %ls the shortcut file that could not be written
+#define IDS_OPERATION_NAME_FIRST    10200   // + code 0..9
+#define IDS_OPERATION_NAME_LAST     10209
+#define IDS_REMAINING_MIN_SEC       11001   // %ld minutes, %ld seconds
+#define IDS_REMAINING_SEC           11002   // %ld seconds
+#define IDS_CAPTION_NONE            11003   // + code 1..9 for the captions of the operations
+#define IDS_CAPTION_LAST            11012
+
+#endif

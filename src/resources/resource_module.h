@@ -1,0 +1,25 @@
+// Finding and loading the language module, the start-up and close-down steps
+// around it, and string loading.
+#ifndef KELDRIN_RESOURCE_MODULE_H
+#define KELDRIN_RESOURCE_MODULE_H
+
+#include <windows.h>
+
+extern HINSTANCE g_resourceModule;
+extern HICON g_iconLarge;
+extern HICON g_iconSmall;
+
+// Module file names in the order they are tried.
+#define KELDRIN_MODULE_JPN L"Keldrin.Jpn.dll"
+#define KELDRIN_MODULE_ENG L"Keldrin.Eng.dll"
+#define KELDRIN_MODULE_GENERIC L"KeldrinResource.dll"
+
+HINSTANCE LoadResourceModule(const wchar_t *fileName);
+int ResourceModuleStartUp();
+int ResourceModuleCloseDown();
+
+// Loads string id into one of 256 reused buffers; the text stays valid for
+// 256 further calls. capacity < 1 means 4096 units. Null for a null module.
+wchar_t *LoadResString(HINSTANCE module, int id, int capacity);
+
+#endif

@@ -1,0 +1,20 @@
+// The user's last choices, shared by every part of the program, and their INI file.
+#ifndef KELDRIN_SETTINGS_H
+#define KELDRIN_SETTINGS_H
+
+struct PowerSettings {
+    int operation;     // 0 none, 1..8 an operation, 9 select
+    int destination;   // 0 run, 1 desktop shortcut, 2 Quick Launch shortcut
+    int selection;     // last choice of the select dialog, 0..8
+    int waitMin;
+    int waitSec;
+    int saverLockOff;  // 1: the countdown switches the screen-saver password off
+    int waitTotal;     // seconds; never stored
+};
+
+extern PowerSettings g_settings;
+
+int LoadSettings();
+int SaveSettings();
+
+#endif

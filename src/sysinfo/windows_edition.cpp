@@ -1,0 +1,183 @@
+#include "sysinfo/windows_edition.h"
+
+#include "app/app_context.h"
+#include "app/owned_string.h"
+
+int g_osKind = 0;
+
+// Index = edition code. Code 10 is never detected; its name stays for the table's sake.
+static const wchar_t *const kEditionNames[] = {
+    L"",
+    L"Windows 95",
+    L"Windows 98",
+    L"Windows Me",
+    L"Windows NT3.1",
+    L"Windows NT",
+    L"Windows 2000",
+    L"Windows XP Home Edition",
+    L"Windows XP Professional Edition",
+    L"Windows Server 2003",
+    L"Windows 2008",
+    L"Windows Vista Enterprise",
+    L"Windows Vista Ultimate",
+    L"Windows Vista Business",
+    L"Windows Vista Home Premium",
+    L"Windows Vista Home Basic",
+    L"Windows Vista",
+    L"Windows 7 Enterprise",
+    L"Windows 7 Ultimate",
+    L"Windows 7 Professional",
+    L"Windows 7 Home Premium",
+    L"Windows 7 Starter",
+    L"Windows 7",
+    L"Windows 8 Pro",
+    L"Windows 8 with Media Center",
+    L"Windows 8",
+};
+
+static int VistaEditionCode(DWORD productType)
+{
+    switch (productType) {
+    case PRODUCT_ENTERPRISE:   return 11;
+    case PRODUCT_ULTIMATE:     return 12;
+    case PRODUCT_BUSINESS:     return 13;
+    case PRODUCT_HOME_PREMIUM: return 14;
+    case PRODUCT_HOME_BASIC:   return 15;
+    default:                   return 16;
+    }
+}
+
+// Home Basic has no row of its own on 7: it shares the plain "Windows 7".
+static int Windows7EditionCode(DWORD productType)
+{
+    switch (productType) {
+    case PRODUCT_ENTERPRISE:   return 17;
+    case PRODUCT_ULTIMATE:     return 18;
+    case PRODUCT_PROFESSIONAL: return 19;
+    case PRODUCT_HOME_PREMIUM: return 20;
+    case PRODUCT_STARTER:      return 21;
+    default:                   return 22;
+    }
+}
+
+static int Windows8EditionCode(DWORD productType)
+{
+    switch (productType) {
+    case PRODUCT_PROFESSIONAL:     return 23;
+    case PRODUCT_PROFESSIONAL_WMC: return 24;
+    default:                       return 25;
+    }
+}
+
+// wProductType is deliberately not consulted: servers get the code of the
+// client release with the same version numbers.
+static int NtSixEditionCode(DWORD minor, bool hasProductInfo, DWORD productType)
+{
+    if (!hasProductInfo) {
+        if (minor == 0) return 16;
+        if (minor == 1) return 22;
+        return 0;
+    }
+    switch (minor) {
+    case 0:  return VistaEditionCode(productType);
+    case 1:  return Windows7EditionCode(productType);
+    case 2:  return Windows8EditionCode(productType);
+    default: return 0;
+    }
+}
+
+int EditionCodeFor(DWORD major, DWORD minor, DWORD platformId, WORD suiteMask,
+                   bool hasProductInfo, DWORD productType)
+{
+    switch (major) {
+    case 3:
+        return 4;
+    case 4:
+        if (minor == 0) return platformId == VER_PLATFORM_WIN32_NT ? 5 : 1;
+        if (minor == 10) return 2;
+        if (minor == 90) return 3;
+        return 0;
+    case 5:
+        if (minor == 0) return 6;
+        if (minor == 1) return (suiteMask & VER_SUITE_PERSONAL) ? 7 : 8;
+        if (minor == 2) return 9;
+        return 0;
+    case 6:
+        return NtSixEditionCode(minor, hasProductInfo, productType);
+    default:
+        return 0;
+    }
+}
+
+const wchar_t *EditionDisplayName(int code)
+{
+    if (code < 0 || code >= static_cast<int>(COUNTOF(kEditionNames))) return L"";
+    return kEditionNames[code];
+}
+
+bool IsWindows8Family(int code)
+{
+    return code >= 23 && code <= 25;
+}
+
+typedef BOOL(WINAPI *GetProductInfoProc)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+
+// GetProductInfo exists from Vista on only, so it is looked up at run time;
+// a program that imported it would not start on XP.
+static int DetectEdition(OSVERSIONINFOEXW *version)
+{
+    ZeroMemory(version, sizeof(*version));
+    version->dwOSVersionInfoSize = sizeof(*version);
+    // Newer SDKs mark GetVersionExW deprecated; the numbers it reports (capped at
+    // 6.2 without a compatibility manifest) are exactly what the table is keyed on.
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)
+#elif defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
+    GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(version));
+#if defined(__GNUC__) && !defined(_MSC_VER)
+#pragma GCC diagnostic pop
+#endif
+
+    if (version->dwMajorVersion != 6) {
+        return EditionCodeFor(version->dwMajorVersion, version->dwMinorVersion,
+                              version->dwPlatformId, version->wSuiteMask, false, 0);
+    }
+
+    HMODULE kernel = LoadLibraryW(L"kernel32");
+    if (!kernel) return 0;
+    // Through void(*)(void), the one cast GCC accepts between unrelated function types.
+    GetProductInfoProc getProductInfo = reinterpret_cast<GetProductInfoProc>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "GetProductInfo")));
+    DWORD productType = 0;  // PRODUCT_UNDEFINED when the call reports nothing
+    if (getProductInfo) {
+        getProductInfo(version->dwMajorVersion, version->dwMinorVersion, version->wServicePackMajor,
+                       version->wServicePackMinor, &productType);
+    }
+    int code = EditionCodeFor(version->dwMajorVersion, version->dwMinorVersion, version->dwPlatformId,
+                              version->wSuiteMask, getProductInfo != nullptr, productType);
+    FreeLibrary(kernel);
+    return code;
+}
+
+int GetWindowsEditionCode()
+{
+    OSVERSIONINFOEXW version;
+    return DetectEdition(&version);
+}
+
+int AppContext::DetectWindowsEdition()
+{
+    osKind = DetectEdition(&osVersion);
+    return 1;
+}
+
+// An unknown edition still gets a (empty) name: the long version text relies
+// on osName being set.
+int AppContext::WindowsEditionName()
+{
+    OwnedStringSet(&osName, EditionDisplayName(osKind));
+    return 1;
+}

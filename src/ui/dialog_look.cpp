@@ -1,0 +1,98 @@
+#include "ui/dialog_look.h"
+
+#include "resources/resource_module.h"
+#include "sysinfo/windows_edition.h"
+
+namespace {
+
+const COLORREF kBackground = RGB(31, 174, 255);
+const COLORREF kStaticText = RGB(255, 224, 128);
+const COLORREF kFirstFace = RGB(27, 88, 184);
+const COLORREF kSecondFace = RGB(255, 29, 119);
+const COLORREF kButtonText = RGB(255, 255, 0);
+const COLORREF kFirstTextActive = RGB(255, 0, 0);
+const COLORREF kSecondTextActive = RGB(0, 255, 255);
+const UINT kActiveStates = ODS_SELECTED | ODS_FOCUS | ODS_HOTLIGHT;
+
+bool Coloured()
+{
+    return IsWindows8Family(g_osKind);
+}
+
+}  // namespace
+
+POINT CentredPosition(const RECT &desktop, const RECT &window)
+{
+    int desktopWidth = desktop.right - desktop.left;
+    int desktopHeight = desktop.bottom - desktop.top;
+    int width = window.right - window.left;
+    int height = window.bottom - window.top;
+    POINT position = {(desktopWidth - width) / 2, (desktopHeight - height) / 2};
+    return position;
+}
+
+void InitDialogFrame(HWND dialog)
+{
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_iconLarge));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_iconSmall));
+    RECT desktop = {}, window = {};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(dialog, &window);
+    POINT position = CentredPosition(desktop, window);
+    SetWindowPos(dialog, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+}
+
+void ColouredLookCreate(ColouredLook *look)
+{
+    look->background = CreateSolidBrush(kBackground);
+    look->firstButton = CreateSolidBrush(kFirstFace);
+    look->secondButton = CreateSolidBrush(kSecondFace);
+}
+
+void ColouredLookDelete(ColouredLook *look)
+{
+    HBRUSH *brushes[] = {&look->background, &look->firstButton, &look->secondButton};
+    for (HBRUSH *brush : brushes) {
+        if (*brush) DeleteObject(*brush);
+        *brush = nullptr;
+    }
+}
+
+INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *item, const wchar_t *firstCaption,
+                             const wchar_t *secondCaption)
+{
+    if (!Coloured() || !item) return FALSE;
+    HBRUSH face;
+    const wchar_t *caption;
+    COLORREF activeText;
+    if (item->CtlID == IDOK) {
+        face = look.firstButton;
+        caption = firstCaption;
+        activeText = kFirstTextActive;
+    } else if (item->CtlID == IDCANCEL) {
+        face = look.secondButton;
+        caption = secondCaption;
+        activeText = kSecondTextActive;
+    } else {
+        return FALSE;
+    }
+    FillRect(item->hDC, &item->rcItem, face);
+    SetBkMode(item->hDC, TRANSPARENT);
+    SetTextColor(item->hDC, (item->itemState & kActiveStates) ? activeText : kButtonText);
+    RECT text = item->rcItem;
+    DrawTextW(item->hDC, caption, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    return TRUE;
+}
+
+INT_PTR ColouredLookCtlColorDialog(const ColouredLook &look)
+{
+    return Coloured() ? reinterpret_cast<INT_PTR>(look.background) : FALSE;
+}
+
+INT_PTR ColouredLookCtlColorStatic(const ColouredLook &look, HDC dc)
+{
+    if (!Coloured()) return FALSE;
+    SetTextColor(dc, kStaticText);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(look.background);
+}

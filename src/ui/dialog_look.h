@@ -1,0 +1,33 @@
+// What every dialog does the same way: its icons, its place on the desktop,
+// and the coloured look the countdown and select dialogs take on Windows 8.
+#ifndef KELDRIN_DIALOG_LOOK_H
+#define KELDRIN_DIALOG_LOOK_H
+
+#include <windows.h>
+
+// Window icons from the resource module, then centred on the desktop.
+void InitDialogFrame(HWND dialog);
+
+// Position that centres a window of the given size on a desktop of the given
+// size; signed division truncating toward zero, the desktop origin not added.
+POINT CentredPosition(const RECT &desktop, const RECT &window);
+
+// The coloured look: a light blue face, a dark blue first button and a
+// pink-red second button, both owner-drawn with fixed English captions.
+struct ColouredLook {
+    HBRUSH background;
+    HBRUSH firstButton;
+    HBRUSH secondButton;
+};
+
+void ColouredLookCreate(ColouredLook *look);
+void ColouredLookDelete(ColouredLook *look);
+
+// Message handling for the look. Each returns the dialog procedure's result;
+// outside the Windows 8 family they return 0 and leave drawing to the system.
+INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *item, const wchar_t *firstCaption,
+                             const wchar_t *secondCaption);
+INT_PTR ColouredLookCtlColorDialog(const ColouredLook &look);
+INT_PTR ColouredLookCtlColorStatic(const ColouredLook &look, HDC dc);
+
+#endif

@@ -1,0 +1,153 @@
+#include "ui/main_dialog.h"
+
+#include <commctrl.h>
+
+#include "app/app_context.h"
+#include "app/command_line.h"
+#include "app/owned_string.h"
+#include "power/countdown_dialog.h"
+#include "power/power_operations.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_module.h"
+#include "settings/settings.h"
+#include "ui/dialog_look.h"
+#include "ui/select_dialog.h"
+#include "ui/shortcuts.h"
+
+namespace {
+
+const int kOperationButtons = 9;
+const int kDestinationButtons = 3;
+const wchar_t kHelpFileName[] = L"Keldrin.chm";
+const wchar_t kHelpTopic[] = L"_RESOURCE/Help-howtouse.html";
+
+bool IsChecked(HWND dialog, int id)
+{
+    return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void CheckButton(HWND dialog, int id, bool checked)
+{
+    SendDlgItemMessageW(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+INT_PTR OnInitDialog(HWND dialog)
+{
+    InitDialogFrame(dialog);
+    for (int i = 0; i < kOperationButtons; i++)
+        CheckButton(dialog, IDC_OPERATION_FIRST + i, g_settings.operation == i + 1);
+    for (int d = 0; d < kDestinationButtons; d++)
+        CheckButton(dialog, IDC_DESTINATION_FIRST + d, g_settings.destination == d);
+    SetSpinRange(dialog, IDC_WAIT_SEC_SPIN, 0, 59, g_settings.waitSec);
+    SetSpinRange(dialog, IDC_WAIT_MIN_SPIN, 0, 1440, g_settings.waitMin);
+    SetDlgItemTextW(dialog, IDC_VERSION_TEXT, g_app->LongVersionText());
+    return TRUE;
+}
+
+// The values on screen go into the settings on every ending path, so a
+// cancelled dialog still remembers what the user typed.
+void ReadControls(HWND dialog)
+{
+    for (int i = 0; i < kOperationButtons; i++) {
+        if (IsChecked(dialog, IDC_OPERATION_FIRST + i)) {
+            g_settings.operation = i + 1;
+            break;
+        }
+    }
+    for (int d = 0; d < kDestinationButtons; d++) {
+        if (IsChecked(dialog, IDC_DESTINATION_FIRST + d)) {
+            g_settings.destination = d;
+            break;
+        }
+    }
+    g_settings.waitSec = static_cast<int>(GetDlgItemInt(dialog, IDC_WAIT_SEC, nullptr, TRUE));
+    g_settings.waitMin = static_cast<int>(GetDlgItemInt(dialog, IDC_WAIT_MIN, nullptr, TRUE));
+    g_settings.waitTotal = AddWaitSeconds(0, g_settings.waitMin, g_settings.waitSec);
+    g_settings.saverLockOff = IsChecked(dialog, IDC_SAVER_LOCK_OFF) ? 1 : 0;
+}
+
+void OnOk(HWND dialog)
+{
+    SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
+    switch (g_settings.destination) {
+    case 0:
+        EndDialog(dialog, IDOK);
+        if (g_settings.operation == OPERATION_SELECT)
+            RunSelectDialog(dialog, IDD_SELECT_COLOURED);
+        else if (g_settings.waitTotal > 0)
+            RunCountdownDialog(dialog, IDD_COUNTDOWN_COLOURED);
+        else
+            RunPowerOperation(g_settings.operation);
+        break;
+    case 1:
+        MakeDesktopShortcut(g_settings.operation, g_settings.waitTotal);
+        break;
+    case 2:
+        MakeQuickLaunchShortcut(g_settings.operation, g_settings.waitTotal);
+        break;
+    default:
+        break;
+    }
+}
+
+void OnHelp()
+{
+    wchar_t *path = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    if (!path) return;
+    FormatText(path, KELDRIN_PATH_UNITS, L"%ls%ls", g_app->programDir ? g_app->programDir : L"", kHelpFileName);
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) g_app->ShowHelp(nullptr, path, kHelpTopic);
+    HeapTextBufferFree(path);
+}
+
+INT_PTR OnCommand(HWND dialog, WORD id)
+{
+    switch (id) {
+    case IDOK:
+        OnOk(dialog);
+        return TRUE;
+    case IDCANCEL:
+        SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case IDC_READ_CONTROLS:
+        ReadControls(dialog);
+        return TRUE;
+    case IDC_UPDATE:
+        g_app->updateRequested = 1;
+        SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
+        EndDialog(dialog, IDC_UPDATE);
+        return TRUE;
+    case IDC_HELP_BUTTON:
+        OnHelp();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+int SetSpinRange(HWND dialog, int id, int low, int high, int position)
+{
+    SendDlgItemMessageW(dialog, id, UDM_SETRANGE32, static_cast<WPARAM>(low), static_cast<LPARAM>(high));
+    SendDlgItemMessageW(dialog, id, UDM_SETPOS32, 0, static_cast<LPARAM>(position));
+    return 1;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam));
+    default:
+        return FALSE;
+    }
+}
+
+int ShowMainDialog(HWND owner)
+{
+    DialogBoxParamW(g_resourceModule, MAKEINTRESOURCEW(IDD_MAIN), owner, MainDialogProc, 0);
+    return 1;
+}

@@ -1,0 +1,206 @@
+#include "ui/shortcuts.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "app/app_context.h"
+#include "app/owned_string.h"
+#include "resources/format_check.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_module.h"
+#include "settings/settings.h"
+
+namespace {
+
+const wchar_t *const kKeywords[] = {L"shutdown",   L"reboot",      L"standby",        L"sleep", L"logoff",
+                                    L"monitoroff", L"monitorlock", L"monitorofflock", L"select"};
+const wchar_t kQuickLaunchFolder[] = L"\\Microsoft\\Internet Explorer\\Quick Launch\\";
+
+// Where the link goes when it is not a special folder path + "\".
+enum LinkPlace { PLACE_FOLDER, PLACE_QUICK_LAUNCH };
+
+int CreateLinkIn(int csidl, LinkPlace place, const wchar_t *name, const wchar_t *description,
+                 const wchar_t *arguments, const wchar_t *workingDir, wchar_t *linkPathOut, size_t linkPathUnits)
+{
+    if (linkPathOut && linkPathUnits) linkPathOut[0] = L'\0';
+    if (!name || !name[0]) return 0;
+    wchar_t *block = HeapTextBuffer(2 * KELDRIN_PATH_UNITS);
+    if (!block) return 0;
+    wchar_t *target = block;
+    wchar_t *link = block + KELDRIN_PATH_UNITS;
+    GetModuleFileNameW(nullptr, target, KELDRIN_PATH_UNITS);
+
+    int result = 0;
+    if (GetSpecialFolderPath(nullptr, link, csidl)) {
+        const wchar_t *between = place == PLACE_QUICK_LAUNCH ? kQuickLaunchFolder : L"\\";
+        size_t length = wcslen(link);
+        // A path cut to fit the buffer would name some other file: refuse it.
+        bool fits = length + wcslen(between) + wcslen(name) + 4 < KELDRIN_PATH_UNITS;
+        FormatText(link + length, KELDRIN_PATH_UNITS - length, L"%ls%ls.lnk", between, name);
+        if (linkPathOut) CopyText(linkPathOut, linkPathUnits, link);
+        if (fits && SUCCEEDED(CoInitialize(nullptr))) {
+            HRESULT saved = CreateShellLink(link, target, description, arguments, workingDir, nullptr, 0,
+                                            SW_SHOWNORMAL);
+            CoUninitialize();
+            // Only a written file is a shortcut the user can find.
+            result = SUCCEEDED(saved) ? 1 : 0;
+        }
+    } else if (linkPathOut) {
+        CopyText(linkPathOut, linkPathUnits, name);
+    }
+    HeapTextBufferFree(block);
+    return result;
+}
+
+typedef int (*LinkRoutine)(const wchar_t *, const wchar_t *, const wchar_t *, const wchar_t *, wchar_t *, size_t);
+
+int MakeShortcut(int operation, int waitSeconds, LinkRoutine createLink, int doneMessageId)
+{
+    wchar_t arguments[KELDRIN_TEXT_UNITS];
+    wchar_t name[KELDRIN_TEXT_UNITS];
+    if (!ShortcutCommandLine(arguments, COUNTOF(arguments), operation, waitSeconds, g_settings.saverLockOff) ||
+        !ShortcutName(name, COUNTOF(name), operation, waitSeconds))
+        return 1;
+
+    wchar_t *linkPath = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    if (!linkPath) return 1;
+    const wchar_t *caption = g_app->productName ? g_app->productName : L"";
+    if (createLink(name, g_app->shortcutDescription, arguments, g_app->programDir, linkPath, KELDRIN_PATH_UNITS)) {
+        const wchar_t *done = LoadResString(g_resourceModule, doneMessageId, -1);
+        MessageBoxW(nullptr, done ? done : L"", caption, MB_OK | MB_ICONINFORMATION);
+    } else {
+        wchar_t message[KELDRIN_PATH_UNITS + KELDRIN_TEXT_UNITS];
+        const wchar_t *format = LoadResString(g_resourceModule, IDS_SHORTCUT_FAILED, -1);
+        if (!FormatMatches(format, "s")) format = L"The shortcut could not be created:\r\n%ls";
+        FormatText(message, COUNTOF(message), format, linkPath);
+        MessageBoxW(nullptr, message, caption, MB_OK | MB_ICONEXCLAMATION);
+    }
+    HeapTextBufferFree(linkPath);
+    return 1;
+}
+
+}  // namespace
+
+const wchar_t *OperationKeyword(int operation)
+{
+    return operation >= 1 && operation <= 9 ? kKeywords[operation - 1] : nullptr;
+}
+
+bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff)
+{
+    const wchar_t *keyword = OperationKeyword(operation);
+    if (!keyword) return false;
+    if (operation == 9) {
+        FormatText(buffer, units, L"--%ls", keyword);
+        return true;
+    }
+    size_t length = FormatText(buffer, units, L"--%ls --wait %ld", keyword, static_cast<long>(waitSeconds));
+    if (saverLockOff == 1) FormatText(buffer + length, units - length, L" --saverlockoff");
+    return true;
+}
+
+bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds)
+{
+    if (!OperationKeyword(operation)) return false;
+    const wchar_t *product = g_app && g_app->productName ? g_app->productName : L"";
+    wchar_t display[KELDRIN_TEXT_UNITS];
+    CopyText(display, COUNTOF(display), LoadResString(g_resourceModule, IDS_OPERATION_NAME_FIRST + operation, -1));
+    if (operation == 9) {
+        FormatText(buffer, units, L"%ls %ls", product, display);
+        return true;
+    }
+    // Each format is the module's; one that does not take exactly these
+    // arguments gets a neutral built-in name instead.
+    const wchar_t *format;
+    if (waitSeconds >= 60) {
+        format = LoadResString(g_resourceModule, IDS_SHORTCUT_NAME_MIN_SEC, -1);
+        if (!FormatMatches(format, "ssdd")) format = L"%ls %ls %ld min %ld s";
+        FormatText(buffer, units, format, product, display, static_cast<long>(waitSeconds / 60),
+                   static_cast<long>(waitSeconds % 60));
+    } else if (waitSeconds >= 1) {
+        format = LoadResString(g_resourceModule, IDS_SHORTCUT_NAME_SEC, -1);
+        if (!FormatMatches(format, "ssd")) format = L"%ls %ls %ld s";
+        FormatText(buffer, units, format, product, display, static_cast<long>(waitSeconds));
+    } else {
+        format = LoadResString(g_resourceModule, IDS_SHORTCUT_NAME_NOW, -1);
+        if (!FormatMatches(format, "ss")) format = L"%ls %ls";
+        FormatText(buffer, units, format, product, display);
+    }
+    return true;
+}
+
+int MakeDesktopShortcut(int operation, int waitSeconds)
+{
+    return MakeShortcut(operation, waitSeconds, CreateDesktopLink, IDS_DESKTOP_SHORTCUT_MADE);
+}
+
+int MakeQuickLaunchShortcut(int operation, int waitSeconds)
+{
+    return MakeShortcut(operation, waitSeconds, CreateQuickLaunchLink, IDS_QUICKLAUNCH_SHORTCUT_MADE);
+}
+
+int CreateDesktopLink(const wchar_t *name, const wchar_t *description, const wchar_t *arguments,
+                      const wchar_t *workingDir, wchar_t *linkPath, size_t linkPathUnits)
+{
+    return CreateFolderLink(CSIDL_DESKTOP, name, description, arguments, workingDir, linkPath, linkPathUnits);
+}
+
+int CreateFolderLink(int folderCsidl, const wchar_t *name, const wchar_t *description, const wchar_t *arguments,
+                     const wchar_t *workingDir, wchar_t *linkPath, size_t linkPathUnits)
+{
+    return CreateLinkIn(folderCsidl, PLACE_FOLDER, name, description, arguments, workingDir, linkPath,
+                        linkPathUnits);
+}
+
+int CreateQuickLaunchLink(const wchar_t *name, const wchar_t *description, const wchar_t *arguments,
+                          const wchar_t *workingDir, wchar_t *linkPath, size_t linkPathUnits)
+{
+    return CreateLinkIn(CSIDL_APPDATA, PLACE_QUICK_LAUNCH, name, description, arguments, workingDir, linkPath,
+                        linkPathUnits);
+}
+
+int GetSpecialFolderPath(HWND owner, wchar_t *path, int csidl)
+{
+    IMalloc *allocator = nullptr;
+    if (SHGetMalloc(&allocator) != S_OK) return 0;
+    LPITEMIDLIST items = nullptr;
+    if (SHGetSpecialFolderLocation(owner, csidl, &items) != S_OK) {
+        allocator->Release();
+        return 0;
+    }
+    BOOL found = SHGetPathFromIDListW(items, path);
+    allocator->Free(items);
+    allocator->Release();
+    return found ? 1 : 0;
+}
+
+HRESULT CreateShellLink(const wchar_t *linkPath, const wchar_t *targetPath, const wchar_t *description,
+                        const wchar_t *arguments, const wchar_t *workingDir, const wchar_t *iconPath, int iconIndex,
+                        int showCommand)
+{
+    IShellLinkW *link = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                      reinterpret_cast<void **>(&link));
+    if (FAILED(result)) return result;
+    IPersistFile *file = nullptr;
+    result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file));
+    if (SUCCEEDED(result)) {
+        link->SetPath(targetPath);
+        link->SetDescription(description ? description : L"");
+        link->SetArguments(arguments ? arguments : L"");
+        link->SetWorkingDirectory(workingDir ? workingDir : L"");
+        link->SetIconLocation(iconPath ? iconPath : targetPath, iconIndex);
+        link->SetShowCmd(showCommand);
+        wchar_t *copy = HeapTextBuffer(KELDRIN_PATH_UNITS);
+        if (copy) {
+            CopyText(copy, KELDRIN_PATH_UNITS, linkPath);
+            result = file->Save(copy, TRUE);
+            HeapTextBufferFree(copy);
+        } else {
+            result = E_OUTOFMEMORY;
+        }
+        file->Release();
+    }
+    link->Release();
+    return result;
+}

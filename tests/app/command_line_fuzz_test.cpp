@@ -1,0 +1,188 @@
+// Random command lines against a plain reference model of the splitting and
+// option rules. The run is seeded, so a failure names a command line that
+// fails again; KELDRIN_FUZZ_COUNT and KELDRIN_FUZZ_SEED change its size and
+// seed (bench/command_line_fuzz.sh runs a million).
+#include <gtest/gtest.h>
+
+#include <limits.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "settings/settings.h"
+
+namespace {
+
+typedef std::vector<std::wstring> Args;
+
+// xorshift64*: small, fast and the same on every platform.
+struct Random {
+    uint64_t state;
+    uint32_t Next()
+    {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return static_cast<uint32_t>((state * 2685821657736338717ULL) >> 32);
+    }
+    uint32_t Below(uint32_t bound) { return Next() % bound; }
+};
+
+bool IsQuote(wchar_t ch) { return ch == L'"' || ch == L'\''; }
+bool IsBlank(wchar_t ch) { return ch == L' ' || ch == L'\t' || ch == L'\r' || ch == L'\n'; }
+
+Args ModelSplit(const std::wstring &text)
+{
+    Args args;
+    std::wstring token;
+    bool quoted = false;
+    auto finish = [&]() {
+        if (!token.empty() && IsQuote(token[0]) && token[0] == token.back())
+            token = token.size() > 1 ? token.substr(1, token.size() - 2) : std::wstring();
+        if (!token.empty()) args.push_back(token);
+        token.clear();
+    };
+    for (size_t i = 0; i < text.size(); i++) {
+        wchar_t ch = text[i];
+        if (IsBlank(ch)) {
+            if (quoted) token += ch;
+            else if (!token.empty()) finish();
+        } else if (IsQuote(ch)) {
+            token += ch;
+            quoted = !quoted;
+        } else if (ch == L'\\' && i + 1 < text.size() && IsQuote(text[i + 1])) {
+            token += text[++i];
+        } else {
+            token += ch;
+        }
+    }
+    if (!token.empty()) finish();
+    return args;
+}
+
+// Decimal reading as wcstol does it in base 10, clamped to 32 bits.
+int ModelValue(const std::wstring &text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == L' ' || (text[i] >= 9 && text[i] <= 13))) i++;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; i++) {
+        value = value * 10 + (text[i] - L'0');
+        if (value > 1LL << 32) value = 1LL << 32;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+PowerSettings ModelRead(const std::wstring &text)
+{
+    static const wchar_t *const operations[] = {L"--shutdown", L"--reboot", L"--standby", L"--sleep", L"--logoff",
+                                                 L"--monitoroff", L"--monitorlock", L"--monitorofflock", L"--select"};
+    PowerSettings s = {};
+    Args args = ModelSplit(text);
+    for (size_t i = 0; i < args.size(); i++) {
+        bool matched = false;
+        for (int code = 1; code <= 9; code++)
+            if (args[i] == operations[code - 1]) s.operation = code, matched = true;
+        if (matched) continue;
+        if (args[i] == L"--saverlockoff") {
+            s.saverLockOff = 1;
+            continue;
+        }
+        int *target = args[i] == L"--wait-sec" ? &s.waitSec
+                      : args[i] == L"--wait-min" ? &s.waitMin
+                      : args[i] == L"--wait"     ? &s.waitTotal
+                                                 : nullptr;
+        if (target && i + 1 < args.size()) *target = ModelValue(args[++i]);
+    }
+    long long total = static_cast<long long>(s.waitTotal) + 60LL * s.waitMin + s.waitSec;
+    s.waitTotal = total > INT_MAX ? INT_MAX : total < INT_MIN ? INT_MIN : static_cast<int>(total);
+    return s;
+}
+
+// Pieces that make command lines interesting: options, values, quotes,
+// escapes, blanks, surrogate halves, long runs.
+std::wstring RandomCommandLine(Random &random)
+{
+    static const wchar_t *const pieces[] = {
+        L"--shutdown", L"--reboot", L"--standby", L"--sleep", L"--logoff", L"--monitoroff", L"--monitorlock",
+        L"--monitorofflock", L"--select", L"--saverlockoff", L"--wait", L"--wait-min", L"--wait-sec",
+        L"--Shutdown", L"--wait=10", L"0", L"90", L"-5", L"+7", L"2147483647", L"-2147483648",
+        L"99999999999999999999", L"-99999999999", L"abc", L"12abc", L" \t7",
+        L"\"", L"'", L"\\\"", L"\\'", L"\\", L"\"\"", L"''", L" ", L"  ", L"\t", L"\r\n", L"\n\n\r",
+        L"\xD800", L"\xDC00", L"\xD83D\xDE00", L"\x65E5\x672C", L"x",
+    };
+    const size_t count = sizeof pieces / sizeof pieces[0];
+    std::wstring text;
+    uint32_t parts = random.Below(12);
+    for (uint32_t p = 0; p < parts; p++) {
+        uint32_t roll = random.Below(1000);
+        if (roll == 0) {
+            // Now and then an argument far longer than any buffer the program starts with.
+            text.append(1 + random.Below(100000), static_cast<wchar_t>(L'a' + random.Below(26)));
+        } else if (roll < 60) {
+            text.append(1 + random.Below(3000), L'q');
+        } else {
+            text += pieces[random.Below(count)];
+        }
+        if (random.Below(3) == 0) text += L' ';
+    }
+    return text;
+}
+
+uint64_t EnvironmentNumber(const char *name, uint64_t fallback)
+{
+    const char *value = getenv(name);
+    return value && *value ? strtoull(value, nullptr, 10) : fallback;
+}
+
+// Every argument must come from the input: its characters appear in order.
+bool IsPieceOf(const std::wstring &argument, const std::wstring &text)
+{
+    size_t at = 0;
+    for (wchar_t ch : argument) {
+        at = text.find(ch, at);
+        if (at == std::wstring::npos) return false;
+        at++;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(CommandLineFuzz, SplitAndWalkMatchTheReferenceModel)
+{
+    const uint64_t runs = EnvironmentNumber("KELDRIN_FUZZ_COUNT", 50000);
+    Random random = {EnvironmentNumber("KELDRIN_FUZZ_SEED", 0x4B656C6472696EULL) | 1};
+    uint64_t failures = 0;
+    for (uint64_t run = 0; run < runs && failures < 5; run++) {
+        std::wstring text = RandomCommandLine(random);
+        int count = -1;
+        wchar_t **array = SplitCommandLine(text.c_str(), &count);
+        Args split;
+        for (wchar_t **item = array; item && *item; item++) split.push_back(*item);
+        StringArrayFree(&array);
+
+        bool good = static_cast<int>(split.size()) == count && split == ModelSplit(text);
+        for (const std::wstring &argument : split) good = good && !argument.empty() && IsPieceOf(argument, text);
+
+        PowerSettings got = {};
+        ReadCommandLine(text.c_str(), &got);
+        PowerSettings want = ModelRead(text);
+        good = good && got.operation == want.operation && got.waitTotal == want.waitTotal &&
+               got.waitMin == want.waitMin && got.waitSec == want.waitSec && got.saverLockOff == want.saverLockOff;
+        if (!good) {
+            failures++;
+            ADD_FAILURE() << "run " << run << ": command line of " << text.size() << " units differs from the model: "
+                          << ::testing::PrintToString(text.size() < 200 ? text : text.substr(0, 200));
+        }
+    }
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+    RecordProperty("runs", static_cast<int>(runs));
+}

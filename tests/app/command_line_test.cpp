@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <limits.h>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "settings/settings.h"
+
+namespace {
+
+typedef std::vector<std::wstring> Args;
+
+// Splits text and checks what every caller relies on: the count matches the
+// array, which is closed by null and never holds an empty string.
+Args Split(const wchar_t *text)
+{
+    int count = -7;
+    wchar_t **array = SplitCommandLine(text, &count);
+    Args args;
+    if (array) {
+        for (wchar_t **item = array; *item; item++) {
+            EXPECT_NE(L'\0', (*item)[0]) << "empty argument";
+            args.push_back(*item);
+        }
+    }
+    EXPECT_EQ(static_cast<int>(args.size()), count);
+    EXPECT_EQ(count == 0, array == nullptr);
+    StringArrayFree(&array);
+    return args;
+}
+
+PowerSettings Read(const wchar_t *text)
+{
+    PowerSettings settings = {};
+    settings.operation = 3;  // loaded values the command line must drop...
+    settings.waitMin = 7;
+    settings.waitSec = 8;
+    settings.waitTotal = 9;
+    settings.destination = 2;  // ...and the ones it must keep
+    settings.selection = 4;
+    ReadCommandLine(text, &settings);
+    EXPECT_EQ(2, settings.destination);
+    EXPECT_EQ(4, settings.selection);
+    return settings;
+}
+
+}  // namespace
+
+TEST(SplitCommandLine, BlanksSeparateAndRunsOfThemProduceNothing)
+{
+    EXPECT_EQ((Args{L"--reboot", L"--wait", L"10"}), Split(L"  --reboot \t\r\n --wait\t10  "));
+    EXPECT_EQ(Args{}, Split(L" \t \r\n "));
+    EXPECT_EQ(Args{}, Split(L""));
+    EXPECT_EQ(Args{}, Split(nullptr));
+}
+
+TEST(SplitCommandLine, OuterQuotesOfEitherKindComeOffWhenBothEndsMatch)
+{
+    EXPECT_EQ(Args{L"--shutdown"}, Split(L"\"--shutdown\""));
+    EXPECT_EQ(Args{L"--shutdown"}, Split(L"'--shutdown'"));
+    EXPECT_EQ(Args{L"two words"}, Split(L"\"two words\""));
+    // Opened by a double quote, closed by a single one: both stay.
+    EXPECT_EQ(Args{L"\"--reboot'"}, Split(L"\"--reboot'"));
+    // Quotes inside a token stay; only the outermost matching pair goes.
+    EXPECT_EQ(Args{L"a\"b c\"d"}, Split(L"a\"b c\"d"));
+    EXPECT_EQ(Args{L"say \"hi\""}, Split(L"\"say \"hi\"\""));
+}
+
+TEST(SplitCommandLine, QuotedBlanksIncludingLineBreaksStayInTheArgument)
+{
+    EXPECT_EQ((Args{L"line\r\none\ttab", L"next"}), Split(L"'line\r\none\ttab' next"));
+    // The end of the text finishes a stretch that is still open.
+    EXPECT_EQ((Args{L"x", L"\"open to the end "}), Split(L"x \"open to the end "));
+}
+
+TEST(SplitCommandLine, EmptyAndLoneQuotesYieldNothing)
+{
+    EXPECT_EQ(Args{}, Split(L"\"\""));
+    EXPECT_EQ(Args{}, Split(L"''"));
+    EXPECT_EQ(Args{}, Split(L"\""));
+    EXPECT_EQ(Args{L"--logoff"}, Split(L"\"\" --logoff '"));
+    // A lone quote opens a stretch that swallows the blank after it: not a pair.
+    EXPECT_EQ((Args{L"--logoff", L"' "}), Split(L"--logoff ' "));
+}
+
+TEST(SplitCommandLine, EscapedQuoteContributesTheQuoteAloneAndNeverToggles)
+{
+    EXPECT_EQ(Args{L"a\"b"}, Split(L"a\\\"b"));
+    EXPECT_EQ((Args{L"it's", L"x"}), Split(L"it\\'s x"));
+    // Inside a stretch the escaped quote does not close it.
+    EXPECT_EQ(Args{L"a \" b"}, Split(L"\"a \\\" b\""));
+    // A backslash before anything else is an ordinary character.
+    EXPECT_EQ(Args{L"C:\\dir\\file"}, Split(L"C:\\dir\\file"));
+    EXPECT_EQ(Args{L"end\\"}, Split(L"end\\"));
+}
+
+TEST(SplitCommandLine, LongArgumentsAreKeptWhole)
+{
+    std::wstring longest(2000, L'x');
+    std::wstring text = L"--a " + longest + L" \"" + longest + L" y\" --b";
+    Args args = Split(text.c_str());
+    ASSERT_EQ(4u, args.size());
+    EXPECT_EQ(longest, args[1]);
+    EXPECT_EQ(longest + L" y", args[2]);
+    EXPECT_EQ(L"--b", args[3]);
+
+    std::wstring exact(1023, L'q'), over(1024, L'r');
+    EXPECT_EQ(Args{exact}, Split(exact.c_str()));
+    EXPECT_EQ(Args{over}, Split(over.c_str()));
+}
+
+TEST(StringArray, AddCopiesSkipsEmptyAndFreeClearsThePointer)
+{
+    wchar_t **array = nullptr;
+    EXPECT_EQ(0, StringArrayFree(&array));
+    EXPECT_EQ(0, StringArrayAdd(&array, L""));
+    ASSERT_NE(nullptr, array);
+    EXPECT_EQ(nullptr, array[0]);
+    wchar_t text[] = L"one";
+    EXPECT_EQ(1, StringArrayAdd(&array, text));
+    text[0] = L'X';
+    EXPECT_EQ(1, StringArrayAdd(&array, nullptr));
+    EXPECT_EQ(2, StringArrayAdd(&array, L"two"));
+    EXPECT_STREQ(L"one", array[0]);
+    EXPECT_STREQ(L"two", array[1]);
+    EXPECT_EQ(nullptr, array[2]);
+    EXPECT_EQ(1, StringArrayFree(&array));
+    EXPECT_EQ(nullptr, array);
+}
+
+TEST(WideStringEqual, WholeStringCaseSensitiveWithNullAsEmpty)
+{
+    EXPECT_EQ(1, WideStringEqual(nullptr, L""));
+    EXPECT_EQ(1, WideStringEqual(L"", nullptr));
+    EXPECT_EQ(1, WideStringEqual(nullptr, nullptr));
+    EXPECT_EQ(0, WideStringEqual(L"1", nullptr));
+    EXPECT_EQ(0, WideStringEqual(nullptr, L"1"));
+    EXPECT_EQ(1, WideStringEqual(L"1", L"1"));
+    EXPECT_EQ(0, WideStringEqual(L"1", L"1 "));
+    EXPECT_EQ(0, WideStringEqual(L"--Shutdown", L"--shutdown"));
+}
+
+TEST(ReadCommandLine, OperationOptionsSetTheirCodesAndTheLastOneWins)
+{
+    const wchar_t *options[] = {L"--shutdown", L"--reboot", L"--standby", L"--sleep", L"--logoff",
+                                L"--monitoroff", L"--monitorlock", L"--monitorofflock", L"--select"};
+    for (int code = 1; code <= 9; code++) {
+        PowerSettings s = Read(options[code - 1]);
+        EXPECT_EQ(code, s.operation) << options[code - 1];
+        EXPECT_EQ(0, s.waitTotal);
+    }
+    EXPECT_EQ(2, Read(L"--shutdown --reboot").operation);
+}
+
+TEST(ReadCommandLine, ClearsLoadedOperationAndWaitsEvenWhenNothingMatches)
+{
+    PowerSettings s = Read(L"   ");
+    EXPECT_EQ(0, s.operation);
+    EXPECT_EQ(0, s.waitTotal);
+    EXPECT_EQ(0, s.waitMin);
+    EXPECT_EQ(0, s.waitSec);
+    // Other letter case and an equals sign are not options.
+    s = Read(L"--Shutdown --wait=10");
+    EXPECT_EQ(0, s.operation);
+    EXPECT_EQ(0, s.waitTotal);
+}
+
+TEST(ReadCommandLine, WaitsAddUpAndKeepTheirParts)
+{
+    PowerSettings s = Read(L"--reboot --wait-min 2 --wait-sec 5 --wait 10");
+    EXPECT_EQ(2, s.operation);
+    EXPECT_EQ(135, s.waitTotal);
+    EXPECT_EQ(2, s.waitMin);
+    EXPECT_EQ(5, s.waitSec);
+    EXPECT_EQ(10, Read(L"--wait 10").waitTotal);
+    EXPECT_EQ(30, Read(L"--wait 5 --wait 30").waitTotal);
+    EXPECT_EQ(-5, Read(L"--logoff --wait -5").waitTotal);
+    EXPECT_EQ(60, Read(L"--select --wait 60").waitTotal);
+}
+
+TEST(ReadCommandLine, ValueOptionTakesTheNextArgumentWhateverItSays)
+{
+    PowerSettings s = Read(L"--wait --shutdown");
+    EXPECT_EQ(0, s.operation);
+    EXPECT_EQ(0, s.waitTotal);
+    s = Read(L"--shutdown --wait");  // last: ignored
+    EXPECT_EQ(1, s.operation);
+    EXPECT_EQ(0, s.waitTotal);
+    s = Read(L"--wait-min --wait-sec 7");  // "--wait-sec" is the minutes value, 7 is skipped
+    EXPECT_EQ(0, s.waitMin);
+    EXPECT_EQ(0, s.waitSec);
+    EXPECT_EQ(0, s.waitTotal);
+}
+
+TEST(ReadCommandLine, ValuesReadLikeWcstol)
+{
+    EXPECT_EQ(0, Read(L"--wait abc").waitTotal);
+    EXPECT_EQ(12, Read(L"--wait 12abc").waitTotal);
+    EXPECT_EQ(7, Read(L"--wait \" +7\"").waitTotal);
+    EXPECT_EQ(-3, Read(L"--wait -3").waitTotal);
+    EXPECT_EQ(INT_MAX, Read(L"--wait 99999999999").waitTotal);
+    EXPECT_EQ(INT_MIN, Read(L"--wait -99999999999").waitTotal);
+}
+
+TEST(ReadCommandLine, TotalSaturatesInsteadOfOverflowing)
+{
+    EXPECT_EQ(INT_MAX, Read(L"--wait-min 2147483647").waitTotal);
+    EXPECT_EQ(INT_MAX, Read(L"--wait 2147483647 --wait-sec 1").waitTotal);
+    EXPECT_EQ(INT_MIN, Read(L"--wait-min -2147483648").waitTotal);
+    EXPECT_EQ(INT_MIN, Read(L"--wait -2147483648 --wait-sec -1").waitTotal);
+    EXPECT_EQ(2147483647 - 60, Read(L"--wait 2147483647 --wait-min -1").waitTotal);
+}
+
+TEST(ReadCommandLine, SaverLockOffTokenTurnsTheOptionOnAndNeverOff)
+{
+    PowerSettings s = {};
+    ReadCommandLine(L"--standby --wait 45 --saverlockoff", &s);
+    EXPECT_EQ(1, s.saverLockOff);
+    EXPECT_EQ(3, s.operation);
+    EXPECT_EQ(45, s.waitTotal);
+    s.saverLockOff = 1;
+    ReadCommandLine(L"--standby", &s);
+    EXPECT_EQ(1, s.saverLockOff);  // the loaded value stays when the token is absent
+}
+
+TEST(ReadCommandLine, QuotedOptionsAreRecognised)
+{
+    EXPECT_EQ(2, Read(L"\"--reboot\"").operation);
+    EXPECT_EQ(2, Read(L"'--reboot'").operation);
+    EXPECT_EQ(90, Read(L"--shutdown \"--wait\" '90'").waitTotal);
+}
+
+TEST(CommandLineArguments, SkipsTheProgramNameAndOneBlankOnly)
+{
+    EXPECT_STREQ(L"--shutdown --wait 90", CommandLineArguments(L"\"C:\\Program Files\\Keldrin.exe\" --shutdown --wait 90"));
+    EXPECT_STREQ(L"--reboot", CommandLineArguments(L"Keldrin.exe --reboot"));
+    EXPECT_STREQ(L"\t'--reboot'", CommandLineArguments(L"Keldrin\t\t'--reboot'"));
+    // No arguments, even with the trailing blank some launchers add: the main dialog.
+    EXPECT_STREQ(L"", CommandLineArguments(L"\"C:\\Tools\\Keldrin.exe\""));
+    EXPECT_STREQ(L"", CommandLineArguments(L"\"C:\\Tools\\Keldrin.exe\" "));
+    EXPECT_STREQ(L"", CommandLineArguments(L"Keldrin.exe"));
+    // Blanks beyond the separator are a command line of their own, which runs nothing.
+    EXPECT_STREQ(L"   ", CommandLineArguments(L"\"Keldrin.exe\"    "));
+    // A name whose closing quote is missing takes the rest.
+    EXPECT_STREQ(L"", CommandLineArguments(L"\"C:\\Tools\\Keldrin.exe --reboot"));
+    EXPECT_EQ(nullptr, CommandLineArguments(nullptr));
+}

@@ -1,0 +1,632 @@
+"""Harness for the end-to-end tests: the shipped Keldrin.exe under Wine.
+
+The tests judge the program only by what a user or the system sees: window
+and control texts (through winprobe.exe), files in the program folder,
+registry values, and the power calls in Wine's relay trace. Nothing here may
+ever reach a real machine's power functions, so importing this module on
+anything but a Wine set-up inside the build folder stops with an error.
+
+Environment (set by CTest, see CMakeLists.txt beside this file):
+  KELDRIN_DIST   folder with Keldrin.exe and the three resource modules
+  KELDRIN_PROBE  winprobe.exe
+  KELDRIN_BUILD  the build folder; scratch folders and the prefix live here
+  WINEPREFIX     optional; defaults to $KELDRIN_BUILD/wineprefix
+  DISPLAY        optional; a private Xvfb is started when it is unset
+"""
+
+import atexit
+import functools
+import os
+import queue
+import re
+import shutil
+import subprocess
+import sys
+import threading
+import time
+import unittest
+from typing import List, NamedTuple, Optional
+
+MODULE_NAMES = ("Keldrin.Jpn.dll", "Keldrin.Eng.dll", "KeldrinResource.dll")
+
+# The power calls a test may watch, plus SetTimer for timing the countdown.
+# SendMessageW is in the list for the monitor-off broadcast; the program's
+# other SendMessageW calls are told apart by their arguments.
+RELAY_INCLUDE = (
+    "user32.ExitWindowsEx",
+    "user32.LockWorkStation",
+    "kernel32.SetSystemPowerState",
+    "user32.SendMessageW",
+    "advapi32.AdjustTokenPrivileges",
+    "user32.SetTimer",
+)
+RELAY_KEY = r"HKCU\Software\Wine\Debug"
+CHILD_WINEDEBUG = "+relay,+timestamp,+pid"
+
+# winprobe launch exits with these when it could not start or had to end the child.
+LAUNCH_FAILED = 98
+LAUNCH_TIMED_OUT = 99
+
+
+class HarnessRefused(RuntimeError):
+    """The environment is not one in which the program may be run."""
+
+
+def _refuse(message: str) -> None:
+    raise HarnessRefused(
+        "keldrin_e2e refuses to run: " + message +
+        "\nThe end-to-end tests run the real program and must only ever run under Wine,"
+        " with a prefix inside the build folder (run them through CTest or scripts/test.sh).")
+
+
+def _inside(path: str, folder: str) -> bool:
+    path = os.path.realpath(path)
+    folder = os.path.realpath(folder)
+    return os.path.commonpath([path, folder]) == folder and path != folder
+
+
+class _Config(NamedTuple):
+    dist: str
+    probe: str
+    build: str
+    prefix: str
+
+
+def _check_environment() -> _Config:
+    if sys.platform in ("win32", "cygwin", "msys") or os.name == "nt":
+        _refuse("this is Windows; a power operation here would be real")
+    if shutil.which("wine") is None or shutil.which("wineserver") is None:
+        _refuse("wine or wineserver is not on PATH")
+    build = os.environ.get("KELDRIN_BUILD", "")
+    if not build or not os.path.isdir(build):
+        _refuse("KELDRIN_BUILD (the build folder) is not set or does not exist: %r" % build)
+    prefix = os.environ.get("WINEPREFIX") or os.path.join(build, "wineprefix")
+    if not _inside(prefix, build):
+        _refuse("WINEPREFIX %r does not lie inside the build folder %r" % (prefix, build))
+    dist = os.environ.get("KELDRIN_DIST", "")
+    if not os.path.isfile(os.path.join(dist, "Keldrin.exe")):
+        _refuse("KELDRIN_DIST has no Keldrin.exe: %r" % dist)
+    probe = os.environ.get("KELDRIN_PROBE", "")
+    if not os.path.isfile(probe):
+        _refuse("KELDRIN_PROBE (winprobe.exe) not found: %r" % probe)
+    return _Config(os.path.realpath(dist), os.path.realpath(probe), os.path.realpath(build),
+                   os.path.realpath(prefix))
+
+
+CONFIG = _check_environment()
+
+
+# ---- Wine environment -------------------------------------------------------
+
+_xvfb: Optional[subprocess.Popen] = None
+
+
+def _stop_xvfb() -> None:
+    if _xvfb is not None:
+        _xvfb.terminate()
+        _xvfb.wait(timeout=10)
+
+
+def _ensure_display() -> str:
+    """DISPLAY as given, or a private Xvfb started for this process."""
+    global _xvfb
+    display = os.environ.get("DISPLAY")
+    if display:
+        return display
+    if _xvfb is None:
+        number = next(n for n in range(140, 400)
+                      if not os.path.exists("/tmp/.X11-unix/X%d" % n)
+                      and not os.path.exists("/tmp/.X%d-lock" % n))
+        _xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        atexit.register(_stop_xvfb)
+        deadline = time.monotonic() + 10
+        while not os.path.exists("/tmp/.X11-unix/X%d" % number):
+            if time.monotonic() > deadline or _xvfb.poll() is not None:
+                raise RuntimeError("Xvfb did not start on :%d" % number)
+            time.sleep(0.05)
+        os.environ["DISPLAY"] = ":%d" % number
+    return os.environ["DISPLAY"]
+
+
+def wine_env(**extra: str) -> dict:
+    """Environment for a wine command: the prefix, quiet debug output, no Mono/Gecko prompts."""
+    env = dict(os.environ)
+    env.update(WINEPREFIX=CONFIG.prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               DISPLAY=_ensure_display())
+    env.update(extra)
+    return env
+
+
+def _wine_pids(name_part: str) -> List[int]:
+    """Unix pids of this prefix's processes whose command line contains name_part."""
+    found = []
+    prefix_entry = ("WINEPREFIX=" + CONFIG.prefix).encode()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                cmdline = f.read()
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                environ = f.read().split(b"\0")
+        except OSError:
+            continue
+        if prefix_entry in environ and name_part.encode() in cmdline:
+            found.append(int(entry))
+    return found
+
+
+def wait_for_session_end(timeout: float = 30.0) -> None:
+    """ExitWindowsEx under Wine starts wineboot --end-session and returns at once;
+    wineboot then closes every window of the prefix. The next test must not start
+    before it has finished, or its windows would be closed too."""
+    deadline = time.monotonic() + timeout
+    while _wine_pids("wineboot.exe"):
+        if time.monotonic() > deadline:
+            raise RuntimeError("wineboot --end-session still running after %.0f s" % timeout)
+        time.sleep(0.1)
+    _warm_up()
+
+
+def _warm_up() -> None:
+    """Starts the prefix's desktop process quietly. A relayed child would
+    otherwise start it with the child's WINEDEBUG, and it would trace every
+    window message of the desktop into that child's log for the rest of the run."""
+    with Probe() as probe:
+        probe.command("windows", 0, multi=True)
+
+
+@functools.lru_cache(maxsize=None)
+def _prepare_prefix() -> None:
+    os.makedirs(CONFIG.prefix, exist_ok=True)
+    if not os.path.isfile(os.path.join(CONFIG.prefix, "system.reg")):
+        subprocess.run(["wineboot", "-i"], env=wine_env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300, check=False)
+        subprocess.run(["wineserver", "-w"], env=wine_env(), timeout=300, check=False)
+    # A persistent server keeps every later wine start well under a second.
+    subprocess.run(["wineserver", "-p"], env=wine_env(), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=60, check=False)
+    with Probe() as probe:
+        current = probe.reg_get(RELAY_KEY, "RelayInclude")
+        entries = current.split(";") if isinstance(current, str) and current else []
+        missing = [name for name in RELAY_INCLUDE if name not in entries]
+        if missing:
+            probe.reg_set(RELAY_KEY, "RelayInclude", ";".join(entries + missing))
+        # Without a window manager on Xvfb, hiding a managed window waits 2 s for
+        # a WM that never answers; unmanaged windows close at once.
+        if probe.reg_get(r"HKCU\Software\Wine\X11 Driver", "Managed") != "N":
+            probe.reg_set(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
+        probe.command("windows", 0, multi=True)
+
+
+@functools.lru_cache(maxsize=None)
+def unix_to_windows_path(path: str) -> str:
+    """The Windows form of a Unix path, as the prefix sees it (winepath -w)."""
+    _prepare_prefix()
+    result = subprocess.run(["winepath", "-w", os.path.abspath(path)], env=wine_env(),
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60, check=True)
+    return result.stdout.decode("utf-8").strip()
+
+
+# ---- program folders ----------------------------------------------------------
+
+def _safe_name(text: str) -> str:
+    return re.sub(r"[^A-Za-z0-9_.-]", "_", text)
+
+
+class ProgramFolder:
+    """A fresh folder holding Keldrin.exe and the chosen resource modules."""
+
+    def __init__(self, name: str, modules=MODULE_NAMES):
+        self.path = os.path.join(CONFIG.build, "e2e-scratch", _safe_name(name))
+        self.logs = os.path.join(CONFIG.build, "e2e-logs", _safe_name(name))
+        for folder in (self.path, self.logs):
+            shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(folder)
+        for file_name in ("Keldrin.exe",) + tuple(modules):
+            shutil.copy2(os.path.join(CONFIG.dist, file_name), self.path)
+        self.exe = os.path.join(self.path, "Keldrin.exe")
+        self._runs = 0
+
+    @property
+    def windows_path(self) -> str:
+        return unix_to_windows_path(self.path)
+
+    @property
+    def windows_exe(self) -> str:
+        return unix_to_windows_path(self.path) + "\\Keldrin.exe"
+
+    def files(self) -> List[str]:
+        return sorted(os.listdir(self.path))
+
+    def next_log(self) -> str:
+        self._runs += 1
+        return os.path.join(self.logs, "run%02d" % self._runs)
+
+
+# ---- runs and relay traces -------------------------------------------------------
+
+class Call(NamedTuple):
+    """One relayed call: Call user32.ExitWindowsEx(00000009,00000000) ret=00401816."""
+    name: str
+    args: List[str]
+    pid: int
+    tid: int
+    time: float
+    ret: int
+
+    @property
+    def pair(self):
+        return (self.name, self.args)
+
+
+_CALL_LINE = re.compile(
+    r"^(?:(?P<time>\d+\.\d+):)?(?P<pid>[0-9a-f]{4,8}):(?P<tid>[0-9a-f]{4,8}):"
+    r"Call (?P<module>\w+)\.(?P<function>\w+)\((?P<args>.*)\) ret=(?P<ret>[0-9a-f]+)$")
+_ARG = re.compile(r'L?"(?:[^"\\]|\\.)*"|[^,]+')
+
+
+def parse_relay(text: str) -> List[Call]:
+    """Every relayed API call in a +relay,+timestamp,+pid trace, in order."""
+    calls = []
+    for line in text.splitlines():
+        match = _CALL_LINE.match(line)
+        if not match:
+            continue
+        # Wine prints some module names in capitals (KERNEL32, but user32).
+        name = match["module"].lower() + "." + match["function"]
+        calls.append(Call(name, _ARG.findall(match["args"]), int(match["pid"], 16),
+                          int(match["tid"], 16), float(match["time"] or 0), int(match["ret"], 16)))
+    return calls
+
+
+# The calls that make up a power operation; SendMessageW only as the
+# monitor-off broadcast (HWND_BROADCAST, WM_SYSCOMMAND).
+POWER_FUNCTIONS = ("advapi32.AdjustTokenPrivileges", "user32.ExitWindowsEx", "user32.LockWorkStation",
+                   "kernel32.SetSystemPowerState")
+
+
+def is_power_call(call: Call) -> bool:
+    if call.name in POWER_FUNCTIONS:
+        return True
+    return call.name == "user32.SendMessageW" and call.args[:2] == ["0000ffff", "00000112"]
+
+
+class RunResult(NamedTuple):
+    exit_code: int
+    pid: Optional[int]
+    stdout: str
+    trace: str
+    seconds: float
+    calls: List[Call]          # made by the program's own process
+    all_calls: List[Call]      # by any process that wrote to the trace
+
+    @property
+    def power_calls(self) -> List[Call]:
+        return [call for call in self.calls if is_power_call(call)]
+
+    @property
+    def timed_out(self) -> bool:
+        return self.exit_code == LAUNCH_TIMED_OUT and "did not end within" in self.trace
+
+
+class Launch:
+    """A running `winprobe launch`: the program started with a verbatim command line."""
+
+    def __init__(self, folder: ProgramFolder, tail: Optional[str], timeout: float = 30.0,
+                 relay: bool = True, cwd: Optional[str] = None, exe: Optional[str] = None):
+        _prepare_prefix()
+        exe = exe or folder.windows_exe
+        command = '"%s"' % exe if tail is None else '"%s" %s' % (exe, tail)
+        log = folder.next_log()
+        self.out_path, self.err_path = log + ".out", log + ".err"
+        env = wine_env(KELDRIN_E2E_COMMAND=command,
+                       KELDRIN_E2E_CWD=cwd if cwd is not None else folder.windows_path,
+                       KELDRIN_E2E_TIMEOUT_MS=str(int(timeout * 1000)),
+                       KELDRIN_E2E_CHILD_WINEDEBUG=CHILD_WINEDEBUG if relay else "-all")
+        self.command = command
+        self.timeout = timeout
+        self._started = time.monotonic()
+        # Files, not pipes: processes the child starts (the desktop, wineboot)
+        # inherit its standard handles and could hold a pipe open for minutes.
+        with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
+            self._process = subprocess.Popen(["wine", CONFIG.probe, "launch"], env=env,
+                                             stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        self._pid: Optional[int] = None
+        self._result: Optional[RunResult] = None
+
+    @property
+    def pid(self) -> int:
+        """The Windows process id of the program, once it has started."""
+        deadline = time.monotonic() + 30
+        while self._pid is None:
+            first = self._read(self.out_path).split("\n", 1)
+            if len(first) == 2 and first[0].strip().isdigit():
+                self._pid = int(first[0])
+            elif self._process.poll() is not None:
+                raise RuntimeError("the program did not start: %s\n%s" % (self.command, self._read(self.err_path)))
+            elif time.monotonic() > deadline:
+                raise RuntimeError("no process id from winprobe launch after 30 s")
+            else:
+                time.sleep(0.02)
+        return self._pid
+
+    def running(self) -> bool:
+        return self._process.poll() is None
+
+    def wait(self, timeout: Optional[float] = None) -> RunResult:
+        """Waits for the program's end (the launcher ends it after its own timeout)."""
+        if self._result is not None:
+            return self._result
+        limit = (timeout if timeout is not None else self.timeout) + 15
+        try:
+            self._process.wait(timeout=limit)
+        except subprocess.TimeoutExpired:
+            self._process.kill()
+            self._process.wait()
+            raise RuntimeError("winprobe launch did not return within %.0f s: %s" % (limit, self.command))
+        seconds = time.monotonic() - self._started
+        stdout = self._read(self.out_path)
+        lines = stdout.split("\n", 1)
+        pid = int(lines[0]) if lines[0].strip().isdigit() else None
+        trace = self._read(self.err_path)
+        all_calls = parse_relay(trace)
+        calls = [call for call in all_calls if call.pid == pid]
+        self._result = RunResult(self._process.returncode, pid, lines[1] if len(lines) > 1 else "", trace,
+                                 seconds, calls, all_calls)
+        if any(call.name == "user32.ExitWindowsEx" for call in calls):
+            wait_for_session_end()
+        return self._result
+
+    def trace(self) -> List[Call]:
+        """The program's relayed calls so far."""
+        pid = self.pid
+        return [call for call in parse_relay(self._read(self.err_path)) if call.pid == pid]
+
+    def kill(self) -> None:
+        """Ends the program (not only the launcher) if it still runs."""
+        if self._process.poll() is None:
+            try:
+                with Probe() as probe:
+                    probe.command("kill", self.pid)
+                self._process.wait(timeout=15)
+            except Exception:
+                self._process.kill()
+                self._process.wait()
+
+    @staticmethod
+    def _read(path: str) -> str:
+        with open(path, "rb") as f:
+            return f.read().decode("utf-8", errors="replace")
+
+
+def start(folder: ProgramFolder, tail: Optional[str], **options) -> Launch:
+    """Starts Keldrin.exe with the command-line tail given verbatim (None: no tail at all)."""
+    return Launch(folder, tail, **options)
+
+
+def run(folder: ProgramFolder, tail: Optional[str], timeout: float = 30.0, **options) -> RunResult:
+    """Runs Keldrin.exe to its end; the launcher ends it after `timeout` seconds."""
+    return Launch(folder, tail, timeout=timeout, **options).wait()
+
+
+# ---- window probe ---------------------------------------------------------------
+
+def _escape(text: str) -> str:
+    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
+
+
+def _unescape(text: str) -> str:
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1]), text)
+
+
+class ProbeError(RuntimeError):
+    pass
+
+
+class Child(NamedTuple):
+    id: int
+    cls: str
+    style: int
+    text: str
+    hwnd: int
+
+    @property
+    def visible(self) -> bool:
+        return bool(self.style & 0x10000000)
+
+    @property
+    def enabled(self) -> bool:
+        return not self.style & 0x08000000
+
+
+class TopWindow(NamedTuple):
+    hwnd: int
+    cls: str
+    visible: bool
+    title: str
+
+
+class Probe:
+    """Client of `winprobe serve`: looks at and drives windows of other processes.
+
+    Every answer is awaited with a timeout, so a probe killed by an ending
+    session or a stuck target fails the test instead of hanging it."""
+
+    def __init__(self):
+        _ensure_display()
+        self._process = subprocess.Popen(["wine", CONFIG.probe, "serve"], env=wine_env(),
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=subprocess.DEVNULL)
+        self._lines: "queue.Queue[Optional[str]]" = queue.Queue()
+        threading.Thread(target=self._reader, daemon=True).start()
+
+    def _reader(self) -> None:
+        with self._process.stdout as stream:
+            for raw in stream:
+                self._lines.put(raw.decode("utf-8", errors="replace").rstrip("\r\n"))
+        self._lines.put(None)
+
+    def command(self, *args, multi: bool = False, timeout: float = 20.0):
+        """Sends one command; returns its answer line, or the list of lines before '.'."""
+        line = "\t".join(str(arg) for arg in args) + "\n"
+        try:
+            self._process.stdin.write(line.encode("utf-8"))
+            self._process.stdin.flush()
+        except (BrokenPipeError, ValueError) as error:
+            raise ProbeError("winprobe serve is gone (%s)" % error)
+        lines = []
+        while True:
+            try:
+                answer = self._lines.get(timeout=timeout)
+            except queue.Empty:
+                raise ProbeError("no answer to %r within %.0f s" % (line.strip(), timeout))
+            if answer is None:
+                raise ProbeError("winprobe serve ended while answering %r" % line.strip())
+            if answer.startswith("error ") and not lines:
+                raise ProbeError("%s: %s" % (line.strip(), answer))
+            if not multi:
+                return answer
+            if answer == ".":
+                return lines
+            lines.append(answer)
+
+    # Windows
+    def wait_window(self, pid: int, timeout: float = 10.0, title: str = "") -> Optional[int]:
+        """A visible top-level window of process pid (0: any other process) whose
+        title contains `title`; None when none appeared or the process ended."""
+        args = ["wait", pid, int(timeout * 1000)] + ([title] if title else [])
+        answer = self.command(*args, timeout=timeout + 20)
+        return None if answer in ("none", "exited") else int(answer, 16)
+
+    def wait_gone(self, hwnd: int, timeout: float = 10.0) -> bool:
+        return self.command("waitgone", "%x" % hwnd, int(timeout * 1000), timeout=timeout + 20) == "1"
+
+    def windows(self, pid: int) -> List[TopWindow]:
+        result = []
+        for line in self.command("windows", pid, multi=True):
+            hwnd, cls, visible, title = line.split("\t", 3)
+            result.append(TopWindow(int(hwnd, 16), cls, visible == "1", _unescape(title)))
+        return result
+
+    def children(self, hwnd: int) -> List[Child]:
+        result = []
+        for line in self.command("children", "%x" % hwnd, multi=True):
+            ident, cls, style, text, child = line.split("\t")
+            result.append(Child(int(ident), cls, int(style, 16), _unescape(text), int(child, 16)))
+        return result
+
+    def text(self, hwnd: int, control_id: int = 0) -> str:
+        answer = self.command("text", "%x" % hwnd, control_id)
+        return _unescape(answer[3:])
+
+    def checked(self, hwnd: int, control_id: int) -> int:
+        return int(self.command("checked", "%x" % hwnd, control_id))
+
+    def click(self, hwnd: int, control_id: int) -> str:
+        """BM_CLICK; 'ok' when the click finished, 'pending' when it opened a nested loop."""
+        return self.command("click", "%x" % hwnd, control_id)
+
+    def set_text(self, hwnd: int, control_id: int, text: str) -> None:
+        self.command("settext", "%x" % hwnd, control_id, _escape(text))
+
+    def key(self, hwnd: int, key: str) -> None:
+        """A key press (enter, esc, tab, space, arrows, or a number) to the focused control."""
+        self.command("key", "%x" % hwnd, key)
+
+    def close(self, hwnd: int) -> None:
+        self.command("close", "%x" % hwnd)
+
+    def alive(self, hwnd: int) -> bool:
+        return self.command("alive", "%x" % hwnd) == "1"
+
+    def send(self, hwnd: int, control_id: int, message: int, wparam: int = 0, lparam: int = 0) -> int:
+        return int(self.command("send", "%x" % hwnd, control_id, message, wparam, lparam)[3:])
+
+    def kill(self, pid: int) -> bool:
+        return self.command("kill", pid) == "ok"
+
+    # Registry (read and written inside the prefix, exactly: no reg.exe formatting)
+    def reg_get(self, key: str, name: str):
+        """str for REG_SZ / REG_EXPAND_SZ, int for REG_DWORD, None when absent."""
+        answer = self.command("regget", key, name)
+        kind, _, value = answer.partition(" ")
+        if kind == "none":
+            return None
+        if kind in ("sz", "expand_sz"):
+            return _unescape(value)
+        if kind == "dword":
+            return int(value)
+        return bytes.fromhex(value)
+
+    def reg_set(self, key: str, name: str, value) -> None:
+        if isinstance(value, int):
+            self.command("regset", key, name, "dword", value)
+        else:
+            self.command("regset", key, name, "sz", _escape(value))
+
+    def reg_delete(self, key: str, name: str) -> bool:
+        return self.command("regdel", key, name) == "ok"
+
+    def quit(self) -> None:
+        if self._process.poll() is None:
+            try:
+                self.command("quit", timeout=5)
+            except ProbeError:
+                pass
+            try:
+                self._process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()
+        if self._process.stdin:
+            self._process.stdin.close()
+
+    def __enter__(self) -> "Probe":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.quit()
+
+
+def reg_get(key: str, name: str):
+    with Probe() as probe:
+        return probe.reg_get(key, name)
+
+
+def reg_set(key: str, name: str, value) -> None:
+    with Probe() as probe:
+        probe.reg_set(key, name, value)
+
+
+def reg_delete(key: str, name: str) -> bool:
+    with Probe() as probe:
+        return probe.reg_delete(key, name)
+
+
+# ---- test case base ---------------------------------------------------------------
+
+class KeldrinTestCase(unittest.TestCase):
+    """Each test gets a fresh program folder; whatever it started is ended afterwards."""
+
+    modules = MODULE_NAMES
+
+    def setUp(self) -> None:
+        _prepare_prefix()
+        self.folder = ProgramFolder(self.id(), self.modules)
+
+    def start(self, tail: Optional[str], **options) -> Launch:
+        launch = start(self.folder, tail, **options)
+        self.addCleanup(launch.kill)
+        return launch
+
+    def run_keldrin(self, tail: Optional[str], timeout: float = 30.0, **options) -> RunResult:
+        result = run(self.folder, tail, timeout=timeout, **options)
+        self.assertFalse(result.timed_out, "Keldrin.exe %s did not end within %.0f s" % (tail, timeout))
+        return result
+
+    def probe(self) -> Probe:
+        probe = Probe()
+        self.addCleanup(probe.quit)
+        return probe

@@ -1,0 +1,735 @@
+// winprobe: the Windows-side half of the end-to-end tests. The Python harness
+// runs on Linux and cannot see windows of a Wine process or pass a command line
+// verbatim through `wine prog.exe ARG` (Wine re-quotes each argument), so this
+// console program does those two things from inside the prefix.
+//
+//   winprobe launch   run the command line in KELDRIN_E2E_COMMAND, print the
+//                     child's process id, exit with the child's exit code
+//   winprobe serve    answer one command per stdin line (see RunCommand)
+//
+// Text on stdin and stdout is UTF-8. Every answer is one line; answers that
+// list several items send one line per item and then a line holding ".".
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <wchar.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const DWORD kDefaultLaunchTimeoutMs = 60000;
+const DWORD kMessageTimeoutMs = 5000;
+// A click that opens a nested modal dialog does not return until that dialog
+// closes, so a click waits only this long for the button to finish.
+const DWORD kClickWaitMs = 500;
+const UINT kLaunchTimeoutExitCode = 99;
+const UINT kLaunchFailedExitCode = 98;
+
+std::string ToUtf8(const std::wstring &text)
+{
+    if (text.empty()) {
+        return std::string();
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0, NULL, NULL);
+    std::string out(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], size, NULL, NULL);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string &text)
+{
+    if (text.empty()) {
+        return std::wstring();
+    }
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), (int)text.size(), NULL, 0);
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), (int)text.size(), &out[0], size);
+    return out;
+}
+
+// Texts may hold line breaks and tabs; escaping keeps each answer on one line
+// and keeps tab free as the field separator.
+std::wstring Escape(const std::wstring &text)
+{
+    std::wstring out;
+    for (wchar_t ch : text) {
+        switch (ch) {
+        case L'\\': out += L"\\\\"; break;
+        case L'\n': out += L"\\n"; break;
+        case L'\r': out += L"\\r"; break;
+        case L'\t': out += L"\\t"; break;
+        default: out += ch; break;
+        }
+    }
+    return out;
+}
+
+std::wstring Unescape(const std::wstring &text)
+{
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        wchar_t next = text[++i];
+        switch (next) {
+        case L'n': out += L'\n'; break;
+        case L'r': out += L'\r'; break;
+        case L't': out += L'\t'; break;
+        default: out += next; break;
+        }
+    }
+    return out;
+}
+
+// Written straight to the handle: no CRT buffering or text-mode translation
+// stands between an answer and the harness reading the pipe.
+void WriteOut(const std::string &bytes)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written = 0;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        if (!WriteFile(out, bytes.data() + done, (DWORD)(bytes.size() - done), &written, NULL) || written == 0) {
+            return;
+        }
+        done += written;
+    }
+}
+
+void Answer(const std::wstring &line)
+{
+    WriteOut(ToUtf8(line) + "\n");
+}
+
+void WriteErr(const std::wstring &line)
+{
+    std::string bytes = ToUtf8(line) + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), bytes.data(), (DWORD)bytes.size(), &written, NULL);
+}
+
+std::wstring GetEnv(const wchar_t *name, bool *present)
+{
+    std::vector<wchar_t> buffer(32768);
+    DWORD length = GetEnvironmentVariableW(name, buffer.data(), (DWORD)buffer.size());
+    if (present) {
+        *present = length > 0 && length < buffer.size();
+    }
+    if (length == 0 || length >= buffer.size()) {
+        return std::wstring();
+    }
+    return std::wstring(buffer.data(), length);
+}
+
+std::wstring Hex(ULONG_PTR value)
+{
+    wchar_t text[32];
+    swprintf_s(text, 32, L"0x%lX", (unsigned long)value);
+    return text;
+}
+
+std::wstring Number(long long value)
+{
+    wchar_t text[32];
+    swprintf_s(text, 32, L"%lld", value);
+    return text;
+}
+
+// ---- launch ---------------------------------------------------------------
+
+int Launch()
+{
+    bool present = false;
+    std::wstring command = GetEnv(L"KELDRIN_E2E_COMMAND", &present);
+    if (!present) {
+        WriteErr(L"winprobe: KELDRIN_E2E_COMMAND is not set");
+        return kLaunchFailedExitCode;
+    }
+    bool hasCwd = false;
+    std::wstring cwd = GetEnv(L"KELDRIN_E2E_CWD", &hasCwd);
+    bool hasTimeout = false;
+    std::wstring timeoutText = GetEnv(L"KELDRIN_E2E_TIMEOUT_MS", &hasTimeout);
+    DWORD timeoutMs = hasTimeout ? wcstoul(timeoutText.c_str(), NULL, 10) : kDefaultLaunchTimeoutMs;
+
+    // Wine reads WINEDEBUG once when a process starts, so the launcher can run
+    // quiet and hand the child its own debug channels.
+    bool hasChildDebug = false;
+    std::wstring childDebug = GetEnv(L"KELDRIN_E2E_CHILD_WINEDEBUG", &hasChildDebug);
+    if (hasChildDebug) {
+        SetEnvironmentVariableW(L"WINEDEBUG", childDebug.c_str());
+    }
+    SetEnvironmentVariableW(L"KELDRIN_E2E_COMMAND", NULL);
+    SetEnvironmentVariableW(L"KELDRIN_E2E_CWD", NULL);
+    SetEnvironmentVariableW(L"KELDRIN_E2E_TIMEOUT_MS", NULL);
+    SetEnvironmentVariableW(L"KELDRIN_E2E_CHILD_WINEDEBUG", NULL);
+
+    // CreateProcessW may write into the command line, so it gets a copy.
+    std::vector<wchar_t> commandLine(command.begin(), command.end());
+    commandLine.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(NULL, commandLine.data(), NULL, NULL, FALSE, 0, NULL,
+                        hasCwd ? cwd.c_str() : NULL, &startup, &process)) {
+        WriteErr(L"winprobe: CreateProcessW failed, error " + Number(GetLastError()) + L": " + command);
+        return kLaunchFailedExitCode;
+    }
+    CloseHandle(process.hThread);
+    Answer(Number(process.dwProcessId));
+
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        WriteErr(L"winprobe: the child did not end within " + Number(timeoutMs) + L" ms; terminated");
+        TerminateProcess(process.hProcess, kLaunchTimeoutExitCode);
+        WaitForSingleObject(process.hProcess, kMessageTimeoutMs);
+        CloseHandle(process.hProcess);
+        return kLaunchTimeoutExitCode;
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    return (int)exitCode;
+}
+
+// ---- serve ----------------------------------------------------------------
+
+struct FindWindowQuery {
+    DWORD pid;
+    const std::wstring *titlePart;
+    HWND found;
+};
+
+std::wstring WindowTitle(HWND hwnd)
+{
+    // GetWindowTextW reads the stored caption of another process's window
+    // without sending a message, so a busy target cannot stall the probe.
+    wchar_t text[1024] = L"";
+    GetWindowTextW(hwnd, text, 1024);
+    return text;
+}
+
+std::wstring WindowClass(HWND hwnd)
+{
+    wchar_t name[256] = L"";
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+BOOL CALLBACK FindVisibleWindow(HWND hwnd, LPARAM param)
+{
+    FindWindowQuery *query = reinterpret_cast<FindWindowQuery *>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (query->pid != 0 ? pid != query->pid : pid == GetCurrentProcessId()) {
+        return TRUE;
+    }
+    if (!IsWindowVisible(hwnd)) {
+        return TRUE;
+    }
+    if (!query->titlePart->empty() && WindowTitle(hwnd).find(*query->titlePart) == std::wstring::npos) {
+        return TRUE;
+    }
+    query->found = hwnd;
+    return FALSE;
+}
+
+bool ProcessEnded(HANDLE process)
+{
+    return process != NULL && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+}
+
+void CommandWait(const std::vector<std::wstring> &args)
+{
+    DWORD pid = wcstoul(args[1].c_str(), NULL, 10);
+    DWORD timeoutMs = wcstoul(args[2].c_str(), NULL, 10);
+    std::wstring titlePart = args.size() > 3 ? args[3] : std::wstring();
+    HANDLE process = pid != 0 ? OpenProcess(SYNCHRONIZE, FALSE, pid) : NULL;
+    DWORD start = GetTickCount();
+    for (;;) {
+        FindWindowQuery query = {pid, &titlePart, NULL};
+        EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&query));
+        if (query.found) {
+            Answer(Hex(reinterpret_cast<ULONG_PTR>(query.found)));
+            break;
+        }
+        if (ProcessEnded(process) || (pid != 0 && process == NULL)) {
+            Answer(L"exited");
+            break;
+        }
+        if (GetTickCount() - start >= timeoutMs) {
+            Answer(L"none");
+            break;
+        }
+        Sleep(20);
+    }
+    if (process) {
+        CloseHandle(process);
+    }
+}
+
+void CommandWaitGone(HWND hwnd, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(hwnd)) {
+        if (GetTickCount() - start >= timeoutMs) {
+            Answer(L"0");
+            return;
+        }
+        Sleep(20);
+    }
+    Answer(L"1");
+}
+
+HWND Target(HWND dialog, int id)
+{
+    return id == 0 ? dialog : GetDlgItem(dialog, id);
+}
+
+bool SendWithTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, DWORD_PTR *result)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, timeoutMs,
+                               result ? result : &ignored) != 0;
+}
+
+bool ReadText(HWND hwnd, std::wstring *text)
+{
+    DWORD_PTR length = 0;
+    if (!SendWithTimeout(hwnd, WM_GETTEXTLENGTH, 0, 0, kMessageTimeoutMs, &length)) {
+        return false;
+    }
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendWithTimeout(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                         kMessageTimeoutMs, &copied)) {
+        return false;
+    }
+    *text = std::wstring(buffer.data(), copied);
+    return true;
+}
+
+struct ChildList {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param)
+{
+    reinterpret_cast<ChildList *>(param)->windows.push_back(hwnd);
+    return TRUE;
+}
+
+void CommandChildren(HWND dialog)
+{
+    ChildList list;
+    EnumChildWindows(dialog, CollectWindow, reinterpret_cast<LPARAM>(&list));
+    for (HWND child : list.windows) {
+        // Only direct children: a combo box's edit or list is not a dialog item.
+        if (GetParent(child) != dialog) {
+            continue;
+        }
+        std::wstring text;
+        if (!ReadText(child, &text)) {
+            text = WindowTitle(child);
+        }
+        wchar_t style[16];
+        swprintf_s(style, 16, L"%08lX", (unsigned long)GetWindowLongW(child, GWL_STYLE));
+        Answer(Number(GetDlgCtrlID(child)) + L"\t" + WindowClass(child) + L"\t" + style + L"\t" +
+               Escape(text) + L"\t" + Hex(reinterpret_cast<ULONG_PTR>(child)));
+    }
+    Answer(L".");
+}
+
+void CommandWindows(DWORD pid)
+{
+    ChildList list;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&list));
+    for (HWND hwnd : list.windows) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner != pid) {
+            continue;
+        }
+        Answer(Hex(reinterpret_cast<ULONG_PTR>(hwnd)) + L"\t" + WindowClass(hwnd) + L"\t" +
+               (IsWindowVisible(hwnd) ? L"1" : L"0") + L"\t" + Escape(WindowTitle(hwnd)));
+    }
+    Answer(L".");
+}
+
+WORD VirtualKeyFromName(const std::wstring &name)
+{
+    static const struct {
+        const wchar_t *name;
+        WORD vk;
+    } names[] = {
+        {L"enter", VK_RETURN}, {L"return", VK_RETURN}, {L"esc", VK_ESCAPE}, {L"escape", VK_ESCAPE},
+        {L"tab", VK_TAB},      {L"space", VK_SPACE},   {L"up", VK_UP},      {L"down", VK_DOWN},
+        {L"left", VK_LEFT},    {L"right", VK_RIGHT},
+    };
+    for (const auto &entry : names) {
+        if (_wcsicmp(entry.name, name.c_str()) == 0) {
+            return entry.vk;
+        }
+    }
+    return (WORD)wcstoul(name.c_str(), NULL, 0);
+}
+
+// The key goes to the control that has the focus in the target's thread, as
+// a real key press would, so the dialog's own loop (IsDialogMessage) turns
+// Enter and Esc into the default button and IDCANCEL.
+void CommandKey(HWND hwnd, WORD vk)
+{
+    DWORD thread = GetWindowThreadProcessId(hwnd, NULL);
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    HWND focus = NULL;
+    if (thread != 0 && GetGUIThreadInfo(thread, &info)) {
+        focus = info.hwndFocus;
+    }
+    if (focus == NULL) {
+        focus = hwnd;
+    }
+    UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+    LPARAM down = 1 | ((LPARAM)scan << 16);
+    LPARAM up = down | (1L << 30) | (1L << 31);
+    bool posted = PostMessageW(focus, WM_KEYDOWN, vk, down) && PostMessageW(focus, WM_KEYUP, vk, up);
+    Answer(posted ? L"ok " + Hex(reinterpret_cast<ULONG_PTR>(focus)) : L"error PostMessageW failed");
+}
+
+HKEY ParseRoot(const std::wstring &path, std::wstring *subKey)
+{
+    static const struct {
+        const wchar_t *name;
+        HKEY root;
+    } roots[] = {
+        {L"HKCU", HKEY_CURRENT_USER},
+        {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+        {L"HKLM", HKEY_LOCAL_MACHINE},
+        {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+        {L"HKCR", HKEY_CLASSES_ROOT},
+        {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    };
+    size_t slash = path.find(L'\\');
+    std::wstring rootName = path.substr(0, slash);
+    *subKey = slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
+    for (const auto &entry : roots) {
+        if (_wcsicmp(entry.name, rootName.c_str()) == 0) {
+            return entry.root;
+        }
+    }
+    return NULL;
+}
+
+void CommandRegGet(const std::wstring &path, const std::wstring &name)
+{
+    std::wstring subKey;
+    HKEY root = ParseRoot(path, &subKey);
+    HKEY key = NULL;
+    if (root == NULL) {
+        Answer(L"error unknown root key");
+        return;
+    }
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        Answer(L"none");
+        return;
+    }
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status = RegQueryValueExW(key, name.c_str(), NULL, &type, NULL, &size);
+    std::vector<BYTE> data(size + sizeof(wchar_t), 0);
+    if (status == ERROR_SUCCESS) {
+        status = RegQueryValueExW(key, name.c_str(), NULL, &type, data.data(), &size);
+    }
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        Answer(L"none");
+        return;
+    }
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        // The stored size counts the terminating NUL when the writer included it.
+        std::wstring text(reinterpret_cast<const wchar_t *>(data.data()), size / sizeof(wchar_t));
+        if (!text.empty() && text.back() == L'\0') {
+            text.pop_back();
+        }
+        Answer((type == REG_SZ ? L"sz " : L"expand_sz ") + Escape(text));
+    } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+        DWORD value = 0;
+        memcpy(&value, data.data(), sizeof(value));
+        Answer(L"dword " + Number(value));
+    } else {
+        std::wstring hex;
+        for (DWORD i = 0; i < size; ++i) {
+            wchar_t byte[4];
+            swprintf_s(byte, 4, L"%02x", data[i]);
+            hex += byte;
+        }
+        Answer(L"type" + Number(type) + L" " + hex);
+    }
+}
+
+void CommandRegSet(const std::wstring &path, const std::wstring &name, const std::wstring &type,
+                   const std::wstring &value)
+{
+    std::wstring subKey;
+    HKEY root = ParseRoot(path, &subKey);
+    HKEY key = NULL;
+    if (root == NULL || RegCreateKeyExW(root, subKey.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) !=
+                            ERROR_SUCCESS) {
+        Answer(L"error cannot open key");
+        return;
+    }
+    LONG status;
+    if (type == L"dword") {
+        DWORD number = wcstoul(value.c_str(), NULL, 0);
+        status = RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number),
+                                sizeof(number));
+    } else if (type == L"sz") {
+        status = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                                (DWORD)((value.size() + 1) * sizeof(wchar_t)));
+    } else {
+        status = ERROR_INVALID_PARAMETER;
+    }
+    RegCloseKey(key);
+    Answer(status == ERROR_SUCCESS ? L"ok" : L"error " + Number(status));
+}
+
+void CommandRegDelete(const std::wstring &path, const std::wstring &name)
+{
+    std::wstring subKey;
+    HKEY root = ParseRoot(path, &subKey);
+    HKEY key = NULL;
+    if (root == NULL || RegOpenKeyExW(root, subKey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        Answer(L"none");
+        return;
+    }
+    LONG status = RegDeleteValueW(key, name.c_str());
+    RegCloseKey(key);
+    Answer(status == ERROR_SUCCESS ? L"ok" : L"none");
+}
+
+// Lets the harness end a program left running by a failed test; ending the
+// Unix side of `winprobe launch` would leave the Windows child behind.
+void CommandKill(DWORD pid)
+{
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (process == NULL) {
+        Answer(L"none");
+        return;
+    }
+    bool ended = TerminateProcess(process, 1) && WaitForSingleObject(process, kMessageTimeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    Answer(ended ? L"ok" : L"error TerminateProcess failed");
+}
+
+HWND ParseHwnd(const std::wstring &text)
+{
+    return reinterpret_cast<HWND>((ULONG_PTR)wcstoul(text.c_str(), NULL, 16));
+}
+
+// Arguments are separated by tabs when the line holds one (so texts and
+// registry paths keep their blanks), otherwise by blanks for typing by hand.
+std::vector<std::wstring> SplitArguments(const std::wstring &line)
+{
+    std::vector<std::wstring> args;
+    wchar_t separator = line.find(L'\t') != std::wstring::npos ? L'\t' : L' ';
+    size_t start = 0;
+    for (;;) {
+        size_t end = line.find(separator, start);
+        std::wstring part = line.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (separator == L'\t' || !part.empty()) {
+            args.push_back(part);
+        }
+        if (end == std::wstring::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return args;
+}
+
+struct CommandArity {
+    const wchar_t *name;
+    size_t minArgs;
+};
+
+// The serve commands; <hwnd> is hexadecimal, <id> a control id (0: the window
+// itself), <pid> decimal. Answers in brackets.
+//   wait <pid|0> <ms> [title part]   a visible top-level window [hwnd | none | exited]
+//   waitgone <hwnd> <ms>             [1 gone | 0 still there]
+//   windows <pid>                    top-level windows [hwnd class visible title ... .]
+//   children <hwnd>                  direct children [id class style text hwnd ... .]
+//   text|checked|item <hwnd> <id>    [ok text | check state | control hwnd]
+//   click <hwnd> <id>                BM_CLICK [ok | pending]
+//   settext <hwnd> <id> <text>       WM_SETTEXT [ok]
+//   key <hwnd> <name|vk>             key press to the focused control [ok hwnd]
+//   send|post <hwnd> <id> <msg> <wp> <lp>   [ok result | ok]
+//   close|alive|visible|pid <hwnd>   WM_CLOSE [ok] | [1|0] | [1|0] | [pid]
+//   kill <pid>                       TerminateProcess [ok | none]
+//   regget <key> <name>              [sz text | expand_sz text | dword n | typeN hex | none]
+//   regset <key> <name> sz|dword <value>, regdel <key> <name>   [ok | none]
+//   ping, quit                       [pong | bye]
+// Failures answer "error <why>". Returns false for "quit".
+bool RunCommand(const std::vector<std::wstring> &args)
+{
+    static const CommandArity commands[] = {
+        {L"wait", 3},    {L"waitgone", 3}, {L"text", 3},     {L"checked", 3},  {L"click", 3},
+        {L"settext", 3}, {L"key", 3},      {L"close", 2},    {L"alive", 2},    {L"children", 2},
+        {L"windows", 2}, {L"item", 3},     {L"send", 6},     {L"post", 6},     {L"regget", 3},
+        {L"regset", 5},  {L"regdel", 3},   {L"ping", 1},     {L"quit", 1},     {L"visible", 2},
+        {L"pid", 2},      {L"kill", 2},
+    };
+    if (args.empty()) {
+        Answer(L"error empty command");
+        return true;
+    }
+    const std::wstring &command = args[0];
+    const CommandArity *known = NULL;
+    for (const auto &entry : commands) {
+        if (command == entry.name) {
+            known = &entry;
+        }
+    }
+    if (known == NULL) {
+        Answer(L"error unknown command " + command);
+        return true;
+    }
+    if (args.size() < known->minArgs) {
+        Answer(L"error too few arguments for " + command);
+        return true;
+    }
+    if (command == L"quit") {
+        Answer(L"bye");
+        return false;
+    }
+    if (command == L"ping") {
+        Answer(L"pong");
+    } else if (command == L"wait") {
+        CommandWait(args);
+    } else if (command == L"waitgone") {
+        CommandWaitGone(ParseHwnd(args[1]), wcstoul(args[2].c_str(), NULL, 10));
+    } else if (command == L"windows") {
+        CommandWindows(wcstoul(args[1].c_str(), NULL, 10));
+    } else if (command == L"regget") {
+        CommandRegGet(args[1], args[2]);
+    } else if (command == L"regset") {
+        CommandRegSet(args[1], args[2], args[3], Unescape(args[4]));
+    } else if (command == L"regdel") {
+        CommandRegDelete(args[1], args[2]);
+    } else if (command == L"kill") {
+        CommandKill(wcstoul(args[1].c_str(), NULL, 10));
+    } else {
+        HWND hwnd = ParseHwnd(args[1]);
+        if (!IsWindow(hwnd)) {
+            Answer(command == L"alive" ? L"0" : L"error no window " + args[1]);
+            return true;
+        }
+        int id = args.size() > 2 ? (int)wcstol(args[2].c_str(), NULL, 10) : 0;
+        HWND target = Target(hwnd, id);
+        if (command == L"alive") {
+            Answer(L"1");
+        } else if (command == L"visible") {
+            Answer(IsWindowVisible(hwnd) ? L"1" : L"0");
+        } else if (command == L"pid") {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            Answer(Number(pid));
+        } else if (command == L"close") {
+            Answer(PostMessageW(hwnd, WM_CLOSE, 0, 0) ? L"ok" : L"error PostMessageW failed");
+        } else if (command == L"children") {
+            CommandChildren(hwnd);
+        } else if (command == L"key") {
+            CommandKey(hwnd, VirtualKeyFromName(args[2]));
+        } else if (target == NULL) {
+            Answer(L"error no control " + args[2]);
+        } else if (command == L"item") {
+            Answer(Hex(reinterpret_cast<ULONG_PTR>(target)));
+        } else if (command == L"text") {
+            std::wstring text;
+            Answer(ReadText(target, &text) ? L"ok " + Escape(text) : L"error WM_GETTEXT timed out");
+        } else if (command == L"checked") {
+            DWORD_PTR state = 0;
+            bool done = SendWithTimeout(target, BM_GETCHECK, 0, 0, kMessageTimeoutMs, &state);
+            Answer(done ? Number((long long)state) : L"error BM_GETCHECK timed out");
+        } else if (command == L"click") {
+            // Sent, not posted, so a following command sees the click's effect;
+            // the short timeout returns "pending" when the click opened a
+            // nested modal loop (or ended the process) instead of blocking.
+            bool done = SendWithTimeout(target, BM_CLICK, 0, 0, kClickWaitMs, NULL);
+            Answer(done ? L"ok" : L"pending");
+        } else if (command == L"settext") {
+            std::wstring text = args.size() > 3 ? Unescape(args[3]) : std::wstring();
+            bool done = SendWithTimeout(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                                        kMessageTimeoutMs, NULL);
+            Answer(done ? L"ok" : L"error WM_SETTEXT timed out");
+        } else if (command == L"send" || command == L"post") {
+            UINT message = wcstoul(args[3].c_str(), NULL, 0);
+            WPARAM wParam = wcstoul(args[4].c_str(), NULL, 0);
+            LPARAM lParam = (LPARAM)wcstol(args[5].c_str(), NULL, 0);
+            if (command == L"post") {
+                Answer(PostMessageW(target, message, wParam, lParam) ? L"ok" : L"error PostMessageW failed");
+            } else {
+                DWORD_PTR result = 0;
+                bool done = SendWithTimeout(target, message, wParam, lParam, kMessageTimeoutMs, &result);
+                Answer(done ? L"ok " + Number((long long)(LONG_PTR)result) : L"error message timed out");
+            }
+        }
+    }
+    return true;
+}
+
+bool ReadLine(std::string *line)
+{
+    static std::string pending;
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    for (;;) {
+        size_t newline = pending.find('\n');
+        if (newline != std::string::npos) {
+            *line = pending.substr(0, newline);
+            pending.erase(0, newline + 1);
+            if (!line->empty() && line->back() == '\r') {
+                line->pop_back();
+            }
+            return true;
+        }
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(in, buffer, sizeof(buffer), &got, NULL) || got == 0) {
+            if (pending.empty()) {
+                return false;
+            }
+            *line = pending;
+            pending.clear();
+            return true;
+        }
+        pending.append(buffer, got);
+    }
+}
+
+int Serve()
+{
+    std::string line;
+    while (ReadLine(&line)) {
+        if (!RunCommand(SplitArguments(FromUtf8(line)))) {
+            break;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t **argv)
+{
+    if (argc >= 2 && wcscmp(argv[1], L"launch") == 0) {
+        return Launch();
+    }
+    if (argc >= 2 && wcscmp(argv[1], L"serve") == 0) {
+        return Serve();
+    }
+    WriteErr(L"usage: winprobe launch | winprobe serve");
+    return 2;
+}

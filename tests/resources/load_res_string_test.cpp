@@ -1,0 +1,330 @@
+// String loading through the ring of reused buffers, and where a resource
+// module is looked for. The built modules are loaded as data from the dist
+// folder; the search runs on copies of them in scratch folders, told apart by
+// their language.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/owned_string.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_module.h"
+
+namespace {
+
+const int kRing = 256;
+const int kDefaultCapacity = 4096;
+
+// The dist folder from KELDRIN_DIST (set by CTest), else beside the tests
+// folder. A Unix path is turned into its Wine drive Z: form.
+std::wstring DistFolder()
+{
+    wchar_t value[8192] = {};
+    DWORD length = GetEnvironmentVariableW(L"KELDRIN_DIST", value, COUNTOF(value));
+    std::wstring folder;
+    if (length > 0 && length < COUNTOF(value)) {
+        folder = value;
+    } else {
+        GetModuleFileNameW(nullptr, value, COUNTOF(value));
+        folder = value;
+        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"..\\dist";
+    }
+    if (!folder.empty() && folder[0] == L'/') folder = L"Z:" + folder;
+    for (wchar_t &c : folder)
+        if (c == L'/') c = L'\\';
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+HINSTANCE LoadAsData(const std::wstring &path)
+{
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+}
+
+std::wstring LoadText(HINSTANCE module, UINT id)
+{
+    wchar_t buffer[1024] = {};
+    int length = LoadStringW(module, id, buffer, COUNTOF(buffer));
+    return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+bool HasJapanese(const std::wstring &text)
+{
+    for (wchar_t c : text)
+        if (c >= 0x3000) return true;
+    return false;
+}
+
+size_t BlockUnits(const wchar_t *buffer)
+{
+    return HeapSize(GetProcessHeap(), 0, buffer) / sizeof(wchar_t);
+}
+
+// ---- LoadResString ------------------------------------------------------------
+
+class LoadResStringRing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        module_ = LoadAsData(DistFolder() + KELDRIN_MODULE_ENG);
+        ASSERT_NE(nullptr, module_) << "no " << ::testing::PrintToString(DistFolder()) << "Keldrin.Eng.dll";
+        product_ = LoadText(module_, IDS_PRODUCT_NAME);
+        shutdown_ = LoadText(module_, IDS_OPERATION_NAME_FIRST + 1);
+        ASSERT_FALSE(product_.empty());
+        ASSERT_FALSE(shutdown_.empty());
+        ASSERT_NE(product_, shutdown_);
+    }
+
+    void TearDown() override
+    {
+        if (module_) FreeLibrary(module_);
+    }
+
+    // count calls that load the shutdown name; the buffers they return.
+    std::set<wchar_t *> Advance(int count, bool withNullModuleCalls = false)
+    {
+        std::set<wchar_t *> buffers;
+        for (int i = 0; i < count; ++i) {
+            if (withNullModuleCalls) EXPECT_EQ(nullptr, LoadResString(nullptr, IDS_PRODUCT_NAME, -1));
+            wchar_t *text = LoadResString(module_, IDS_OPERATION_NAME_FIRST + 1, -1);
+            EXPECT_NE(nullptr, text);
+            if (text) EXPECT_EQ(shutdown_, text);
+            buffers.insert(text);
+        }
+        return buffers;
+    }
+
+    HINSTANCE module_ = nullptr;
+    std::wstring product_;
+    std::wstring shutdown_;
+};
+
+TEST_F(LoadResStringRing, TheCallAfter256FurtherCallsReusesTheFirstBuffer)
+{
+    wchar_t *first = LoadResString(module_, IDS_PRODUCT_NAME, -1);
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(product_, first);
+
+    std::set<wchar_t *> others = Advance(kRing - 1);
+    EXPECT_EQ(static_cast<size_t>(kRing - 1), others.size()) << "every slot has a buffer of its own";
+    EXPECT_EQ(0u, others.count(first));
+    EXPECT_EQ(product_, first) << "still valid after 255 further calls";
+
+    wchar_t *again = LoadResString(module_, IDS_REMAINING_SEC, -1);
+    EXPECT_EQ(first, again) << "the 257th call uses the first call's buffer";
+    EXPECT_EQ(LoadText(module_, IDS_REMAINING_SEC), first) << "which now holds the new text";
+}
+
+TEST_F(LoadResStringRing, NullModuleGivesNullAndLeavesTheCursor)
+{
+    wchar_t *first = LoadResString(module_, IDS_PRODUCT_NAME, -1);
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(nullptr, LoadResString(nullptr, IDS_PRODUCT_NAME, -1));
+    EXPECT_EQ(nullptr, LoadResString(nullptr, IDS_PRODUCT_NAME, 100));
+
+    // A null call in front of each of these: had any moved the cursor, the
+    // ring would come round to the first buffer earlier.
+    std::set<wchar_t *> others = Advance(kRing - 1, true);
+    EXPECT_EQ(0u, others.count(first));
+    EXPECT_EQ(product_, first);
+    EXPECT_EQ(first, LoadResString(module_, IDS_PRODUCT_NAME, -1));
+}
+
+TEST_F(LoadResStringRing, MissingStringLeavesAnEmptyText)
+{
+    for (UINT missing : {10001u, 30000u}) {
+        SCOPED_TRACE(missing);
+        ASSERT_TRUE(LoadText(module_, missing).empty()) << "the module was to lack this id";
+        wchar_t *first = LoadResString(module_, IDS_PRODUCT_NAME, -1);
+        ASSERT_NE(nullptr, first);
+        Advance(kRing - 1);
+        // The slot still holds the product name from the round before.
+        wchar_t *empty = LoadResString(module_, static_cast<int>(missing), -1);
+        ASSERT_EQ(first, empty);
+        EXPECT_EQ(L'\0', empty[0]);
+        EXPECT_EQ(std::wstring(product_.size(), L'\0'), std::wstring(empty, product_.size()))
+            << "the whole old text is cleared";
+    }
+}
+
+TEST_F(LoadResStringRing, LargerCapacityGrowsTheSlotAndNothingShrinksIt)
+{
+    wchar_t *first = LoadResString(module_, IDS_PRODUCT_NAME, -1);
+    ASSERT_NE(nullptr, first);
+    size_t before = BlockUnits(first);
+    EXPECT_GE(before, static_cast<size_t>(kDefaultCapacity));
+
+    Advance(kRing - 1);
+    const int larger = static_cast<int>(before) + 5000;
+    wchar_t *grown = LoadResString(module_, IDS_PRODUCT_NAME, larger);
+    ASSERT_NE(nullptr, grown);
+    EXPECT_EQ(static_cast<size_t>(larger), BlockUnits(grown));
+    EXPECT_EQ(product_, grown);
+
+    // The default and a small capacity keep the grown buffer, and the whole
+    // text still loads into it.
+    Advance(kRing - 1);
+    EXPECT_EQ(grown, LoadResString(module_, IDS_OPERATION_NAME_FIRST + 1, -1));
+    EXPECT_EQ(static_cast<size_t>(larger), BlockUnits(grown));
+    Advance(kRing - 1);
+    EXPECT_EQ(grown, LoadResString(module_, IDS_PRODUCT_NAME, 3));
+    EXPECT_EQ(static_cast<size_t>(larger), BlockUnits(grown));
+    EXPECT_EQ(product_, grown);
+}
+
+// ---- LoadResourceModule ---------------------------------------------------------
+
+// A scratch tree:  <root>\program\ (g_app->programDir)  and  <root>\work\ (the
+// current directory), with module copies planted where a case needs them.
+// Every case uses a file name of its own, so no earlier load can answer for it.
+class ResourceModuleSearch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+        static unsigned sequence = 0;
+        wchar_t name[MAX_PATH];
+        swprintf_s(name, MAX_PATH, L"%lskeldrin-modules-%lu-%u", temp, GetCurrentProcessId(), ++sequence);
+        root_ = name;
+        ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
+        for (const wchar_t *folder : {L"\\program", L"\\work", L"\\work\\PlugIn", L"\\work\\DLL"})
+            ASSERT_TRUE(CreateDirectoryW((root_ + folder).c_str(), nullptr));
+
+        wchar_t current[MAX_PATH];
+        ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, current));
+        savedCurrent_ = current;
+        ASSERT_TRUE(SetCurrentDirectoryW((root_ + L"\\work").c_str()));
+
+        OwnedStringSet(&app_.programDir, (root_ + L"\\program\\").c_str());
+        savedApp_ = g_app;
+        g_app = &app_;
+        dist_ = DistFolder();
+    }
+
+    void TearDown() override
+    {
+        for (HINSTANCE module : loaded_) FreeLibrary(module);
+        g_app = savedApp_;
+        SetCurrentDirectoryW(savedCurrent_.c_str());
+        if (!root_.empty()) EXPECT_TRUE(RemoveTree(root_));
+    }
+
+    static bool RemoveTree(const std::wstring &folder)
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") continue;
+                std::wstring path = folder + L"\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path);
+                else
+                    DeleteFileW(path.c_str());
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        return RemoveDirectoryW(folder.c_str()) != 0;
+    }
+
+    // Puts a copy of the Japanese or the English module at root\place\fileName.
+    void Plant(const wchar_t *place, const std::wstring &fileName, bool japanese)
+    {
+        std::wstring source = dist_ + (japanese ? KELDRIN_MODULE_JPN : KELDRIN_MODULE_ENG);
+        std::wstring target = root_ + place + L"\\" + fileName;
+        ASSERT_TRUE(CopyFileW(source.c_str(), target.c_str(), TRUE)) << "copy to " << ::testing::PrintToString(target);
+    }
+
+    // "japanese", "english" or "none": which copy LoadResourceModule found.
+    std::string Found(const std::wstring &fileName)
+    {
+        HINSTANCE module = LoadResourceModule(fileName.c_str());
+        if (!module) return "none";
+        loaded_.push_back(module);
+        std::wstring product = LoadText(module, IDS_PRODUCT_NAME);
+        EXPECT_EQ(L"Keldrin", product) << "the handle serves the module's strings";
+        return HasJapanese(LoadText(module, IDS_OPERATION_NAME_FIRST + 1)) ? "japanese" : "english";
+    }
+
+    // A name no other case and no system folder uses.
+    std::wstring Name(const wchar_t *stem)
+    {
+        wchar_t name[MAX_PATH];
+        swprintf_s(name, MAX_PATH, L"Keldrin.%ls.%lu.dll", stem, GetCurrentProcessId());
+        return name;
+    }
+
+    AppContext app_;
+    AppContext *savedApp_ = nullptr;
+    std::wstring root_;
+    std::wstring savedCurrent_;
+    std::wstring dist_;
+    std::vector<HINSTANCE> loaded_;
+};
+
+TEST_F(ResourceModuleSearch, FoundInTheDllFolderOfTheCurrentDirectory)
+{
+    std::wstring name = Name(L"Dll");
+    Plant(L"\\work\\DLL", name, true);
+    EXPECT_EQ("japanese", Found(name));
+}
+
+TEST_F(ResourceModuleSearch, FoundInTheParentOfTheCurrentDirectory)
+{
+    std::wstring name = Name(L"Parent");
+    Plant(L"", name, false);
+    EXPECT_EQ("english", Found(name));
+}
+
+TEST_F(ResourceModuleSearch, PlugInComesBeforeDllAndDllBeforeTheParent)
+{
+    std::wstring first = Name(L"Order1");
+    Plant(L"\\work\\PlugIn", first, true);
+    Plant(L"\\work\\DLL", first, false);
+    Plant(L"", first, false);
+    EXPECT_EQ("japanese", Found(first));
+
+    std::wstring second = Name(L"Order2");
+    Plant(L"\\work\\DLL", second, true);
+    Plant(L"", second, false);
+    EXPECT_EQ("japanese", Found(second));
+}
+
+TEST_F(ResourceModuleSearch, TheProgramFolderWinsOverTheCurrentDirectory)
+{
+    std::wstring name = Name(L"Program");
+    Plant(L"\\program", name, true);
+    Plant(L"\\work", name, false);
+    Plant(L"\\work\\PlugIn", name, false);
+    Plant(L"\\work\\DLL", name, false);
+    Plant(L"", name, false);
+    EXPECT_EQ("japanese", Found(name));
+}
+
+// The bare name means the program's folder: a copy lying in whatever folder
+// the program was started from is not taken.
+TEST_F(ResourceModuleSearch, TheCurrentDirectoryItselfIsNotSearched)
+{
+    std::wstring name = Name(L"Current");
+    Plant(L"\\work", name, false);
+    EXPECT_EQ("none", Found(name));
+}
+
+TEST_F(ResourceModuleSearch, NothingFoundGivesNull)
+{
+    EXPECT_EQ("none", Found(Name(L"Nowhere")));
+    g_app = nullptr;  // without a context only the relative places are tried
+    EXPECT_EQ("none", Found(Name(L"Nowhere")));
+    std::wstring name = Name(L"NoContext");
+    Plant(L"\\work\\DLL", name, false);
+    EXPECT_EQ("english", Found(name));
+}
+
+}  // namespace

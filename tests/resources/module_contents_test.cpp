@@ -1,0 +1,696 @@
+// What every resource module must hold, checked on the three built
+// modules themselves: a resource-only image, the five templates with their
+// controls, every string of the ids header, format strings that show their
+// arguments, and the window icon. The modules are loaded as data, as
+// the program does, and the dialogs are really created under Wine.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "resources/resource_module.h"
+
+namespace {
+
+#define COUNTOF(array) (sizeof(array) / sizeof((array)[0]))
+
+const int kTextCapacity = 1024;
+
+// Every string id of resource_ids.h: the single ones and the two ranges.
+std::vector<UINT> AllStringIds() {
+    std::vector<UINT> ids = {
+        IDS_PRODUCT_NAME, IDS_TEXT_10003, IDS_TEXT_10011, IDS_SHORTCUT_DESCRIPTION,
+        IDS_SHORTCUT_NAME_MIN_SEC, IDS_SHORTCUT_NAME_SEC, IDS_SHORTCUT_NAME_NOW,
+        IDS_DESKTOP_SHORTCUT_MADE, IDS_QUICKLAUNCH_SHORTCUT_MADE, IDS_SHORTCUT_FAILED,
+        IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC,
+    };
+    for (UINT id = IDS_OPERATION_NAME_FIRST; id <= IDS_OPERATION_NAME_LAST; ++id) ids.push_back(id);
+    for (UINT id = IDS_CAPTION_NONE; id <= IDS_CAPTION_LAST; ++id) ids.push_back(id);
+    return ids;
+}
+
+const std::vector<UINT> kStringIds = AllStringIds();
+
+// The strings the program passes to swprintf_s as formats.
+const UINT kFormatIds[] = {
+    IDS_SHORTCUT_NAME_MIN_SEC, IDS_SHORTCUT_NAME_SEC, IDS_SHORTCUT_NAME_NOW,
+    IDS_SHORTCUT_FAILED, IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC,
+};
+
+const int kTemplateIds[] = {
+    IDD_MAIN, IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_SELECT, IDD_SELECT_COLOURED,
+};
+
+bool Contains(const UINT *ids, size_t count, UINT id) {
+    return std::find(ids, ids + count, id) != ids + count;
+}
+
+bool Contains(const std::wstring &text, const std::wstring &part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+std::wstring LoadText(HINSTANCE module, UINT id) {
+    wchar_t buffer[kTextCapacity] = {};
+    int length = LoadStringW(module, id, buffer, kTextCapacity);
+    return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+bool HasJapanese(const std::wstring &text) {
+    for (wchar_t c : text) {
+        if (c >= 0x3000) return true;
+    }
+    return false;
+}
+
+bool IsAscii(const std::wstring &text) {
+    for (wchar_t c : text) {
+        if (c > 0x7E) return false;
+    }
+    return true;
+}
+
+// Shortcut names become file names, which cannot hold these.
+bool IsValidFileName(const std::wstring &name) {
+    if (name.empty()) return false;
+    for (wchar_t c : name) {
+        if (c < 0x20 || wcschr(L"\\/:*?\"<>|", c)) return false;
+    }
+    return true;
+}
+
+// The dist folder from KELDRIN_DIST (set by CTest), else beside the tests
+// folder. A Unix path is turned into its Wine drive Z: form.
+std::wstring DistFolder() {
+    wchar_t value[8192] = {};
+    DWORD length = GetEnvironmentVariableW(L"KELDRIN_DIST", value, COUNTOF(value));
+    std::wstring folder;
+    if (length > 0 && length < COUNTOF(value)) {
+        folder = value;
+    } else {
+        GetModuleFileNameW(nullptr, value, COUNTOF(value));
+        folder = value;
+        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"..\\dist";
+    }
+    if (!folder.empty() && folder[0] == L'/') {
+        folder = L"Z:" + folder;
+    }
+    for (wchar_t &c : folder) {
+        if (c == L'/') c = L'\\';
+    }
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+std::vector<unsigned char> ReadWholeFile(const std::wstring &path) {
+    std::vector<unsigned char> bytes;
+    FILE *file = nullptr;
+    if (_wfopen_s(&file, path.c_str(), L"rb") != 0 || !file) return bytes;
+    unsigned char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    fclose(file);
+    return bytes;
+}
+
+BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
+    if (IS_INTRESOURCE(name)) {
+        reinterpret_cast<std::vector<UINT> *>(list)->push_back(
+            static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+    }
+    return TRUE;
+}
+
+std::vector<UINT> ResourceNames(HINSTANCE module, LPCWSTR type) {
+    std::vector<UINT> names;
+    EnumResourceNamesW(module, type, CollectName, reinterpret_cast<LONG_PTR>(&names));
+    return names;
+}
+
+INT_PTR CALLBACK TrivialDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+// A template created as a modeless, never shown dialog for the length of a test.
+class Dialog {
+public:
+    Dialog(HINSTANCE module, int templateId)
+        : hwnd_(CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), nullptr,
+                                   TrivialDialogProc, 0)) {}
+    ~Dialog() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    Dialog(const Dialog &) = delete;
+    Dialog &operator=(const Dialog &) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+
+private:
+    HWND hwnd_;
+};
+
+std::wstring ClassOf(HWND control) {
+    wchar_t name[256] = {};
+    GetClassNameW(control, name, COUNTOF(name));
+    return name;
+}
+
+std::wstring TextOf(HWND control) {
+    wchar_t text[kTextCapacity] = {};
+    GetWindowTextW(control, text, COUNTOF(text));
+    return text;
+}
+
+LONG StyleOf(HWND control) {
+    return GetWindowLongW(control, GWL_STYLE);
+}
+
+LONG ButtonKind(HWND control) {
+    return StyleOf(control) & BS_TYPEMASK;
+}
+
+bool IsClass(HWND control, const wchar_t *className) {
+    return control && _wcsicmp(ClassOf(control).c_str(), className) == 0;
+}
+
+::testing::AssertionResult IsPushButton(HWND control) {
+    if (!IsClass(control, L"Button")) return ::testing::AssertionFailure() << "not a button";
+    LONG kind = ButtonKind(control);
+    if (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "button kind " << kind;
+}
+
+::testing::AssertionResult IsOwnerDrawButton(HWND control) {
+    if (!IsClass(control, L"Button")) return ::testing::AssertionFailure() << "not a button";
+    LONG kind = ButtonKind(control);
+    if (kind == BS_OWNERDRAW) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "button kind " << kind;
+}
+
+// Ids first..last are auto radio buttons in consecutive z-order, forming one
+// group: WS_GROUP on the first only, and on the control after the last.
+void ExpectRadioGroup(const Dialog &dialog, int first, int last) {
+    for (int id = first; id <= last; ++id) {
+        SCOPED_TRACE(id);
+        HWND radio = dialog.Item(id);
+        ASSERT_TRUE(IsClass(radio, L"Button"));
+        EXPECT_EQ(ButtonKind(radio), BS_AUTORADIOBUTTON);
+        EXPECT_EQ((StyleOf(radio) & WS_GROUP) != 0, id == first);
+        HWND next = GetWindow(radio, GW_HWNDNEXT);
+        if (id < last) {
+            EXPECT_EQ(next, dialog.Item(id + 1));
+        } else {
+            ASSERT_NE(next, nullptr);
+            EXPECT_NE(StyleOf(next) & WS_GROUP, 0) << "the control after the group starts a new one";
+        }
+    }
+}
+
+void ExpectSpin(const Dialog &dialog, int spinId, int editId) {
+    SCOPED_TRACE(spinId);
+    HWND spin = dialog.Item(spinId);
+    ASSERT_TRUE(IsClass(spin, UPDOWN_CLASSW));
+    EXPECT_NE(StyleOf(spin) & UDS_SETBUDDYINT, 0);
+    HWND edit = dialog.Item(editId);
+    ASSERT_TRUE(IsClass(edit, L"Edit"));
+    EXPECT_EQ(StyleOf(edit) & ES_NUMBER, 0) << "a negative wait must be typeable";
+    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(spin, UDM_GETBUDDY, 0, 0)), edit);
+}
+
+// Size of a text in the control's own font, as DrawTextW lays it out.
+SIZE TextExtent(HWND control, const std::wstring &text, UINT format, int wrapWidth = 0) {
+    HDC dc = GetDC(control);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT box = {0, 0, wrapWidth, 0};
+    DrawTextW(dc, text.c_str(), -1, &box, format | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    ReleaseDC(control, dc);
+    SIZE size = {box.right - box.left, box.bottom - box.top};
+    return size;
+}
+
+UINT PrefixFlag(HWND control) {
+    return (IsClass(control, L"Static") && (StyleOf(control) & SS_NOPREFIX)) ? DT_NOPREFIX : 0;
+}
+
+// The text fits the control on one line, with room px left for the control's
+// own decoration (check mark, button frame).
+::testing::AssertionResult FitsOnOneLine(HWND control, const std::wstring &text, int room = 0) {
+    RECT client;
+    GetClientRect(control, &client);
+    SIZE size = TextExtent(control, text, DT_SINGLELINE | PrefixFlag(control));
+    if (size.cx + room <= client.right && size.cy <= client.bottom) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "text " << size.cx << "x" << size.cy << " + " << room
+                                         << " in control " << client.right << "x" << client.bottom;
+}
+
+// Wrapped in the width left beside the check mark, the text fits the height.
+::testing::AssertionResult FitsWrapped(HWND control, const std::wstring &text, int room) {
+    RECT client;
+    GetClientRect(control, &client);
+    SIZE size = TextExtent(control, text, DT_WORDBREAK, client.right - room);
+    if (size.cx <= client.right - room && size.cy <= client.bottom) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "wrapped text " << size.cx << "x" << size.cy
+                                         << " in control " << client.right - room << "x" << client.bottom;
+}
+
+// Room beside a radio button's or check box's label for its mark and gap.
+int CheckMarkRoom(HWND control) {
+    HDC dc = GetDC(control);
+    int room = MulDiv(20, GetDeviceCaps(dc, LOGPIXELSX), 96);
+    ReleaseDC(control, dc);
+    return room;
+}
+
+// Whether the control's font itself holds a glyph for every character. Under
+// Wine the template's face "MS UI Gothic" is present only when the prefix maps
+// it to an installed Japanese font (HKCU\Software\Wine\Fonts\Replacements);
+// otherwise Japanese shows as boxes, and no width measured means anything.
+::testing::AssertionResult FontShows(HWND control, const std::wstring &text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    std::vector<WORD> glyphs(text.size() + 1);
+    DWORD converted = GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                                       GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, oldFont);
+    ReleaseDC(control, dc);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (converted == GDI_ERROR || glyphs[i] == 0xFFFF) {
+            char code[16];
+            snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(text[i]));
+            return ::testing::AssertionFailure()
+                   << "font " << ::testing::PrintToString(std::wstring(face)) << " has no glyph for " << code
+                   << "; under Wine map \"MS UI Gothic\" to a Japanese font, e.g. HKCU\\Software\\Wine"
+                      "\\Fonts\\Replacements \"MS UI Gothic\" = \"Noto Sans CJK JP\"";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Every labelled button, group box and static of the template fits its text.
+void ExpectTemplateLabelsFit(const Dialog &dialog) {
+    for (HWND control = GetWindow(dialog.hwnd(), GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        std::wstring text = TextOf(control);
+        if (text.empty()) continue;
+        SCOPED_TRACE(::testing::Message() << "control " << GetDlgCtrlID(control));
+        if (IsClass(control, L"Static")) {
+            EXPECT_TRUE(FitsOnOneLine(control, text));
+        } else if (IsClass(control, L"Button")) {
+            LONG kind = ButtonKind(control);
+            if (kind == BS_AUTORADIOBUTTON || kind == BS_AUTOCHECKBOX) {
+                if (StyleOf(control) & BS_MULTILINE) {
+                    EXPECT_TRUE(FitsWrapped(control, text, CheckMarkRoom(control)));
+                } else {
+                    EXPECT_TRUE(FitsOnOneLine(control, text, CheckMarkRoom(control)));
+                }
+            } else if (kind == BS_GROUPBOX) {
+                EXPECT_TRUE(FitsOnOneLine(control, text, 16));
+            } else {
+                EXPECT_TRUE(FitsOnOneLine(control, text, 8));
+            }
+        }
+    }
+}
+
+struct ModuleCase {
+    const wchar_t *fileName;
+    const char *label;
+    bool japanese;
+};
+
+void PrintTo(const ModuleCase &module, std::ostream *out) {
+    *out << module.label;
+}
+
+const ModuleCase kModules[] = {
+    {KELDRIN_MODULE_JPN, "Jpn", true},
+    {KELDRIN_MODULE_ENG, "Eng", false},
+    {KELDRIN_MODULE_GENERIC, "Generic", false},
+};
+
+HINSTANCE LoadModuleAsData(const std::wstring &path) {
+    return LoadLibraryExW(path.c_str(), nullptr,
+                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+}
+
+class ModuleContents : public ::testing::TestWithParam<ModuleCase> {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+    }
+
+    void SetUp() override {
+        path_ = DistFolder() + GetParam().fileName;
+        module_ = LoadModuleAsData(path_);
+        ASSERT_NE(module_, nullptr) << "cannot load " << ::testing::PrintToString(path_);
+    }
+
+    void TearDown() override {
+        if (module_) FreeLibrary(module_);
+    }
+
+    std::wstring Text(UINT id) const { return LoadText(module_, id); }
+
+    std::wstring path_;
+    HINSTANCE module_ = nullptr;
+};
+
+TEST_P(ModuleContents, IsAnImageOfResourcesOnly) {
+    std::vector<unsigned char> bytes = ReadWholeFile(path_);
+    ASSERT_GE(bytes.size(), sizeof(IMAGE_DOS_HEADER));
+    IMAGE_DOS_HEADER dos;
+    memcpy(&dos, bytes.data(), sizeof dos);
+    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
+    ASSERT_LE(dos.e_lfanew + sizeof(IMAGE_NT_HEADERS32), bytes.size());
+    IMAGE_NT_HEADERS32 nt;
+    memcpy(&nt, bytes.data() + dos.e_lfanew, sizeof nt);
+    ASSERT_EQ(nt.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
+    EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_NE(nt.FileHeader.Characteristics & IMAGE_FILE_DLL, 0);
+    // LoadLibraryW maps the module as an image: it must be movable to any base.
+    EXPECT_EQ(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED, 0);
+    ASSERT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(nt.OptionalHeader.AddressOfEntryPoint, 0u) << "no code runs when the module loads";
+
+    ASSERT_GT(nt.OptionalHeader.NumberOfRvaAndSizes, static_cast<DWORD>(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT));
+    const IMAGE_DATA_DIRECTORY *directories = nt.OptionalHeader.DataDirectory;
+    EXPECT_EQ(directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress, 0u);
+    EXPECT_EQ(directories[IMAGE_DIRECTORY_ENTRY_IMPORT].Size, 0u);
+    EXPECT_EQ(directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size, 0u);
+    EXPECT_EQ(directories[IMAGE_DIRECTORY_ENTRY_TLS].Size, 0u);
+    EXPECT_GT(directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].Size, 0u);
+
+    // A module is a plain DLL too: LoadLibraryW must still map it.
+    HMODULE image = LoadLibraryW(path_.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(LoadText(image, IDS_PRODUCT_NAME), Text(IDS_PRODUCT_NAME));
+    FreeLibrary(image);
+}
+
+TEST_P(ModuleContents, HoldsTheFiveTemplatesAndNoOthers) {
+    std::vector<UINT> names = ResourceNames(module_, RT_DIALOG);
+    std::vector<UINT> expected(std::begin(kTemplateIds), std::end(kTemplateIds));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
+    for (int id : kTemplateIds) {
+        Dialog dialog(module_, id);
+        EXPECT_NE(dialog.hwnd(), nullptr) << "template " << id << " does not create";
+    }
+}
+
+TEST_P(ModuleContents, MainDialogHoldsItsControls) {
+    Dialog dialog(module_, IDD_MAIN);
+    ASSERT_NE(dialog.hwnd(), nullptr);
+
+    for (int id : {IDOK, IDCANCEL, IDC_UPDATE, IDC_HELP_BUTTON}) {
+        EXPECT_TRUE(IsPushButton(dialog.Item(id))) << "button " << id;
+    }
+    EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+
+    ExpectRadioGroup(dialog, IDC_OPERATION_FIRST, IDC_OPERATION_LAST);
+    ExpectRadioGroup(dialog, IDC_DESTINATION_FIRST, IDC_DESTINATION_LAST);
+
+    EXPECT_TRUE(IsClass(dialog.Item(IDC_VERSION_TEXT), L"Static"));
+    ExpectSpin(dialog, IDC_WAIT_SEC_SPIN, IDC_WAIT_SEC);
+    ExpectSpin(dialog, IDC_WAIT_MIN_SPIN, IDC_WAIT_MIN);
+
+    HWND saver = dialog.Item(IDC_SAVER_LOCK_OFF);
+    ASSERT_TRUE(IsClass(saver, L"Button"));
+    EXPECT_EQ(ButtonKind(saver), BS_AUTOCHECKBOX);
+    EXPECT_EQ(SendMessageW(saver, BM_GETCHECK, 0, 0), BST_UNCHECKED) << "the dialog leaves it as the template has it";
+}
+
+// The main dialog fills its wait fields only through the up-downs
+// and reads them back with GetDlgItemInt: the full ranges must survive.
+TEST_P(ModuleContents, MainDialogSpinsWriteNumbersTheDialogReadsBack) {
+    Dialog dialog(module_, IDD_MAIN);
+    ASSERT_NE(dialog.hwnd(), nullptr);
+
+    SendDlgItemMessageW(dialog.hwnd(), IDC_WAIT_MIN_SPIN, UDM_SETRANGE32, 0, 1440);
+    SendDlgItemMessageW(dialog.hwnd(), IDC_WAIT_MIN_SPIN, UDM_SETPOS32, 0, 1440);
+    SendDlgItemMessageW(dialog.hwnd(), IDC_WAIT_SEC_SPIN, UDM_SETRANGE32, 0, 59);
+    SendDlgItemMessageW(dialog.hwnd(), IDC_WAIT_SEC_SPIN, UDM_SETPOS32, 0, 59);
+
+    BOOL read = FALSE;
+    EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog.hwnd(), IDC_WAIT_MIN, &read, TRUE)), 1440);
+    EXPECT_TRUE(read) << "the minutes field reads " << ::testing::PrintToString(TextOf(dialog.Item(IDC_WAIT_MIN)));
+    EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog.hwnd(), IDC_WAIT_SEC, &read, TRUE)), 59);
+    EXPECT_TRUE(read);
+}
+
+TEST_P(ModuleContents, CountdownDialogsHoldTheirControls) {
+    for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED}) {
+        SCOPED_TRACE(id);
+        Dialog dialog(module_, id);
+        ASSERT_NE(dialog.hwnd(), nullptr);
+        EXPECT_TRUE(IsClass(dialog.Item(IDC_REMAINING), L"Static"));
+        EXPECT_TRUE(IsClass(dialog.Item(IDC_OPERATION_CAPTION), L"Static"));
+        if (id == IDD_COUNTDOWN_COLOURED) {
+            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDOK)));
+            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDCANCEL)));
+        } else {
+            EXPECT_TRUE(IsPushButton(dialog.Item(IDOK)));
+            EXPECT_TRUE(IsPushButton(dialog.Item(IDCANCEL)));
+            // Enter right after opening runs the operation.
+            EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+        }
+    }
+}
+
+TEST_P(ModuleContents, SelectDialogsHoldTheirControls) {
+    for (int id : {IDD_SELECT, IDD_SELECT_COLOURED}) {
+        SCOPED_TRACE(id);
+        Dialog dialog(module_, id);
+        ASSERT_NE(dialog.hwnd(), nullptr);
+        EXPECT_TRUE(IsClass(dialog.Item(IDC_VERSION_TEXT), L"Static"));
+        if (id == IDD_SELECT_COLOURED) {
+            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDOK)));
+            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDCANCEL)));
+        } else {
+            EXPECT_TRUE(IsPushButton(dialog.Item(IDOK)));
+            EXPECT_TRUE(IsPushButton(dialog.Item(IDCANCEL)));
+            EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+        }
+
+        HWND list = dialog.Item(IDC_SELECT_LIST);
+        ASSERT_TRUE(IsClass(list, L"ComboBox"));
+        EXPECT_EQ(StyleOf(list) & 3, CBS_DROPDOWNLIST);
+        EXPECT_EQ(StyleOf(list) & CBS_SORT, 0);
+
+        // Filled as the select dialog does, each entry's index is its operation code,
+        // and the dropped list has room for all nine.
+        for (UINT code = 0; code <= 8; ++code) {
+            std::wstring name = Text(IDS_OPERATION_NAME_FIRST + code);
+            EXPECT_EQ(SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str())),
+                      static_cast<LRESULT>(code));
+        }
+        RECT dropped = {};
+        SendMessageW(list, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+        RECT field = {};
+        GetWindowRect(list, &field);
+        LRESULT itemHeight = SendMessageW(list, CB_GETITEMHEIGHT, 0, 0);
+        EXPECT_GE((dropped.bottom - dropped.top) - (field.bottom - field.top), 9 * itemHeight);
+    }
+}
+
+// Nothing is clipped: the template's own labels, and the texts the program
+// puts in at run time, in their longest realistic forms.
+TEST_P(ModuleContents, TextsFitTheirControls) {
+    const std::wstring product = Text(IDS_PRODUCT_NAME);
+    {
+        SCOPED_TRACE("main");
+        Dialog dialog(module_, IDD_MAIN);
+        ASSERT_NE(dialog.hwnd(), nullptr);
+        // Widths are only worth checking in a font that shows the texts.
+        ASSERT_TRUE(FontShows(dialog.Item(IDC_OP_MONITOROFFLOCK), Text(IDS_OPERATION_NAME_FIRST + 8)));
+        ExpectTemplateLabelsFit(dialog);
+        HWND version = dialog.Item(IDC_VERSION_TEXT);
+        EXPECT_TRUE(FitsOnOneLine(version, product + L" Version 1.04.01 on Windows XP Professional Edition (02/02/2013)"));
+        EXPECT_TRUE(FitsOnOneLine(version, product + L" Version 1.04.01 b12 on Windows 8 with Media Center (02/02/2013)"));
+    }
+    for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED}) {
+        SCOPED_TRACE(id);
+        Dialog dialog(module_, id);
+        ASSERT_NE(dialog.hwnd(), nullptr);
+        ExpectTemplateLabelsFit(dialog);
+        for (UINT caption = IDS_CAPTION_NONE; caption <= IDS_CAPTION_LAST; ++caption) {
+            EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_OPERATION_CAPTION), Text(caption))) << caption;
+        }
+        wchar_t remaining[kTextCapacity];
+        swprintf_s(remaining, kTextCapacity, Text(IDS_REMAINING_MIN_SEC).c_str(), 1440L, 59L);
+        EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_REMAINING), remaining));
+    }
+    for (int id : {IDD_SELECT, IDD_SELECT_COLOURED}) {
+        SCOPED_TRACE(id);
+        Dialog dialog(module_, id);
+        ASSERT_NE(dialog.hwnd(), nullptr);
+        ExpectTemplateLabelsFit(dialog);
+        EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_VERSION_TEXT), product + L" Version 1.04.01 b12"));
+        HWND list = dialog.Item(IDC_SELECT_LIST);
+        for (UINT code = 0; code <= 8; ++code) {
+            EXPECT_TRUE(FitsOnOneLine(list, Text(IDS_OPERATION_NAME_FIRST + code),
+                                      GetSystemMetrics(SM_CXVSCROLL) + 6)) << code;
+        }
+    }
+}
+
+TEST_P(ModuleContents, HoldsEveryStringOfTheIdsHeaderAndNoOthers) {
+    for (UINT id : kStringIds) {
+        std::wstring text = Text(id);
+        EXPECT_FALSE(text.empty()) << "string " << id;
+        if (!Contains(kFormatIds, COUNTOF(kFormatIds), id)) {
+            EXPECT_EQ(text.find(L'%'), std::wstring::npos) << "string " << id << " is no format";
+        }
+    }
+    // The reverse: no string the program never asks for.
+    for (UINT block : ResourceNames(module_, RT_STRING)) {
+        for (UINT id = (block - 1) * 16; id < block * 16; ++id) {
+            if (!Text(id).empty()) {
+                EXPECT_TRUE(Contains(kStringIds.data(), kStringIds.size(), id)) << "string " << id << " is unknown";
+            }
+        }
+    }
+}
+
+// The settings section and the shortcut names are made of it.
+TEST_P(ModuleContents, ProductNameIsKeldrin) {
+    EXPECT_EQ(Text(IDS_PRODUCT_NAME), L"Keldrin");
+}
+
+// The program formats these with the argument types it passes: names as
+// wide strings, minutes and seconds as 32-bit longs.
+TEST_P(ModuleContents, FormatStringsShowTheirArguments) {
+    const std::wstring product = L"Keldrin";
+    const std::wstring operation = Text(IDS_OPERATION_NAME_FIRST + 1);
+    wchar_t out[kTextCapacity];
+
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_SHORTCUT_NAME_MIN_SEC).c_str(),
+                         product.c_str(), operation.c_str(), 1L, 30L), 0);
+    std::wstring text = out;
+    EXPECT_TRUE(Contains(text, product)) << ::testing::PrintToString(text);
+    EXPECT_TRUE(Contains(text, operation)) << ::testing::PrintToString(text);
+    EXPECT_TRUE(Contains(text, L"1")) << ::testing::PrintToString(text);
+    EXPECT_TRUE(Contains(text, L"30")) << ::testing::PrintToString(text);
+
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_SHORTCUT_NAME_MIN_SEC).c_str(),
+                         product.c_str(), operation.c_str(), 23L, 58L), 0);
+    text = out;
+    EXPECT_TRUE(Contains(text, L"23") && Contains(text, L"58")) << ::testing::PrintToString(text);
+
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_SHORTCUT_NAME_SEC).c_str(),
+                         product.c_str(), operation.c_str(), 45L), 0);
+    text = out;
+    EXPECT_TRUE(Contains(text, product) && Contains(text, operation) && Contains(text, L"45"))
+        << ::testing::PrintToString(text);
+
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_SHORTCUT_NAME_NOW).c_str(),
+                         product.c_str(), operation.c_str()), 0);
+    text = out;
+    EXPECT_TRUE(Contains(text, product) && Contains(text, operation)) << ::testing::PrintToString(text);
+
+    const std::wstring linkPath = L"C:\\Users\\root\\Desktop\\Keldrin Shut down.lnk";
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_SHORTCUT_FAILED).c_str(), linkPath.c_str()), 0);
+    EXPECT_TRUE(Contains(out, linkPath)) << ::testing::PrintToString(std::wstring(out));
+
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_REMAINING_MIN_SEC).c_str(), 7L, 42L), 0);
+    text = out;
+    EXPECT_TRUE(Contains(text, L"7") && Contains(text, L"42")) << ::testing::PrintToString(text);
+
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_REMAINING_SEC).c_str(), 42L), 0);
+    EXPECT_TRUE(Contains(out, L"42")) << ::testing::PrintToString(std::wstring(out));
+}
+
+// Shortcut files are named with these; the save fails on a bad name.
+TEST_P(ModuleContents, ShortcutNamesAreValidFileNames) {
+    const std::wstring product = Text(IDS_PRODUCT_NAME);
+    wchar_t name[kTextCapacity];
+    for (UINT code = 1; code <= 8; ++code) {
+        std::wstring operation = Text(IDS_OPERATION_NAME_FIRST + code);
+        swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_MIN_SEC).c_str(),
+                   product.c_str(), operation.c_str(), 1L, 30L);
+        EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
+        swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_SEC).c_str(),
+                   product.c_str(), operation.c_str(), 45L);
+        EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
+        swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_NOW).c_str(),
+                   product.c_str(), operation.c_str());
+        EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
+    }
+    std::wstring selectName = product + L" " + Text(IDS_OPERATION_NAME_LAST);
+    EXPECT_TRUE(IsValidFileName(selectName)) << ::testing::PrintToString(selectName);
+}
+
+TEST_P(ModuleContents, WindowIconLoadsLargeAndSmall) {
+    for (int size : {32, 16}) {
+        SCOPED_TRACE(size);
+        HICON icon = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON,
+                                                   size, size, LR_DEFAULTCOLOR));
+        ASSERT_NE(icon, nullptr);
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bitmap = {};
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, size);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+}
+
+// The English modules hold plain ASCII; the Japanese one is Japanese, in its
+// strings and in its templates.
+TEST_P(ModuleContents, TextsAreInTheModulesLanguage) {
+    bool japaneseString = false;
+    for (UINT id : kStringIds) {
+        std::wstring text = Text(id);
+        japaneseString = japaneseString || HasJapanese(text);
+        if (!GetParam().japanese) {
+            EXPECT_TRUE(IsAscii(text)) << "string " << id;
+        }
+    }
+    EXPECT_EQ(japaneseString, GetParam().japanese);
+
+    Dialog dialog(module_, IDD_MAIN);
+    ASSERT_NE(dialog.hwnd(), nullptr);
+    EXPECT_EQ(HasJapanese(TextOf(dialog.Item(IDC_OP_SHUTDOWN))), GetParam().japanese);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryModule, ModuleContents, ::testing::ValuesIn(kModules),
+                         [](const ::testing::TestParamInfo<ModuleCase> &caseInfo) {
+                             return std::string(caseInfo.param.label);
+                         });
+
+// The Japanese module is a translation, not a copy of the English one.
+TEST(JapaneseModule, DiffersFromTheEnglishOne) {
+    const std::wstring dist = DistFolder();
+    HINSTANCE japanese = LoadModuleAsData(dist + KELDRIN_MODULE_JPN);
+    HINSTANCE english = LoadModuleAsData(dist + KELDRIN_MODULE_ENG);
+    ASSERT_NE(japanese, nullptr);
+    ASSERT_NE(english, nullptr);
+    int differing = 0;
+    for (UINT id = IDS_OPERATION_NAME_FIRST; id <= IDS_OPERATION_NAME_LAST; ++id) {
+        std::wstring text = LoadText(japanese, id);
+        if (text != LoadText(english, id) && HasJapanese(text)) ++differing;
+    }
+    EXPECT_EQ(differing, IDS_OPERATION_NAME_LAST - IDS_OPERATION_NAME_FIRST + 1);
+    EXPECT_EQ(LoadText(japanese, IDS_PRODUCT_NAME), LoadText(english, IDS_PRODUCT_NAME));
+    FreeLibrary(japanese);
+    FreeLibrary(english);
+}
+
+}  // namespace

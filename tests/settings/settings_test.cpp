@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "app/owned_string.h"
+#include "settings/settings.h"
+
+namespace {
+
+// Each test gets a fresh folder under %TEMP% and a real context whose settings
+// path points into it (GetIniPath hands back iniPath once it is set).
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
+        static unsigned sequence = 0;
+        wchar_t folder[MAX_PATH];
+        swprintf_s(folder, MAX_PATH, L"%lskeldrin-settings-%lu-%u", temp, GetCurrentProcessId(), ++sequence);
+        ASSERT_TRUE(CreateDirectoryW(folder, nullptr));
+        folder_ = folder;
+        path_ = folder_ + L"\\Keldrin-tester.ini";
+
+        OwnedStringSet(&app_.iniPath, path_.c_str());
+        OwnedStringSet(&app_.productName, L"Keldrin");
+        savedApp_ = g_app;
+        g_app = &app_;
+        g_settings = PowerSettings();
+    }
+
+    void TearDown() override
+    {
+        g_app = savedApp_;
+        g_settings = PowerSettings();
+        if (folder_.empty()) return;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder_ + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileW((folder_ + L"\\" + found.cFileName).c_str());
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        EXPECT_TRUE(RemoveDirectoryW(folder_.c_str()));
+    }
+
+    void WriteFileBytes(const std::string &bytes)
+    {
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+        ASSERT_EQ(bytes.size(), written);
+    }
+
+    std::string ReadFileBytes()
+    {
+        std::string bytes;
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return bytes;
+        char chunk[4096];
+        DWORD got = 0;
+        while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
+        CloseHandle(file);
+        return bytes;
+    }
+
+    bool FileExists() { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    std::wstring ReadString(const wchar_t *section, const wchar_t *key)
+    {
+        wchar_t value[256];
+        GetPrivateProfileStringW(section, key, L"<missing>", value, 256, path_.c_str());
+        return value;
+    }
+
+    // The section's lines as the profile functions see them.
+    std::vector<std::wstring> SectionLines(const wchar_t *section)
+    {
+        std::vector<std::wstring> lines;
+        std::vector<wchar_t> block(32768);
+        GetPrivateProfileSectionW(section, block.data(), static_cast<DWORD>(block.size()), path_.c_str());
+        for (const wchar_t *line = block.data(); *line; line += wcslen(line) + 1) lines.push_back(line);
+        return lines;
+    }
+
+    void SetSettings(int operation, int destination, int selection, int waitMin, int waitSec, int saverLockOff)
+    {
+        g_settings.operation = operation;
+        g_settings.destination = destination;
+        g_settings.selection = selection;
+        g_settings.waitMin = waitMin;
+        g_settings.waitSec = waitSec;
+        g_settings.saverLockOff = saverLockOff;
+    }
+
+    void ExpectSettings(int operation, int destination, int selection, int waitMin, int waitSec, int saverLockOff)
+    {
+        EXPECT_EQ(operation, g_settings.operation);
+        EXPECT_EQ(destination, g_settings.destination);
+        EXPECT_EQ(selection, g_settings.selection);
+        EXPECT_EQ(waitMin, g_settings.waitMin);
+        EXPECT_EQ(waitSec, g_settings.waitSec);
+        EXPECT_EQ(saverLockOff, g_settings.saverLockOff);
+    }
+
+    AppContext app_;
+    AppContext *savedApp_ = nullptr;
+    std::wstring folder_;
+    std::wstring path_;
+};
+
+// The file a save leaves, as text: header and the four aligned lines. Windows
+// stores the strings handed to WritePrivateProfileSectionW as they are; Wine
+// re-parses each into key and value and drops the blank after "=". Either way
+// the file is single-byte text with CR LF line ends.
+std::string SavedFile(const char *section, int operation, int destination, int selection, int waitMin,
+                      bool blankAfterEquals)
+{
+    const char *gap = blankAfterEquals ? " " : "";
+    std::string text = std::string("[") + section + "]\r\n";
+    text += "PowerOperation   =" + std::string(gap) + std::to_string(operation) + "\r\n";
+    text += "PowerDestination =" + std::string(gap) + std::to_string(destination) + "\r\n";
+    text += "PowerSelection   =" + std::string(gap) + std::to_string(selection) + "\r\n";
+    text += "PowerWaitMin     =" + std::string(gap) + std::to_string(waitMin) + "\r\n";
+    return text;
+}
+
+::testing::AssertionResult IsSavedFile(const std::string &actual, const char *section, int operation,
+                                       int destination, int selection, int waitMin)
+{
+    if (actual == SavedFile(section, operation, destination, selection, waitMin, true) ||
+        actual == SavedFile(section, operation, destination, selection, waitMin, false))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "file reads:\n" << actual << "\nexpected:\n"
+                                         << SavedFile(section, operation, destination, selection, waitMin, true);
+}
+
+TEST_F(SettingsFile, MissingFileGivesDefaults)
+{
+    SetSettings(7, 7, 7, 7, 7, 7);
+    g_settings.waitTotal = 99;
+    EXPECT_EQ(1, LoadSettings());
+    ExpectSettings(0, 0, 0, 0, 10, 0);
+    EXPECT_EQ(99, g_settings.waitTotal);  // never stored, never loaded
+    EXPECT_FALSE(FileExists());
+}
+
+TEST_F(SettingsFile, MissingKeysAndOtherSectionsGiveDefaults)
+{
+    WriteFileBytes("[Other]\r\nPowerOperation=5\r\nPowerWaitSec=20\r\n"
+                   "[Keldrin]\r\nPowerDestination=2\r\n");
+    SetSettings(7, 7, 7, 7, 7, 7);
+    EXPECT_EQ(1, LoadSettings());
+    ExpectSettings(0, 2, 0, 0, 10, 0);
+}
+
+TEST_F(SettingsFile, HandWrittenValuesLoadUnclamped)
+{
+    WriteFileBytes("[Keldrin]\r\n"
+                   "PowerOperation = 42\r\n"
+                   "PowerDestination = 7\r\n"
+                   "PowerSelection = 12\r\n"
+                   "PowerWaitMin = 5000\r\n"
+                   "PowerWaitSec = 30\r\n"
+                   "PowerSaverLockOff = 1\r\n");
+    EXPECT_EQ(1, LoadSettings());
+    ExpectSettings(42, 7, 12, 5000, 30, 1);
+}
+
+TEST_F(SettingsFile, KeysAndSectionCompareWithoutCase)
+{
+    WriteFileBytes("[KELDRIN]\r\npoweroperation=3\r\nPOWERWAITSEC=45\r\nPowerWaitmin=2\r\n");
+    EXPECT_EQ(1, LoadSettings());
+    ExpectSettings(3, 0, 0, 2, 45, 0);
+}
+
+TEST_F(SettingsFile, SectionFollowsTheProductName)
+{
+    WriteFileBytes("[Keldrin]\r\nPowerOperation=1\r\n[Keldrin Deutsch]\r\nPowerOperation=2\r\n");
+    OwnedStringSet(&app_.productName, L"Keldrin Deutsch");
+    LoadSettings();
+    EXPECT_EQ(2, g_settings.operation);
+
+    SetSettings(6, 0, 0, 3, 0, 0);
+    SaveSettings();
+    EXPECT_EQ(L"1", ReadString(L"Keldrin", L"PowerOperation"));
+    EXPECT_EQ(L"6", ReadString(L"Keldrin Deutsch", L"PowerOperation"));
+}
+
+TEST_F(SettingsFile, FreshSaveWritesHeaderAndFourLines)
+{
+    SetSettings(1, 0, 0, 5, 30, 1);
+    EXPECT_EQ(1, SaveSettings());
+    EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", 1, 0, 0, 5));
+}
+
+TEST_F(SettingsFile, SaveWritesNegativeAndLargeValuesAsTyped)
+{
+    SetSettings(42, 2, 8, 5000, 0, 0);
+    EXPECT_EQ(1, SaveSettings());
+    EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", 42, 2, 8, 5000));
+
+    SetSettings(-1, 0, 0, -20, 0, 0);
+    EXPECT_EQ(1, SaveSettings());
+    EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", -1, 0, 0, -20));
+}
+
+TEST_F(SettingsFile, SaveReplacesItsSectionAndKeepsTheOthers)
+{
+    WriteFileBytes("[First]\r\nA=1\r\n"
+                   "[Keldrin]\r\nPowerWaitSec=30\r\nPowerSaverLockOff=1\r\nExtra=x\r\nPowerOperation=2\r\n"
+                   "[Last]\r\nB=2\r\n");
+    LoadSettings();
+    ExpectSettings(2, 0, 0, 0, 30, 1);
+
+    g_settings.operation = 6;
+    g_settings.waitMin = 15;
+    EXPECT_EQ(1, SaveSettings());
+
+    EXPECT_EQ(L"1", ReadString(L"First", L"A"));
+    EXPECT_EQ(L"2", ReadString(L"Last", L"B"));
+    std::vector<std::wstring> lines = SectionLines(L"Keldrin");
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ(0u, lines[0].find(L"PowerOperation"));
+    EXPECT_EQ(0u, lines[1].find(L"PowerDestination"));
+    EXPECT_EQ(0u, lines[2].find(L"PowerSelection"));
+    EXPECT_EQ(0u, lines[3].find(L"PowerWaitMin"));
+    std::string bytes = ReadFileBytes();
+    EXPECT_EQ(std::string::npos, bytes.find("PowerWaitSec"));
+    EXPECT_EQ(std::string::npos, bytes.find("PowerSaverLockOff"));
+    EXPECT_EQ(std::string::npos, bytes.find("Extra"));
+
+    // The keys that are read but never written fall back to their defaults.
+    SetSettings(0, 0, 0, 0, 0, 0);
+    LoadSettings();
+    ExpectSettings(6, 0, 0, 15, 10, 0);
+}
+
+TEST_F(SettingsFile, SavedLinesReadBackUnderTheirKeys)
+{
+    SetSettings(8, 2, 5, 1440, 59, 1);
+    SaveSettings();
+    SetSettings(0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(1, LoadSettings());
+    ExpectSettings(8, 2, 5, 1440, 10, 0);
+}
+
+TEST_F(SettingsFile, WithoutProductNameTheFileIsLeftAlone)
+{
+    OwnedStringFree(&app_.productName);
+    SetSettings(1, 1, 1, 1, 1, 1);
+    EXPECT_EQ(0, SaveSettings());
+    EXPECT_FALSE(FileExists());
+
+    WriteFileBytes("[(null)]\r\nPowerOperation=4\r\n[]\r\nPowerOperation=4\r\n");
+    EXPECT_EQ(0, LoadSettings());
+    ExpectSettings(1, 1, 1, 1, 1, 1);
+}
+
+TEST_F(SettingsFile, WithoutContextNothingHappens)
+{
+    g_app = nullptr;
+    SetSettings(1, 1, 1, 1, 1, 1);
+    EXPECT_EQ(0, SaveSettings());
+    EXPECT_EQ(0, LoadSettings());
+    ExpectSettings(1, 1, 1, 1, 1, 1);
+    EXPECT_FALSE(FileExists());
+}
+
+}  // namespace

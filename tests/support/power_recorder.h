@@ -1,0 +1,19 @@
+// The test side of the power seam: every call is written down instead of made.
+#ifndef KELDRIN_TEST_POWER_RECORDER_H
+#define KELDRIN_TEST_POWER_RECORDER_H
+
+#include <string>
+#include <vector>
+
+struct PowerRecorder {
+    std::vector<std::string> calls;
+    bool user32Loads = true;         // LoadLibraryW("user32.dll") succeeds
+    bool lockWorkStationFound = true;  // GetProcAddress finds LockWorkStation
+};
+
+extern PowerRecorder g_powerRecorder;
+
+// Clears the record and restores the defaults.
+void ResetPowerRecorder();
+
+#endif

@@ -1,0 +1,111 @@
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "power/power_system.h"
+#include "power_recorder.h"
+
+PowerRecorder g_powerRecorder;
+
+namespace {
+
+HANDLE const kFakeToken = reinterpret_cast<HANDLE>(0x7070);
+HMODULE const kFakeUser32 = reinterpret_cast<HMODULE>(0x3232);
+const DWORD kShutdownLuid = 19;  // what Windows reports for SeShutdownPrivilege
+
+void Record(const char *format, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    g_powerRecorder.calls.push_back(line);
+}
+
+std::string Narrow(const wchar_t *text)
+{
+    std::string out;
+    for (; text && *text; text++) out += static_cast<char>(*text < 128 ? *text : '?');
+    return out;
+}
+
+BOOL WINAPI FakeLockWorkStation()
+{
+    Record("LockWorkStation()");
+    return TRUE;
+}
+
+}  // namespace
+
+void ResetPowerRecorder()
+{
+    g_powerRecorder = PowerRecorder();
+}
+
+BOOL PowerOpenProcessToken(DWORD access, HANDLE *token)
+{
+    Record("OpenProcessToken(0x%lx)", static_cast<unsigned long>(access));
+    *token = kFakeToken;
+    return TRUE;
+}
+
+BOOL PowerLookupPrivilegeValue(const wchar_t *name, LUID *luid)
+{
+    Record("LookupPrivilegeValue(%s)", Narrow(name).c_str());
+    luid->LowPart = kShutdownLuid;
+    luid->HighPart = 0;
+    return TRUE;
+}
+
+BOOL PowerAdjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES *newState)
+{
+    Record("AdjustTokenPrivileges(%s,count=%lu,luid=%lu,attributes=%lu)",
+           token == kFakeToken ? "token" : "other",
+           static_cast<unsigned long>(newState->PrivilegeCount),
+           static_cast<unsigned long>(newState->Privileges[0].Luid.LowPart),
+           static_cast<unsigned long>(newState->Privileges[0].Attributes));
+    return TRUE;
+}
+
+BOOL PowerCloseHandle(HANDLE handle)
+{
+    Record("CloseHandle(%s)", handle == kFakeToken ? "token" : "other");
+    return TRUE;
+}
+
+BOOL PowerExitWindows(UINT flags, DWORD reason)
+{
+    Record("ExitWindowsEx(%u,%lu)", flags, static_cast<unsigned long>(reason));
+    return TRUE;
+}
+
+BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force)
+{
+    Record("SetSystemPowerState(%d,%d)", suspend, force);
+    return TRUE;
+}
+
+LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Record("SendMessage(HWND_BROADCAST,0x%x,0x%lx,%ld)", message, static_cast<unsigned long>(wParam),
+           static_cast<long>(lParam));
+    return 0;
+}
+
+HMODULE PowerLoadLibrary(const wchar_t *name)
+{
+    Record("LoadLibrary(%s)", Narrow(name).c_str());
+    return g_powerRecorder.user32Loads ? kFakeUser32 : nullptr;
+}
+
+LockWorkStationProc PowerFindLockWorkStation(HMODULE user32)
+{
+    Record("GetProcAddress(%s,LockWorkStation)", user32 == kFakeUser32 ? "user32" : "other");
+    return g_powerRecorder.lockWorkStationFound ? FakeLockWorkStation : nullptr;
+}
+
+BOOL PowerFreeLibrary(HMODULE module)
+{
+    Record("FreeLibrary(%s)", module == kFakeUser32 ? "user32" : "other");
+    return TRUE;
+}
