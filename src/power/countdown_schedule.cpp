@@ -65,5 +65,12 @@ long long CountdownClockMs()
     ULONGLONG hundredNs = 0;
     if (unbiased && unbiased(&hundredNs)) return static_cast<long long>(hundredNs / 10000);
     if (tickCount64) return static_cast<long long>(tickCount64());
-    return static_cast<long long>(GetTickCount());
+    // GetTickCount wraps after 49.7 days of uptime. The countdown reads the
+    // clock at least once a second, so a reading below the last one is a wrap.
+    static DWORD lastTicks = 0;
+    static long long wraps = 0;
+    DWORD ticks = GetTickCount();
+    if (ticks < lastTicks) wraps++;
+    lastTicks = ticks;
+    return (wraps << 32) + static_cast<long long>(ticks);
 }

@@ -17,8 +17,11 @@ static bool PrepareIniAccess(wchar_t *path, size_t pathCapacity, wchar_t *sectio
     if (!g_app || !g_app->productName) return false;
     const wchar_t *iniPath = g_app->GetIniPath(1);
     if (!iniPath) return false;
-    wcscpy_s(path, pathCapacity, iniPath);
-    swprintf_s(section, sectionCapacity, L"%ls", g_app->productName);
+    CopyText(path, pathCapacity, iniPath);
+    // The module's product name may run to 4095 characters; the section takes
+    // what fits. swprintf_s would instead leave an empty name (or, under the
+    // default invalid-parameter handler, end the process).
+    FormatText(section, sectionCapacity, L"%ls", g_app->productName);
     return true;
 }
 

@@ -71,6 +71,10 @@ INT_PTR CALLBACK SelectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return OnInitDialog(dialog);
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+    case WM_DESTROY:
+        // OK and Cancel have deleted the brushes already; any other ending has not.
+        ColouredLookDelete(&g_look);
+        return FALSE;
     case WM_DRAWITEM:
         return ColouredLookDrawItem(g_look, reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), L"OK", L"Cancel");
     case WM_CTLCOLORDLG:

@@ -46,7 +46,8 @@ int CreateLinkIn(int csidl, LinkPlace place, const wchar_t *name, const wchar_t 
             result = SUCCEEDED(saved) ? 1 : 0;
         }
     } else if (linkPathOut) {
-        CopyText(linkPathOut, linkPathUnits, name);
+        // Without the folder the file name is all there is to tell the user.
+        FormatText(linkPathOut, linkPathUnits, L"%ls.lnk", name);
     }
     HeapTextBufferFree(block);
     return result;

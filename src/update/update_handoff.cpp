@@ -23,22 +23,48 @@ struct HandOffPaths {
     wchar_t scratch[KELDRIN_PATH_UNITS];
 };
 
+// A character beyond the BMP is two UTF-16 units, and the conversion would
+// write one "?" for each; it becomes a single "?" here, as any other
+// character code page 932 cannot hold.
+void JoinSurrogatePairs(wchar_t *text)
+{
+    wchar_t *out = text;
+    for (const wchar_t *in = text; *in; in++) {
+        if (IS_HIGH_SURROGATE(in[0]) && IS_LOW_SURROGATE(in[1])) {
+            *out++ = L'?';
+            in++;
+        } else {
+            *out++ = *in;
+        }
+    }
+    *out = L'\0';
+}
+
 // One line in code page 932 (falling back to the system's code page where
 // 932 is not installed), with "?" for what the code page cannot hold.
+// WC_NO_BEST_FIT_CHARS keeps e.g. U+00E9 from turning into "e", which
+// would name another file.
 bool WriteLine(FILE *file, const wchar_t *line)
 {
+    wchar_t *joined = OwnedStringCopy(line);
+    if (!joined) return false;
+    JoinSurrogatePairs(joined);
     UINT codePage = kDescriptionCodePage;
-    int bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, line, -1, nullptr, 0, "?", nullptr);
+    int bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, joined, -1, nullptr, 0, "?", nullptr);
     if (bytes <= 0) {
         codePage = CP_ACP;
-        bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, line, -1, nullptr, 0, "?", nullptr);
+        bytes = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, joined, -1, nullptr, 0, "?", nullptr);
     }
-    if (bytes <= 0) return false;
-    char *text = static_cast<char *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<size_t>(bytes)));
-    if (!text) return false;
-    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, line, -1, text, bytes, "?", nullptr);
-    bool written = fputs(text, file) >= 0 && fputs("\r\n", file) >= 0;
-    HeapFree(GetProcessHeap(), 0, text);
+    char *text = bytes > 0 ? static_cast<char *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                                           static_cast<size_t>(bytes)))
+                           : nullptr;
+    bool written = false;
+    if (text) {
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, joined, -1, text, bytes, "?", nullptr);
+        written = fputs(text, file) >= 0 && fputs("\r\n", file) >= 0;
+        HeapFree(GetProcessHeap(), 0, text);
+    }
+    OwnedStringFree(&joined);
     return written;
 }
 

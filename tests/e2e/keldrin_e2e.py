@@ -39,6 +39,10 @@ RELAY_INCLUDE = (
     "user32.SendMessageW",
     "advapi32.AdjustTokenPrivileges",
     "user32.SetTimer",
+    # The countdown's texts and the screen-saver value it switches, in order
+    # with the power calls.
+    "user32.SetDlgItemTextW",
+    "advapi32.RegSetValueExW",
 )
 RELAY_KEY = r"HKCU\Software\Wine\Debug"
 CHILD_WINEDEBUG = "+relay,+timestamp,+pid"
@@ -546,6 +550,16 @@ class Probe:
 
     def kill(self, pid: int) -> bool:
         return self.command("kill", pid) == "ok"
+
+    def rect(self, hwnd: int, control_id: int = 0):
+        """(left, top, right, bottom) of the window or its control, in screen pixels."""
+        left, top, right, bottom = (int(part) for part in self.command("rect", "%x" % hwnd, control_id)[3:].split())
+        return left, top, right, bottom
+
+    def module_string(self, module_path: str, string_id: int) -> Optional[str]:
+        """String string_id of a resource module (a Windows path), None when it has none."""
+        answer = self.command("string", module_path, string_id)
+        return None if answer == "none" else _unescape(answer[3:])
 
     # Registry (read and written inside the prefix, exactly: no reg.exe formatting)
     def reg_get(self, key: str, name: str):

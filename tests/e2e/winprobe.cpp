@@ -525,6 +525,34 @@ void CommandKill(DWORD pid)
     Answer(ended ? L"ok" : L"error TerminateProcess failed");
 }
 
+// Where a window (or a dialog's control) lies on the screen, so a test can
+// look at its pixels in a screenshot.
+void CommandRect(HWND target)
+{
+    RECT rect = {};
+    if (!GetWindowRect(target, &rect)) {
+        Answer(L"error GetWindowRect failed");
+        return;
+    }
+    Answer(L"ok " + Number(rect.left) + L" " + Number(rect.top) + L" " + Number(rect.right) + L" " +
+           Number(rect.bottom));
+}
+
+// A string of a resource module, loaded as data as the program loads it, so
+// a test can expect the texts of whichever module the program uses.
+void CommandString(const std::wstring &modulePath, UINT id)
+{
+    HMODULE module = LoadLibraryExW(modulePath.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == NULL) {
+        Answer(L"error cannot load " + modulePath);
+        return;
+    }
+    std::vector<wchar_t> text(4096, L'\0');
+    int length = LoadStringW(module, id, text.data(), (int)text.size());
+    FreeLibrary(module);
+    Answer(length > 0 ? L"ok " + Escape(std::wstring(text.data(), length)) : L"none");
+}
+
 HWND ParseHwnd(const std::wstring &text)
 {
     return reinterpret_cast<HWND>((ULONG_PTR)wcstoul(text.c_str(), NULL, 16));
@@ -569,6 +597,8 @@ struct CommandArity {
 //   send|post <hwnd> <id> <msg> <wp> <lp>   [ok result | ok]
 //   close|alive|visible|pid <hwnd>   WM_CLOSE [ok] | [1|0] | [1|0] | [pid]
 //   kill <pid>                       TerminateProcess [ok | none]
+//   rect <hwnd> <id>                 screen rectangle [ok left top right bottom]
+//   string <module path> <id>        a string of a resource module [ok text | none]
 //   regget <key> <name>              [sz text | expand_sz text | dword n | typeN hex | none]
 //   regset <key> <name> sz|dword <value>, regdel <key> <name>   [ok | none]
 //   ping, quit                       [pong | bye]
@@ -581,6 +611,7 @@ bool RunCommand(const std::vector<std::wstring> &args)
         {L"windows", 2}, {L"item", 3},     {L"send", 6},     {L"post", 6},     {L"regget", 3},
         {L"regset", 5},  {L"regdel", 3},   {L"ping", 1},     {L"quit", 1},     {L"visible", 2},
         {L"pid", 2},      {L"kill", 2},
+        {L"rect", 3},     {L"string", 3},
     };
     if (args.empty()) {
         Answer(L"error empty command");
@@ -621,6 +652,8 @@ bool RunCommand(const std::vector<std::wstring> &args)
         CommandRegDelete(args[1], args[2]);
     } else if (command == L"kill") {
         CommandKill(wcstoul(args[1].c_str(), NULL, 10));
+    } else if (command == L"string") {
+        CommandString(args[1], wcstoul(args[2].c_str(), NULL, 10));
     } else {
         HWND hwnd = ParseHwnd(args[1]);
         if (!IsWindow(hwnd)) {
@@ -647,6 +680,8 @@ bool RunCommand(const std::vector<std::wstring> &args)
             Answer(L"error no control " + args[2]);
         } else if (command == L"item") {
             Answer(Hex(reinterpret_cast<ULONG_PTR>(target)));
+        } else if (command == L"rect") {
+            CommandRect(target);
         } else if (command == L"text") {
             std::wstring text;
             Answer(ReadText(target, &text) ? L"ok " + Escape(text) : L"error WM_GETTEXT timed out");

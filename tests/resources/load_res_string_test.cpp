@@ -90,10 +90,14 @@ protected:
     {
         std::set<wchar_t *> buffers;
         for (int i = 0; i < count; ++i) {
-            if (withNullModuleCalls) EXPECT_EQ(nullptr, LoadResString(nullptr, IDS_PRODUCT_NAME, -1));
+            if (withNullModuleCalls) {
+                EXPECT_EQ(nullptr, LoadResString(nullptr, IDS_PRODUCT_NAME, -1));
+            }
             wchar_t *text = LoadResString(module_, IDS_OPERATION_NAME_FIRST + 1, -1);
             EXPECT_NE(nullptr, text);
-            if (text) EXPECT_EQ(shutdown_, text);
+            if (text) {
+                EXPECT_EQ(shutdown_, text);
+            }
             buffers.insert(text);
         }
         return buffers;
@@ -212,7 +216,9 @@ protected:
         for (HINSTANCE module : loaded_) FreeLibrary(module);
         g_app = savedApp_;
         SetCurrentDirectoryW(savedCurrent_.c_str());
-        if (!root_.empty()) EXPECT_TRUE(RemoveTree(root_));
+        if (!root_.empty()) {
+            EXPECT_TRUE(RemoveTree(root_));
+        }
     }
 
     static bool RemoveTree(const std::wstring &folder)

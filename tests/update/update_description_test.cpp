@@ -2,6 +2,10 @@
 
 #include <shlobj.h>
 
+#include <locale.h>
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <string>
 
 #include "app/app_context.h"
@@ -174,6 +178,31 @@ TEST_F(UpdateDescription, JapaneseIsWrittenInCodePage932)
     EXPECT_EQ("--download \"U/\x95\x5c/\x93\x64\x8c\xb9.txt;C:\\\x93\x64\x8c\xb9\\\x95\x5c\\\x93\x64\x8c\xb9.txt\"\r\n"
               "--restart \"C:\\\x93\x64\x8c\xb9\\Keldrin.exe\"\r\n",
               Written());
+}
+
+// The program sets the run-time locale "jpn" at start; a text-mode stream in
+// that locale is the other way to get code page 932 text, and both must agree.
+TEST_F(UpdateDescription, SameBytesAsTheJapaneseLocalesTextMode)
+{
+    const wchar_t *sets[] = {L"\u30d8\u30eb\u30d7\\\u8868\u793a.chm\0", nullptr};
+    const wchar_t *urls[] = {L"http://h/\u30bd", nullptr};
+    const wchar_t folder[] = L"D:\\\uff8a\uff9d\uff76\u2460\\";
+    ASSERT_TRUE(Write(sets, urls, 0, 1, folder, L"x"));
+
+    std::wstring viaLocale = folder_ + L"\\via-locale.txt";
+    char *saved = _strdup(setlocale(LC_ALL, nullptr));
+    ASSERT_NE(nullptr, setlocale(LC_ALL, "jpn"));
+    FILE *file = _wfopen(viaLocale.c_str(), L"w");
+    ASSERT_NE(nullptr, file);
+    fwprintf(file, L"--download \"%ls/%ls;%ls%ls\"\n", urls[0], L"\u30d8\u30eb\u30d7/\u8868\u793a.chm", folder,
+             sets[0]);
+    fwprintf(file, L"--confirm\n");
+    fclose(file);
+    setlocale(LC_ALL, saved);
+    free(saved);
+    std::string expected = ReadBytes(viaLocale);
+    DeleteFileW(viaLocale.c_str());
+    EXPECT_EQ(expected, Written());
 }
 
 TEST_F(UpdateDescription, CharacterOutsideCodePage932BecomesQuestionMark)

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Makes the README screenshots in docs/screenshots/ from the built program
+# under Wine on a virtual display: the main dialog in Japanese and English,
+# the countdown in the ordinary and the Windows 8 look, and the select
+# dialog. Each picture is cropped to its window.
+#   scripts/screenshots.sh                          builds into build/ first
+#   KELDRIN_BUILD=/tmp/b scripts/screenshots.sh     uses that (configured) build
+# Nothing is ever performed: every dialog is photographed and then ended.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+if [ -n "${KELDRIN_BUILD:-}" ]; then
+    BUILD=$KELDRIN_BUILD
+    export WINEPREFIX="$BUILD/wineprefix"
+    cmake --build "$BUILD" -j2 --target Keldrin KeldrinJpn KeldrinEng
+else
+    ensure_packages
+    build_project
+fi
+
+OUT="$ROOT/docs/screenshots"
+SCRATCH="$BUILD/screenshots"
+# A prefix of its own: the fonts and settings below stay out of the tests' prefix.
+export WINEPREFIX="$BUILD/screenshots-prefix"
+APP_VERSION_KEY='HKCU\Software\Wine\AppDefaults\Keldrin.exe'
+mkdir -p "$OUT"
+rm -rf "$SCRATCH"
+mkdir -p "$SCRATCH"
+
+KELDRIN_PID=
+cleanup() {
+    if [ -n "$KELDRIN_PID" ]; then kill "$KELDRIN_PID" 2>/dev/null || true; fi
+    wine reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1 || true
+    stop_wine
+}
+trap cleanup EXIT
+
+# Wine draws the caption buttons with Marlett, and Windows shows English
+# dialogs in Tahoma; without Wine's own fonts (package fonts-wine) the buttons
+# come out as letters. Taken from the package file when it is not installed.
+install_wine_fonts() {
+    local source=/usr/share/wine/fonts fonts="$WINEPREFIX/drive_c/windows/Fonts" unpacked= font
+    if [ ! -f "$source/marlett.ttf" ]; then
+        unpacked=$(mktemp -d)
+        chmod 755 "$unpacked"
+        if (cd "$unpacked" && apt-get download fonts-wine >/dev/null 2>&1 && dpkg-deb -x fonts-wine_*.deb .); then
+            source="$unpacked/usr/share/wine/fonts"
+        else
+            echo "fonts-wine not available: caption buttons will show as letters" >&2
+        fi
+    fi
+    mkdir -p "$fonts"
+    for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
+        if [ -f "$source/$font" ]; then cp "$source/$font" "$fonts/"; fi
+    done
+    if [ -n "$unpacked" ]; then rm -rf "$unpacked"; fi
+}
+
+ensure_display
+ensure_prefix
+install_wine_fonts
+# Wine then draws the window frames itself; Xvfb has no window manager to do it.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+# A program folder with one language module and remembered choices that
+# make a telling picture: shut down after 30 minutes.
+program_folder() {
+    local name=$1 module=$2 folder="$SCRATCH/$1"
+    mkdir -p "$folder"
+    cp "$BUILD/dist/Keldrin.exe" "$BUILD/dist/$module" "$folder/"
+    printf '[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerSelection=1\r\nPowerWaitMin=30\r\nPowerWaitSec=0\r\n' \
+        > "$folder/Keldrin-$(id -un).ini"
+    echo "$folder"
+}
+
+# shoot FILE FOLDER [ARGUMENTS...]: starts the program, waits for its window,
+# lets it paint (the countdown's first tick comes after 100 ms), saves the
+# window's picture and ends the program.
+shoot() {
+    local file=$1 folder=$2 window=
+    shift 2
+    (cd "$folder" && exec wine Keldrin.exe "$@") >/dev/null 2>&1 &
+    KELDRIN_PID=$!
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Keldrin$' | head -n 1) || true
+    if [ -z "$window" ]; then
+        echo "no Keldrin window for $file" >&2
+        return 1
+    fi
+    sleep 1.5
+    import -window "$window" "$OUT/$file"
+    kill "$KELDRIN_PID" 2>/dev/null || true
+    wait "$KELDRIN_PID" 2>/dev/null || true
+    KELDRIN_PID=
+    # The next window must not be mistaken for this one.
+    timeout 10 sh -c "while xdotool search --onlyvisible --name '^Keldrin\$' >/dev/null 2>&1; do sleep 0.1; done" || true
+    echo "$OUT/$file: $(identify -format '%wx%h' "$OUT/$file")"
+}
+
+jpn=$(program_folder jpn Keldrin.Jpn.dll)
+eng=$(program_folder eng Keldrin.Eng.dll)
+
+shoot main-jpn.png "$jpn"
+shoot main-eng.png "$eng"
+shoot countdown-jpn.png "$jpn" --shutdown --wait-min 30
+shoot countdown-eng.png "$eng" --shutdown --wait-min 30
+shoot select-jpn.png "$jpn" --select
+
+# The Windows 8 family gets the coloured look; Wine reports Windows 8 to this
+# program alone through its application defaults.
+wine reg add "$APP_VERSION_KEY" /v Version /d win8 /f >/dev/null 2>&1
+shoot countdown-win8-jpn.png "$jpn" --shutdown --wait-min 30
+shoot select-win8-jpn.png "$jpn" --select
+wine reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1

@@ -1,0 +1,248 @@
+"""The countdown of the shipped Keldrin.exe, as the user and the system see it.
+
+A wait on the command line opens the countdown: what it shows each second
+(read from the window), when the operation fires (Wine's relay trace, with
+timestamps), how run-now and cancel end it early, the screen-saver password it
+switches off for the wait and back before anything happens, and its Windows 8
+colours (a screenshot).
+"""
+
+import os
+import pwd
+import re
+import time
+import unittest
+
+from keldrin_e2e import KeldrinTestCase, Probe, ProbeError
+from screen_look import (BACKGROUND, BS_OWNERDRAW, FIRST_FACE, SECOND_FACE, button_kind, empty_client_point,
+                         face_point, keep_shots_folder, screenshot_when, set_windows_version)
+
+USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
+DESKTOP = r"HKCU\Control Panel\Desktop"
+SAVER = "ScreenSaverIsSecure"
+COUNTDOWN_TIMER = "00001389"                 # 5001
+IDOK, IDCANCEL = 1, 2
+IDC_REMAINING, IDC_CAPTION = 2206, 2207
+IDS_REMAINING_SEC, IDS_CAPTION_MONITOROFF = 11002, 11009
+MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
+
+# Wine's relay trace prints a wide string argument as: 0072efc0 L"\3042\3068 3 \79d2"
+_RELAY_ESCAPE = re.compile(r"\\([0-9a-fA-F]{4}|.)")
+
+
+def relay_text(argument: str) -> str:
+    start, end = argument.find('L"'), argument.rfind('"')
+    if start < 0 or end <= start + 1:
+        return ""
+    simple = {"n": "\n", "r": "\r", "t": "\t"}
+    return _RELAY_ESCAPE.sub(lambda m: chr(int(m[1], 16)) if len(m[1]) == 4 else simple.get(m[1], m[1]),
+                             argument[start + 2:end])
+
+
+def write_settings(folder, **values) -> None:
+    """The settings file the program reads at start-up, e.g. SaverLockOff=1."""
+    lines = ["[Keldrin]"] + ["Power%s=%d" % item for item in values.items()]
+    with open(os.path.join(folder.path, "Keldrin-%s.ini" % USER), "w", newline="\r\n") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+class CountdownTestCase(KeldrinTestCase):
+
+    def setUp(self):
+        super().setUp()
+        self.p = self.probe()
+        original = self.p.reg_get(DESKTOP, SAVER)
+        self.addCleanup(self.restore_saver, original)
+
+    def restore_saver(self, original):
+        with Probe() as probe:
+            if original is None:
+                probe.reg_delete(DESKTOP, SAVER)
+            else:
+                probe.reg_set(DESKTOP, SAVER, original)
+
+    def module_text(self, string_id):
+        return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", string_id)
+
+    def open_countdown(self, tail):
+        """Starts the program and waits for its countdown window."""
+        launch = self.start(tail, timeout=60)
+        hwnd = self.p.wait_window(launch.pid, timeout=15)
+        self.assertIsNotNone(hwnd, "Keldrin.exe %s opened no window" % tail)
+        ids = [child.id for child in self.p.children(hwnd)]
+        self.assertIn(IDC_REMAINING, ids, "Keldrin.exe %s opened a window that is no countdown" % tail)
+        return launch, hwnd
+
+    def watch_texts(self, hwnd, control_ids, timeout):
+        """Distinct non-empty texts of each control, polled every ~50 ms until the window goes."""
+        seen = {control_id: [] for control_id in control_ids}
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            try:
+                for control_id, texts in seen.items():
+                    text = self.p.text(hwnd, control_id)
+                    if text and (not texts or texts[-1] != text):
+                        texts.append(text)
+            except ProbeError:
+                break  # the window is gone
+            time.sleep(0.05)
+        return seen
+
+    def saver_writes(self, result):
+        return [call for call in result.calls
+                if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
+
+    def first_countdown_timer(self, result):
+        timers = [call for call in result.calls if call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER]
+        self.assertTrue(timers, "no SetTimer of timer 5001 in the trace")
+        return timers[0]
+
+
+class CountsDownAndFires(CountdownTestCase):
+
+    def test_three_seconds_show_three_two_one_zero_then_the_monitors_go_off(self):
+        launch, hwnd = self.open_countdown("--monitoroff --wait 3")
+        seen = self.watch_texts(hwnd, (IDC_REMAINING, IDC_CAPTION), timeout=10)
+        polled = seen[IDC_REMAINING]
+        result = launch.wait()
+        self.assertEqual(0, result.exit_code)
+
+        seconds_format = self.module_text(IDS_REMAINING_SEC)
+        expected = [seconds_format % n for n in (3, 2, 1, 0)]
+        # The user sees each second; 0 stands only for the moment before the operation.
+        self.assertEqual(expected[:3], [text for text in polled if text != expected[3]], polled)
+        self.assertEqual([self.module_text(IDS_CAPTION_MONITOROFF)], seen[IDC_CAPTION])
+
+        # The trace holds every text set, with its time.
+        shown = [call for call in result.calls
+                 if call.name == "user32.SetDlgItemTextW" and int(call.args[1], 16) == IDC_REMAINING]
+        self.assertEqual(expected, [relay_text(call.args[2]) for call in shown])
+        start = self.first_countdown_timer(result).time
+        for n, call in enumerate(shown):
+            self.assertAlmostEqual(0.1 + n, call.time - start, delta=0.1,
+                                   msg="%r shown %.3f s after the countdown began" % (expected[n], call.time - start))
+
+        self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
+        fired = result.power_calls[0].time - start
+        self.assertGreaterEqual(fired, 3.095)
+        self.assertLessEqual(fired, 3.4, "the monitors went off %.3f s after the countdown began" % fired)
+        self.assertGreaterEqual(result.power_calls[0].time, shown[-1].time)
+
+
+class EndsEarly(CountdownTestCase):
+
+    def test_cancel_button_and_esc_perform_nothing(self):
+        for tail, action in (("--reboot --wait 30", "button"), ("--shutdown --wait 30", "esc")):
+            with self.subTest(action=action):
+                launch, hwnd = self.open_countdown(tail)
+                if action == "button":
+                    self.p.click(hwnd, IDCANCEL)
+                else:
+                    self.p.key(hwnd, "esc")
+                result = launch.wait(timeout=10)
+                self.assertFalse(result.timed_out, "the countdown did not close on %s" % action)
+                self.assertEqual(0, result.exit_code)
+                self.assertEqual([], result.power_calls)
+
+    def test_run_now_button_and_enter_perform_at_once(self):
+        for action in ("button", "enter"):
+            with self.subTest(action=action):
+                launch, hwnd = self.open_countdown("--monitoroff --wait 30")
+                if action == "button":
+                    self.p.click(hwnd, IDOK)
+                else:
+                    self.p.key(hwnd, "enter")
+                result = launch.wait(timeout=10)
+                self.assertEqual(0, result.exit_code)
+                self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
+                after = result.power_calls[0].time - self.first_countdown_timer(result).time
+                self.assertLess(after, 5, "run now took %.1f s of a 30 s wait" % after)
+
+
+class ScreenSaverPassword(CountdownTestCase):
+    """With PowerSaverLockOff=1, a "1" is switched to "0" for the wait and back
+    to "1" before the dialog ends, and so before any operation."""
+
+    def test_switched_off_while_counting_and_back_on_every_ending(self):
+        for ending in ("run now", "cancel", "time up"):
+            with self.subTest(ending=ending):
+                self.p.reg_set(DESKTOP, SAVER, "1")
+                write_settings(self.folder, SaverLockOff=1)
+                wait = 2 if ending == "time up" else 30
+                launch, hwnd = self.open_countdown("--monitoroff --wait %d" % wait)
+                during = self.p.reg_get(DESKTOP, SAVER)
+                if ending == "run now":
+                    self.p.click(hwnd, IDOK)
+                elif ending == "cancel":
+                    self.p.click(hwnd, IDCANCEL)
+                result = launch.wait(timeout=15)
+                self.assertEqual("0", during)
+                self.assertEqual("1", self.p.reg_get(DESKTOP, SAVER))
+
+                writes = self.saver_writes(result)
+                self.assertEqual(2, len(writes), "ScreenSaverIsSecure written %d times" % len(writes))
+                if ending == "cancel":
+                    self.assertEqual([], result.power_calls)
+                else:
+                    self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
+                    restored, fired = writes[1], result.power_calls[0]
+                    self.assertLess(result.calls.index(restored), result.calls.index(fired),
+                                    "the password came back after the operation")
+
+    def test_left_alone_unless_it_was_on_and_the_option_is_set(self):
+        cases = (("value 0", "0", 1), ("value absent", None, 1), ("option off", "1", 0))
+        for what, value, option in cases:
+            with self.subTest(case=what):
+                if value is None:
+                    self.p.reg_delete(DESKTOP, SAVER)
+                else:
+                    self.p.reg_set(DESKTOP, SAVER, value)
+                write_settings(self.folder, SaverLockOff=option)
+                launch, hwnd = self.open_countdown("--monitoroff --wait 30")
+                during = self.p.reg_get(DESKTOP, SAVER)
+                self.p.click(hwnd, IDCANCEL)
+                result = launch.wait(timeout=10)
+                self.assertEqual(value, during)
+                self.assertEqual(value, self.p.reg_get(DESKTOP, SAVER))
+                self.assertEqual([], self.saver_writes(result))
+
+
+class Windows8Look(CountdownTestCase):
+    """On the Windows 8 family the countdown takes template 105 and paints its
+    own colours; elsewhere it leaves drawing to the system."""
+
+    def look(self, version, name):
+        """Opens a countdown under this Windows version; returns what the screen showed."""
+        set_windows_version(self.p, version)
+        self.addCleanup(set_windows_version, self.p, None)
+        launch, hwnd = self.open_countdown("--monitoroff --wait 30")
+        # The shot shows the texts of the first tick, 100 ms after the opening.
+        self.watch_texts(hwnd, (IDC_REMAINING,), timeout=0.3)
+        kinds = (button_kind(self.p, hwnd, IDOK), button_kind(self.p, hwnd, IDCANCEL))
+        dialog = self.p.rect(hwnd)
+        ok, cancel = self.p.rect(hwnd, IDOK), self.p.rect(hwnd, IDCANCEL)
+        points = {"background": empty_client_point(dialog), "first": face_point(ok), "second": face_point(cancel)}
+        path = os.path.join(keep_shots_folder(self.folder.logs), "countdown-%s.png" % name)
+        expected = {"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}
+        shot = screenshot_when(path, lambda s: all(s.pixel(*points[k]) == expected[k] for k in points)
+                               if version == "win8" else s.pixel(*points["background"]) != (0, 0, 0))
+        colours = {key: shot.pixel(*point) for key, point in points.items()}
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+        return kinds, colours, shot.path
+
+    def test_windows_8_paints_blue_with_dark_blue_and_red_buttons(self):
+        kinds, colours, path = self.look("win8", "windows8")
+        self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW), kinds)
+        self.assertEqual({"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}, colours,
+                         "see %s" % path)
+
+    def test_windows_7_leaves_the_drawing_to_the_system(self):
+        kinds, colours, path = self.look("win7", "windows7")
+        self.assertNotIn(BS_OWNERDRAW, kinds)
+        for key, colour in (("background", BACKGROUND), ("first", FIRST_FACE), ("second", SECOND_FACE)):
+            self.assertNotEqual(colour, colours[key], "%s painted in the Windows 8 colour; see %s" % (key, path))
+
+
+if __name__ == "__main__":
+    unittest.main()

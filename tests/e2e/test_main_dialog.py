@@ -1,0 +1,446 @@
+"""The main dialog of the shipped Keldrin.exe, started without arguments.
+
+What it shows from the settings file, what each button does as a user sees it
+(the countdown and select dialogs it opens, the shortcut files and messages,
+the settings file it leaves, the update description), and the help viewer,
+watched in Wine's relay trace. Every message box is answered by the test;
+every shortcut and folder the test makes is removed again.
+"""
+
+import os
+import pwd
+import re
+import shutil
+import struct
+import time
+import unittest
+
+from keldrin_e2e import CONFIG, RELAY_KEY, KeldrinTestCase, Probe, _prepare_prefix
+
+USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
+USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
+QUICK_LAUNCH_PARTS = ("AppData", "Roaming", "Microsoft", "Internet Explorer", "Quick Launch")
+QUICK_LAUNCH = os.path.join(USER_FOLDER, *QUICK_LAUNCH_PARTS)
+QUICK_LAUNCH_WINDOWS = "C:\\users\\%s\\%s" % (USER, "\\".join(QUICK_LAUNCH_PARTS))
+MODULE = "Keldrin.Jpn.dll"   # the first the program looks for, and in every test folder
+
+IDOK, IDCANCEL, IDC_UPDATE, IDC_HELP = 1, 2, 6, 9
+IDC_OP_SHUTDOWN, IDC_OP_STANDBY, IDC_OP_MONITOROFF, IDC_OP_SELECT = 2001, 2003, 2006, 2009
+IDC_DEST_RUN, IDC_DEST_DESKTOP, IDC_DEST_QUICKLAUNCH = 2101, 2102, 2103
+IDC_VERSION, IDC_WAIT_SEC, IDC_WAIT_MIN, IDC_SAVER = 2201, 2202, 2204, 2301
+IDC_REMAINING, IDC_SELECT_LIST = 2206, 2401
+MESSAGE_TEXT = 0xFFFF        # the text control of every message box
+BS_TYPEMASK, BS_OWNERDRAW = 0x0F, 0x0B
+
+IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION = 10002, 10012
+IDS_NAME_MIN_SEC, IDS_NAME_SEC, IDS_NAME_NOW = 10101, 10102, 10103
+IDS_DESKTOP_MADE, IDS_QUICKLAUNCH_MADE, IDS_SHORTCUT_FAILED = 10104, 10105, 10106
+IDS_OPERATION_NAME = 10200   # + code
+IDS_REMAINING_MIN_SEC = 11001
+
+COUNTDOWN_TIMER = "00001389"   # 5001
+HELP_CALL = "hhctrl.ocx.HtmlHelpW"
+# Traced for this file: the help viewer, and the texts the countdown shows.
+RELAY_ADDITIONS = (HELP_CALL, "user32.SetDlgItemTextW")
+HH_DISPLAY_TOC, HH_INITIALIZE = 0x01, 0x1C
+OVERRIDES = r"HKCU\Software\Wine\DllOverrides"
+MENU_BUILDER = "winemenubuilder.exe"
+
+# Wine's relay trace prints a wide string argument as: 0072efc0 L"\3042\3068 3 \79d2"
+_RELAY_ESCAPE = re.compile(r"\\([0-9a-fA-F]{4}|.)")
+# HtmlHelpW lives in an .ocx, whose calls the harness's parser (module.function) does not take.
+_HELP_LINE = re.compile(r"^(?:\d+\.\d+:)?([0-9a-f]{4,8}):[0-9a-f]{4,8}:Call hhctrl\.ocx\.HtmlHelpW\((.*)\) ret=",
+                        re.MULTILINE)
+
+_saved = {}
+
+
+def setUpModule():
+    _prepare_prefix()
+    with Probe() as probe:
+        relay = probe.reg_get(RELAY_KEY, "RelayInclude") or ""
+        _saved["relay"] = relay
+        entries = [entry for entry in relay.split(";") if entry]
+        missing = [name for name in RELAY_ADDITIONS if name not in entries]
+        if missing:
+            probe.reg_set(RELAY_KEY, "RelayInclude", ";".join(entries + missing))
+        # Wine hands every link saved to winemenubuilder, which copies its icon
+        # into the host's ~/.local; an empty load order keeps it from running.
+        _saved["menu_builder"] = probe.reg_get(OVERRIDES, MENU_BUILDER)
+        if _saved["menu_builder"] is None:
+            probe.reg_set(OVERRIDES, MENU_BUILDER, "")
+
+
+def tearDownModule():
+    with Probe() as probe:
+        if "relay" in _saved:
+            probe.reg_set(RELAY_KEY, "RelayInclude", _saved["relay"])
+        if _saved.get("menu_builder", "") is None:
+            probe.reg_delete(OVERRIDES, MENU_BUILDER)
+
+
+def relay_text(argument: str) -> str:
+    start, end = argument.find('L"'), argument.rfind('"')
+    if start < 0 or end <= start + 1:
+        return ""
+    simple = {"n": "\n", "r": "\r", "t": "\t"}
+    return _RELAY_ESCAPE.sub(lambda m: chr(int(m[1], 16)) if len(m[1]) == 4 else simple.get(m[1], m[1]),
+                             argument[start + 2:end])
+
+
+def help_calls(result):
+    """(command, file argument) of each HtmlHelpW call the program made."""
+    calls = []
+    for pid, args in _HELP_LINE.findall(result.trace):
+        if int(pid, 16) == result.pid:
+            parts = args.split(",")
+            calls.append((int(parts[2], 16), relay_text(parts[1])))
+    return calls
+
+
+def desktop_folder() -> str:
+    """Where the prefix's Desktop really is: Wine links it to the user's home (or ~/Desktop)."""
+    return os.path.realpath(os.path.join(USER_FOLDER, "Desktop"))
+
+
+def read_link(path: str) -> dict:
+    """The strings of a .lnk file (the shell link binary format): target, and the
+    description, working folder, arguments and icon location of its StringData."""
+    with open(path, "rb") as f:
+        data = f.read()
+    header_size, = struct.unpack_from("<I", data, 0)
+    flags, = struct.unpack_from("<I", data, 0x14)
+    show, = struct.unpack_from("<I", data, 0x3C)
+    link = {"show": show, "target": None}
+    position = header_size
+    if flags & 0x01:    # HasLinkTargetIDList
+        size, = struct.unpack_from("<H", data, position)
+        position += 2 + size
+    if flags & 0x02:    # HasLinkInfo: the target's local path, in the ANSI code page
+        size, = struct.unpack_from("<I", data, position)
+        base_offset, = struct.unpack_from("<I", data, position + 0x10)
+        start = position + base_offset
+        link["target"] = data[start:data.index(b"\0", start)].decode("latin-1")
+        position += size
+    unicode = bool(flags & 0x80)
+    for bit, name in ((0x04, "description"), (0x08, "relative_path"), (0x10, "working_dir"),
+                      (0x20, "arguments"), (0x40, "icon")):
+        if flags & bit:
+            count, = struct.unpack_from("<H", data, position)
+            position += 2
+            width = 2 if unicode else 1
+            raw = data[position:position + count * width]
+            position += count * width
+            # Wine counts the terminating NUL into each string's length.
+            link[name] = raw.decode("utf-16-le" if unicode else "cp1252").rstrip("\0")
+    return link
+
+
+class MainDialogTestCase(KeldrinTestCase):
+
+    def setUp(self):
+        super().setUp()
+        self.p = self.probe()
+
+    # The settings file beside the program.
+    @property
+    def ini(self) -> str:
+        return os.path.join(self.folder.path, "Keldrin-%s.ini" % USER)
+
+    def write_settings(self, text: str) -> None:
+        with open(self.ini, "w", newline="") as f:
+            f.write(text)
+
+    def read_settings(self) -> dict:
+        with open(self.ini, "rb") as f:
+            text = f.read().decode("latin-1")
+        return {key: int(value) for key, value in re.findall(r"^\s*(Power\w+)\s*=\s*(-?\d+)", text, re.MULTILINE)}
+
+    def module_text(self, string_id: int) -> str:
+        text = self.p.module_string(self.folder.windows_path + "\\" + MODULE, string_id)
+        self.assertIsNotNone(text, "the module has no string %d" % string_id)
+        return text
+
+    def open_main(self):
+        launch = self.start(None, timeout=90)
+        hwnd = self.p.wait_window(launch.pid, timeout=15)
+        self.assertIsNotNone(hwnd, "Keldrin.exe without arguments opened no window")
+        ids = {child.id for child in self.p.children(hwnd)}
+        self.assertTrue({IDOK, IDCANCEL, IDC_UPDATE, IDC_HELP, IDC_VERSION} <= ids, "not the main dialog: %s" % ids)
+        return launch, hwnd
+
+    def wait_other_window(self, pid: int, known, timeout: float = 10.0):
+        """A visible top-level window of pid that is none of `known`, or None."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            for window in self.p.windows(pid):
+                if window.visible and window.hwnd not in known:
+                    return window.hwnd
+            time.sleep(0.05)
+        return None
+
+    def answer_message_box(self, pid: int, main: int):
+        """Waits for the program's message box, reads it and presses OK: (caption, text)."""
+        box = self.wait_other_window(pid, {main})
+        self.assertIsNotNone(box, "no message box appeared")
+        texts = {child.id: child.text for child in self.p.children(box)}
+        self.assertIn(MESSAGE_TEXT, texts, "the window that appeared is no message box")
+        self.assertIn(IDOK, texts, "the message box has no OK button")
+        caption = self.p.text(box)
+        self.p.click(box, IDOK)
+        self.assertTrue(self.p.wait_gone(box, timeout=10), "the message box did not close on OK")
+        return caption, texts[MESSAGE_TEXT]
+
+    def assertStillOpen(self, launch, hwnd: int) -> None:
+        visible = [window.hwnd for window in self.p.windows(launch.pid) if window.visible]
+        self.assertIn(hwnd, visible, "the main dialog did not stay open")
+
+    def close_main(self, launch, hwnd):
+        self.p.click(hwnd, IDCANCEL)
+        result = launch.wait()
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls)
+        return result
+
+    def remove_later(self, path: str) -> None:
+        def remove():
+            if os.path.lexists(path):
+                os.remove(path)
+        remove()
+        self.addCleanup(remove)
+
+    def quick_launch(self, present: bool) -> None:
+        """Makes the prefix's Quick Launch folder present or absent for this test; puts it back afterwards."""
+        aside = QUICK_LAUNCH + " (moved aside by test_main_dialog)"
+        existed = os.path.isdir(QUICK_LAUNCH)
+        parents = [os.path.dirname(QUICK_LAUNCH), os.path.dirname(os.path.dirname(QUICK_LAUNCH))]
+        made = [folder for folder in parents if not os.path.isdir(folder)]
+        if present and not existed:
+            os.makedirs(QUICK_LAUNCH)
+            self.addCleanup(lambda: [shutil.rmtree(folder, ignore_errors=True)
+                                     for folder in [QUICK_LAUNCH] + made])
+        elif not present and existed:
+            os.rename(QUICK_LAUNCH, aside)
+            self.addCleanup(lambda: os.rename(aside, QUICK_LAUNCH))
+
+
+class OpensOnTheSettings(MainDialogTestCase):
+
+    def test_shows_the_stored_choice_and_the_long_version_text(self):
+        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
+                            "PowerWaitSec=10\r\nPowerSaverLockOff=1\r\n")
+        launch, hwnd = self.open_main()
+        checked = [control for control in range(2001, 2010) if self.p.checked(hwnd, control)]
+        self.assertEqual([IDC_OP_STANDBY], checked)
+        checked = [control for control in range(2101, 2104) if self.p.checked(hwnd, control)]
+        self.assertEqual([IDC_DEST_RUN], checked)
+        self.assertEqual("5", self.p.text(hwnd, IDC_WAIT_MIN))
+        self.assertEqual("10", self.p.text(hwnd, IDC_WAIT_SEC))
+        self.assertEqual(0, self.p.checked(hwnd, IDC_SAVER), "the screen-saver option opens off whatever was stored")
+
+        # A new prefix reports Windows 7; whichever edition, it is named between " on " and the date.
+        version = self.p.text(hwnd, IDC_VERSION)
+        pattern = re.escape(self.module_text(IDS_PRODUCT_NAME)) + r" Version 1\.04\.01 on (Windows \S.*) \(02/02/2013\)"
+        self.assertRegex(version, "^" + pattern + "$")
+        self.assertEqual(self.module_text(IDS_PRODUCT_NAME), self.p.text(hwnd))
+
+        # The close box ends it like Cancel: nothing runs, the values are kept.
+        self.p.close(hwnd)
+        result = launch.wait()
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls)
+        self.assertEqual(3, self.read_settings()["PowerOperation"])
+
+    def test_cancel_keeps_the_edits_in_the_settings_file(self):
+        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
+                            "PowerWaitSec=10\r\n")
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, 2005)
+        self.p.click(hwnd, IDC_DEST_QUICKLAUNCH)
+        self.p.set_text(hwnd, IDC_WAIT_MIN, "7")
+        self.p.set_text(hwnd, IDC_WAIT_SEC, "33")
+        self.p.key(hwnd, "esc")
+        result = launch.wait()
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls)
+        settings = self.read_settings()
+        self.assertEqual(5, settings["PowerOperation"])
+        self.assertEqual(2, settings["PowerDestination"])
+        self.assertEqual(7, settings["PowerWaitMin"])
+        # The seconds are never written: the next start waits the default again.
+        self.assertNotIn("PowerWaitSec", settings)
+
+
+class RunDestination(MainDialogTestCase):
+
+    def test_wait_beyond_the_spin_ranges_counts_down_from_the_total(self):
+        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
+                            "PowerWaitSec=10\r\n")
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, IDC_OP_MONITOROFF)
+        self.p.set_text(hwnd, IDC_WAIT_SEC, "90")
+        self.p.set_text(hwnd, IDC_WAIT_MIN, "2")
+        self.p.click(hwnd, IDOK)
+        countdown = self.wait_other_window(launch.pid, {hwnd})
+        self.assertIsNotNone(countdown, "OK opened no countdown")
+        children = {child.id: child for child in self.p.children(countdown)}
+        self.assertIn(IDC_REMAINING, children, "the window after OK is no countdown")
+        # Template 105, the owner-drawn one, on every edition when it comes from the main dialog.
+        self.assertEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
+        self.assertNotIn(hwnd, [w.hwnd for w in self.p.windows(launch.pid) if w.visible], "the main dialog ended")
+        time.sleep(0.3)
+        self.p.click(countdown, IDCANCEL)
+        result = launch.wait()
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls, "a cancelled countdown performs nothing")
+
+        shown = [relay_text(call.args[2]) for call in result.calls
+                 if call.name == "user32.SetDlgItemTextW" and int(call.args[1], 16) == IDC_REMAINING]
+        self.assertTrue(shown, "the countdown showed no remaining time")
+        self.assertEqual(self.module_text(IDS_REMAINING_MIN_SEC) % (3, 30), shown[0], "90 s and 2 min are 3:30")
+        self.assertTrue(any(call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER
+                            for call in result.calls))
+        settings = self.read_settings()
+        self.assertEqual(6, settings["PowerOperation"])
+        self.assertEqual(2, settings["PowerWaitMin"])
+
+    def test_select_opens_the_select_dialog_whatever_the_wait(self):
+        self.write_settings("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerWaitMin=1\r\n"
+                            "PowerWaitSec=30\r\n")
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, IDC_OP_SELECT)
+        self.p.click(hwnd, IDOK)
+        select = self.wait_other_window(launch.pid, {hwnd})
+        self.assertIsNotNone(select, "OK with select opened no window")
+        children = {child.id: child for child in self.p.children(select)}
+        self.assertIn(IDC_SELECT_LIST, children, "the window after OK is no select dialog")
+        self.assertNotIn(IDC_REMAINING, children)
+        # Template 107 (owner-drawn buttons), though this prefix is no Windows 8.
+        self.assertEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
+        self.p.click(select, IDCANCEL)
+        result = launch.wait()
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls)
+        self.assertFalse(any(call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER
+                             for call in result.calls), "a countdown ran before the select dialog")
+
+
+class ShortcutDestinations(MainDialogTestCase):
+
+    def expected_name(self, format_id: int, operation: int, *numbers) -> str:
+        product = self.module_text(IDS_PRODUCT_NAME)
+        return self.module_text(format_id) % ((product, self.module_text(IDS_OPERATION_NAME + operation)) + numbers)
+
+    def assertLinkFor(self, path: str, arguments: str) -> None:
+        self.assertTrue(os.path.isfile(path), "no shortcut at %s" % path)
+        link = read_link(path)
+        self.assertEqual(arguments, link.get("arguments"))
+        self.assertEqual(self.folder.windows_exe, link["target"])
+        self.assertEqual(self.folder.windows_path + "\\", link.get("working_dir"))
+        self.assertEqual(self.module_text(IDS_SHORTCUT_DESCRIPTION), link.get("description"))
+        self.assertEqual(self.folder.windows_exe, link.get("icon"))
+        self.assertEqual(1, link["show"])
+
+    def test_desktop_shortcut_is_written_announced_and_the_dialog_stays(self):
+        self.write_settings("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=1\r\nPowerWaitMin=1\r\n"
+                            "PowerWaitSec=30\r\n")
+        link = os.path.join(desktop_folder(), self.expected_name(IDS_NAME_MIN_SEC, 1, 1, 30) + ".lnk")
+        self.remove_later(link)
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, IDOK)
+        caption, text = self.answer_message_box(launch.pid, hwnd)
+        self.assertEqual(self.module_text(IDS_PRODUCT_NAME), caption)
+        self.assertEqual(self.module_text(IDS_DESKTOP_MADE), text)
+        self.assertLinkFor(link, "--shutdown --wait 90")
+
+        # Still open, with the choice as it was: another shortcut can follow.
+        self.assertStillOpen(launch, hwnd)
+        self.assertEqual(1, self.p.checked(hwnd, IDC_OP_SHUTDOWN))
+        self.assertEqual(1, self.p.checked(hwnd, IDC_DEST_DESKTOP))
+        self.assertEqual(("1", "30"), (self.p.text(hwnd, IDC_WAIT_MIN), self.p.text(hwnd, IDC_WAIT_SEC)))
+        self.close_main(launch, hwnd)
+        self.assertEqual(1, self.read_settings()["PowerDestination"])
+
+    def test_quick_launch_shortcut_goes_into_an_existing_quick_launch_folder(self):
+        self.quick_launch(present=True)
+        link = os.path.join(QUICK_LAUNCH, self.expected_name(IDS_NAME_SEC, 3, 45) + ".lnk")
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, IDC_OP_STANDBY)
+        self.p.click(hwnd, IDC_DEST_QUICKLAUNCH)
+        self.p.click(hwnd, IDC_SAVER)
+        self.p.set_text(hwnd, IDC_WAIT_MIN, "0")
+        self.p.set_text(hwnd, IDC_WAIT_SEC, "45")
+        self.p.click(hwnd, IDOK)
+        caption, text = self.answer_message_box(launch.pid, hwnd)
+        self.assertEqual(self.module_text(IDS_QUICKLAUNCH_MADE), text)
+        self.assertLinkFor(link, "--standby --wait 45 --saverlockoff")
+        self.assertStillOpen(launch, hwnd)
+        self.close_main(launch, hwnd)
+
+    def test_missing_quick_launch_folder_is_reported_and_nothing_is_written(self):
+        self.quick_launch(present=False)
+        name = self.expected_name(IDS_NAME_NOW, 2) + ".lnk"
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, 2002)
+        self.p.click(hwnd, IDC_DEST_QUICKLAUNCH)
+        self.p.set_text(hwnd, IDC_WAIT_MIN, "0")
+        self.p.set_text(hwnd, IDC_WAIT_SEC, "0")
+        self.p.click(hwnd, IDOK)
+        caption, text = self.answer_message_box(launch.pid, hwnd)
+        self.assertEqual(self.module_text(IDS_PRODUCT_NAME), caption)
+        self.assertEqual(self.module_text(IDS_SHORTCUT_FAILED) % (QUICK_LAUNCH_WINDOWS + "\\" + name), text)
+        self.assertNotEqual(self.module_text(IDS_QUICKLAUNCH_MADE), text)
+        self.assertFalse(os.path.exists(QUICK_LAUNCH), "the program made the Quick Launch folder")
+        self.assertStillOpen(launch, hwnd)
+        self.close_main(launch, hwnd)
+
+
+class UpdateAndHelp(MainDialogTestCase):
+
+    def test_update_button_closes_the_dialog_and_hands_off_at_exit(self):
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, IDC_OP_STANDBY)
+        self.p.set_text(hwnd, IDC_WAIT_MIN, "4")
+        self.assertNotIn("Keldrin.kvx", self.folder.files())
+        self.p.click(hwnd, IDC_UPDATE)
+        result = launch.wait()
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls)
+        self.assertIn("Keldrin.kvx", self.folder.files(), "no update description at exit")
+        settings = self.read_settings()
+        self.assertEqual(3, settings["PowerOperation"])
+        self.assertEqual(4, settings["PowerWaitMin"])
+
+    def test_help_opens_the_help_file_beside_the_program(self):
+        # Any file of that name will do: the program only asks whether it is there.
+        with open(os.path.join(self.folder.path, "Keldrin.chm"), "wb") as f:
+            f.write(b"not a real help file")
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, IDC_HELP)
+        # Wine's viewer opens nothing for a file that is no help file; whatever does open is closed.
+        viewer = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
+        if viewer is not None:
+            self.p.close(viewer)
+            self.p.wait_gone(viewer, timeout=5)
+        self.assertStillOpen(launch, hwnd)
+        result = self.close_main(launch, hwnd)
+        calls = help_calls(result)
+        topic = self.folder.windows_path + "\\Keldrin.chm::_RESOURCE/Help-howtouse.html"
+        self.assertIn((HH_DISPLAY_TOC, topic), calls, "HtmlHelpW was not asked for the topic: %s" % calls)
+        self.assertEqual(HH_INITIALIZE, calls[0][0], "the help viewer was not initialised first")
+
+    def test_help_without_the_help_file_does_nothing(self):
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, IDC_HELP)
+        other = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
+        if other is not None:
+            title = self.p.text(other)
+            self.p.close(other)
+            self.fail("help without Keldrin.chm opened a window titled %r" % title)
+        self.assertStillOpen(launch, hwnd)
+        result = self.close_main(launch, hwnd)
+        self.assertEqual([], help_calls(result), "HtmlHelpW was called")
+
+
+if __name__ == "__main__":
+    unittest.main()

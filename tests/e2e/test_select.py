@@ -1,0 +1,148 @@
+"""The select dialog of the shipped Keldrin.exe (--select): the list opens on
+the saved choice, OK performs the entry chosen at once and saves it, Cancel
+does and saves nothing of it, a wait never brings a countdown in, and the
+Windows 8 family gets the coloured template.
+"""
+
+import os
+import pwd
+import re
+import unittest
+
+from keldrin_e2e import KeldrinTestCase
+from screen_look import (BACKGROUND, BS_OWNERDRAW, FIRST_FACE, SECOND_FACE, button_kind, empty_client_point,
+                         face_point, keep_shots_folder, screenshot_when, set_windows_version)
+
+USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
+IDOK, IDCANCEL = 1, 2
+IDC_VERSION_TEXT, IDC_SELECT_LIST = 2201, 2401
+IDS_OPERATION_NAME_FIRST = 10200
+WM_COMMAND = 0x0111
+CB_SETCURSEL, CB_GETCURSEL = 0x014E, 0x0147
+CBN_SELCHANGE = 1
+COUNTDOWN_TIMER = "00001389"                 # 5001
+MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
+
+
+class SelectTestCase(KeldrinTestCase):
+
+    def setUp(self):
+        super().setUp()
+        self.p = self.probe()
+        self.ini = os.path.join(self.folder.path, "Keldrin-%s.ini" % USER)
+
+    def write_settings(self, **values):
+        lines = ["[Keldrin]"] + ["Power%s=%d" % item for item in values.items()]
+        with open(self.ini, "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+
+    def read_settings(self):
+        """{key: value} of the [Keldrin] section, as the program left it."""
+        with open(self.ini, "rb") as f:
+            text = f.read().decode("ascii")
+        section = re.search(r"^\[Keldrin\]\r?\n((?:[^\[\r\n][^\r\n]*\r?\n?)*)", text, re.M)
+        self.assertIsNotNone(section, "no [Keldrin] section in:\n%s" % text)
+        return {key: int(value) for key, value in re.findall(r"^(\w+)\s*=\s*(-?\d+)\s*$", section.group(1), re.M)}
+
+    def open_select(self, tail="--select"):
+        launch = self.start(tail, timeout=60)
+        hwnd = self.p.wait_window(launch.pid, timeout=15)
+        self.assertIsNotNone(hwnd, "Keldrin.exe %s opened no window" % tail)
+        self.children = {child.id: child for child in self.p.children(hwnd)}
+        self.assertIn(IDC_SELECT_LIST, self.children, "Keldrin.exe %s opened a window that is no select dialog" % tail)
+        return launch, hwnd
+
+    def choose(self, hwnd, entry):
+        """Picks an entry as a mouse choice does: the list changes and tells the dialog."""
+        self.p.send(hwnd, IDC_SELECT_LIST, CB_SETCURSEL, entry)
+        self.p.send(hwnd, 0, WM_COMMAND, (CBN_SELCHANGE << 16) | IDC_SELECT_LIST, self.children[IDC_SELECT_LIST].hwnd)
+
+    def operation_name(self, code):
+        return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", IDS_OPERATION_NAME_FIRST + code)
+
+
+class ChoosingAndRunning(SelectTestCase):
+
+    def test_opens_on_the_saved_choice_and_ok_performs_the_entry_chosen(self):
+        self.write_settings(Selection=4, Operation=1)
+        launch, hwnd = self.open_select()
+        self.assertEqual(4, self.p.send(hwnd, IDC_SELECT_LIST, CB_GETCURSEL))
+        self.assertEqual(self.operation_name(4), self.p.text(hwnd, IDC_SELECT_LIST))
+        self.assertEqual("Keldrin Version 1.04.01", self.p.text(hwnd, IDC_VERSION_TEXT))
+
+        self.choose(hwnd, 6)
+        self.p.click(hwnd, IDOK)
+        result = launch.wait(timeout=15)
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
+        settings = self.read_settings()
+        self.assertEqual(6, settings.get("PowerSelection"), settings)
+        self.assertEqual(6, settings.get("PowerOperation"), settings)
+
+    def test_the_keyboard_chooses_and_enter_runs(self):
+        self.write_settings(Selection=7)
+        launch, hwnd = self.open_select()
+        self.p.key(hwnd, "up")       # the list has the focus: 7 -> 6
+        self.p.key(hwnd, "enter")    # OK is the default button
+        result = launch.wait(timeout=15)
+        self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
+        settings = self.read_settings()
+        self.assertEqual((6, 6), (settings.get("PowerSelection"), settings.get("PowerOperation")), settings)
+
+    def test_cancel_performs_and_keeps_nothing_of_the_choice(self):
+        self.write_settings(Selection=3, Operation=2)
+        launch, hwnd = self.open_select()
+        self.choose(hwnd, 6)
+        self.p.click(hwnd, IDCANCEL)
+        result = launch.wait(timeout=15)
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls)
+        settings = self.read_settings()
+        self.assertEqual(3, settings.get("PowerSelection"), settings)
+        self.assertNotEqual(6, settings.get("PowerOperation"), settings)
+
+    def test_a_wait_never_brings_the_countdown_in(self):
+        self.write_settings(Selection=6)
+        launch, hwnd = self.open_select("--select --wait 60")
+        self.assertNotIn(2206, self.children)
+        self.p.click(hwnd, IDOK)
+        result = launch.wait(timeout=15)
+        self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
+        timers = [call for call in result.calls if call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER]
+        self.assertEqual([], timers, "the countdown's timer was armed")
+
+
+class Windows8Look(SelectTestCase):
+
+    def look(self, version, name):
+        set_windows_version(self.p, version)
+        self.addCleanup(set_windows_version, self.p, None)
+        launch, hwnd = self.open_select()
+        kinds = (button_kind(self.p, hwnd, IDOK), button_kind(self.p, hwnd, IDCANCEL))
+        dialog = self.p.rect(hwnd)
+        points = {"background": empty_client_point(dialog), "first": face_point(self.p.rect(hwnd, IDOK)),
+                  "second": face_point(self.p.rect(hwnd, IDCANCEL))}
+        expected = {"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}
+        path = os.path.join(keep_shots_folder(self.folder.logs), "select-%s.png" % name)
+        shot = screenshot_when(path, lambda s: all(s.pixel(*points[k]) == expected[k] for k in points)
+                               if version == "win8" else s.pixel(*points["background"]) != (0, 0, 0))
+        colours = {key: shot.pixel(*point) for key, point in points.items()}
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+        return kinds, colours, shot.path
+
+    def test_windows_8_takes_the_coloured_template_and_paints_it(self):
+        kinds, colours, path = self.look("win8", "windows8")
+        self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW), kinds)
+        self.assertEqual({"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}, colours,
+                         "see %s" % path)
+
+    def test_windows_7_takes_the_ordinary_template(self):
+        kinds, colours, path = self.look("win7", "windows7")
+        self.assertNotIn(BS_OWNERDRAW, kinds)
+        for key, colour in (("background", BACKGROUND), ("first", FIRST_FACE), ("second", SECOND_FACE)):
+            self.assertNotEqual(colour, colours[key], "%s painted in the Windows 8 colour; see %s" % (key, path))
+
+
+if __name__ == "__main__":
+    unittest.main()

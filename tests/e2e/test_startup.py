@@ -1,0 +1,347 @@
+"""Start-up of the shipped Keldrin.exe: which resource module it takes and from
+where, the question it asks when there is none, and where the settings file
+goes, judged by the windows it shows and the files it leaves behind.
+"""
+
+import os
+import pwd
+import shutil
+import stat
+import subprocess
+import unittest
+
+from keldrin_e2e import CONFIG, MODULE_NAMES, KeldrinTestCase, ProgramFolder, unix_to_windows_path, wine_env
+
+JPN, ENG, GENERIC = MODULE_NAMES
+USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
+PROBE_FILE = "__marlowen_check_writable.txt"
+QUESTION = ("Keldrin.Jpn.dll\u304c\u3042\u308a\u307e\u305b\u3093\r\n"
+            "\u30c0\u30a6\u30f3\u30ed\u30fc\u30c9\u3057\u307e\u3059\u304b\uff1f\r\n\r\n"
+            "Cannot find Keldrin.Eng.dll.\r\nDownload the file?")
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+MESSAGE_TEXT = 0xFFFF     # the text control of a message box
+OP_SHUTDOWN = 2001        # first operation radio button of the main dialog
+MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
+
+
+def saved_settings(section, operation, destination=0, selection=0, wait_min=0):
+    """The two byte forms a fresh save may take: Windows keeps the lines as
+    handed over, Wine re-writes each as key "=" value without the blank."""
+    forms = []
+    for gap in (" ", ""):
+        lines = ["[%s]" % section,
+                 "PowerOperation   =%s%d" % (gap, operation),
+                 "PowerDestination =%s%d" % (gap, destination),
+                 "PowerSelection   =%s%d" % (gap, selection),
+                 "PowerWaitMin     =%s%d" % (gap, wait_min)]
+        forms.append(("\r\n".join(lines) + "\r\n").encode("ascii"))
+    return forms
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def has_japanese(text):
+    return any(ord(c) >= 0x3000 for c in text)
+
+
+def scratch(name):
+    """A fresh, empty folder of the build's scratch area."""
+    path = os.path.join(CONFIG.build, "e2e-scratch", name.replace("/", "_"))
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def files_below(folder):
+    found = []
+    for parent, _, names in os.walk(folder):
+        found += [os.path.relpath(os.path.join(parent, name), folder) for name in names]
+    return sorted(found)
+
+
+class StartupTestCase(KeldrinTestCase):
+
+    def assertSettingsFile(self, path, section, operation, wait_min=0):
+        self.assertTrue(os.path.isfile(path), "no settings file %s" % path)
+        content = read_bytes(path)
+        self.assertIn(content, saved_settings(section, operation, wait_min=wait_min),
+                      "%s holds:\n%r" % (path, content))
+
+    def assertRanMonitorOff(self, result, what):
+        self.assertFalse(result.timed_out, "%s did not end by itself (a message box?)" % what)
+        self.assertEqual(0, result.exit_code)
+        self.assertIn(MONITOR_OFF, [call.pair for call in result.power_calls],
+                      "%s: the monitor-off broadcast was not sent" % what)
+
+    def main_dialog_texts(self):
+        """Opens the main dialog (no arguments), returns {control id: text} and
+        closes it with Cancel; the run must then end with exit code 0. Any
+        other window fails the test (and the program is ended by the cleanup)."""
+        launch = self.start(None, timeout=30, relay=False)
+        probe = self.probe()
+        hwnd = probe.wait_window(launch.pid, timeout=15)
+        self.assertIsNotNone(hwnd, "no window opened")
+        texts = {child.id: child.text for child in probe.children(hwnd)}
+        self.assertIn(OP_SHUTDOWN, texts, "window %r is not the main dialog: %r" % (probe.text(hwnd), texts))
+        probe.click(hwnd, IDCANCEL)
+        result = launch.wait()
+        self.assertFalse(result.timed_out)
+        self.assertEqual(0, result.exit_code)
+        return texts
+
+
+class SettingsFileBesideTheProgram(StartupTestCase):
+    """A writable program folder holds <base name>-<user>.ini; the probe file goes again."""
+
+    def test_monitoroff_leaves_the_four_lines_beside_the_program(self):
+        result = self.run_keldrin("--monitoroff")
+        self.assertRanMonitorOff(result, "--monitoroff")
+        ini = "Keldrin-%s.ini" % USER
+        self.assertEqual(sorted(("Keldrin.exe", ini) + MODULE_NAMES), self.folder.files())
+        self.assertNotIn(PROBE_FILE, self.folder.files())
+        self.assertSettingsFile(os.path.join(self.folder.path, ini), "Keldrin", 6, wait_min=0)
+
+    def test_a_renamed_program_names_its_own_file(self):
+        os.rename(self.folder.exe, os.path.join(self.folder.path, "Power.exe"))
+        result = self.run_keldrin("--monitoroff", exe=self.folder.windows_path + "\\Power.exe")
+        self.assertRanMonitorOff(result, "Power.exe --monitoroff")
+        ini = "Power-%s.ini" % USER
+        self.assertEqual(sorted(("Power.exe", ini) + MODULE_NAMES), self.folder.files())
+        self.assertSettingsFile(os.path.join(self.folder.path, ini), "Keldrin", 6)
+
+
+class ModuleChoice(StartupTestCase):
+    """Which module the program takes. All say "Keldrin"; the language of the
+    main dialog's texts tells the Japanese module from the English ones."""
+
+    def use_modules(self, *modules):
+        self.folder = ProgramFolder(self.id(), modules)
+
+    def test_the_japanese_module_wins_over_the_english_one(self):
+        self.use_modules(JPN, ENG)
+        texts = self.main_dialog_texts()
+        self.assertTrue(has_japanese(texts[OP_SHUTDOWN]), "shutdown button reads %r" % texts[OP_SHUTDOWN])
+        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin", 0)
+
+    def test_the_english_module_alone_gives_english_texts(self):
+        self.use_modules(ENG)
+        texts = self.main_dialog_texts()
+        self.assertTrue(texts[OP_SHUTDOWN].strip(), "the shutdown button has no text")
+        japanese = {ident: text for ident, text in texts.items() if has_japanese(text)}
+        self.assertEqual({}, japanese, "Japanese texts with only the English module")
+
+    def test_the_generic_module_alone_is_used(self):
+        self.use_modules(GENERIC)
+        texts = self.main_dialog_texts()
+        self.assertTrue(texts[OP_SHUTDOWN].strip())
+        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin", 0)
+
+    def test_a_module_in_the_dll_folder_of_the_working_directory_is_found(self):
+        self.use_modules()
+        work = scratch(self.id() + "-cwd")
+        os.makedirs(os.path.join(work, "DLL"))
+        shutil.copy2(os.path.join(CONFIG.dist, ENG), os.path.join(work, "DLL"))
+        result = self.run_keldrin("--monitoroff", timeout=20, cwd=unix_to_windows_path(work))
+        self.assertRanMonitorOff(result, "--monitoroff with the module in .\\DLL")
+        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin", 6)
+        self.assertEqual([os.path.join("DLL", ENG)], files_below(work), "nothing is written where it was started")
+
+
+class NoModuleAnywhere(StartupTestCase):
+    """Without a module the program can only ask whether to fetch one."""
+
+    modules = ()
+
+    def answer_question(self, button):
+        work = scratch(self.id() + "-cwd")    # a working directory with nothing in or around it
+        launch = self.start(None, timeout=30, relay=False, cwd=unix_to_windows_path(work))
+        probe = self.probe()
+        hwnd = probe.wait_window(launch.pid, timeout=15)
+        self.assertIsNotNone(hwnd, "no question appeared")
+        top = [window for window in probe.windows(launch.pid) if window.hwnd == hwnd][0]
+        text = probe.text(hwnd, MESSAGE_TEXT)
+        buttons = {child.id for child in probe.children(hwnd) if child.cls.lower() == "button" and child.visible}
+        probe.click(hwnd, button)
+        result = launch.wait()
+
+        self.assertEqual("#32770", top.cls)
+        self.assertEqual("Marlowen", top.title)
+        # The control may show each CR LF as a bare line feed.
+        self.assertEqual(QUESTION.replace("\r\n", "\n"), text.replace("\r\n", "\n"))
+        self.assertEqual({IDYES, IDNO}, buttons)
+        self.assertFalse(result.timed_out)
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], files_below(work))
+        return result
+
+    def test_answering_no_ends_the_run_without_a_settings_file(self):
+        self.answer_question(IDNO)
+        self.assertEqual(["Keldrin.exe"], self.folder.files())
+
+    def test_answering_no_leaves_an_existing_settings_file_as_it_was(self):
+        ini = os.path.join(self.folder.path, "Keldrin-%s.ini" % USER)
+        before = b"[Keldrin]\r\nPowerOperation=3\r\nPowerWaitSec=30\r\nPowerSaverLockOff=1\r\n"
+        with open(ini, "wb") as f:
+            f.write(before)
+        self.answer_question(IDNO)
+        self.assertEqual(before, read_bytes(ini))
+
+    def test_answering_yes_hands_the_update_over_at_exit(self):
+        self.answer_question(IDYES)
+        self.assertEqual(["Keldrin.exe", "Keldrin.kvx"], self.folder.files())
+        self.assertIn(b"Keldrin.Jpn.dll", read_bytes(os.path.join(self.folder.path, "Keldrin.kvx")),
+                      "the update fetches the missing module")
+
+
+class PlantedCodeNeverRuns(StartupTestCase):
+    """A library with code planted under a module's name is read, never run."""
+
+    modules = ()
+
+    def setUp(self):
+        super().setUp()
+        built = os.path.dirname(CONFIG.probe)
+        self.planted = os.path.join(built, "planted", ENG)
+        self.loader = os.path.join(built, "load_library.exe")
+        for path in (self.planted, self.loader):
+            self.assertTrue(os.path.isfile(path), "%s is missing: build the planted_module and load_library"
+                                                  " targets" % path)
+
+    def test_the_marker_appears_when_the_library_is_loaded_the_ordinary_way(self):
+        place = scratch(self.id() + "-loaded")
+        shutil.copy2(self.planted, place)
+        loaded = subprocess.run(["wine", self.loader, unix_to_windows_path(os.path.join(place, ENG))],
+                                env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        self.assertEqual(0, loaded.returncode, "load_library.exe could not load the planted library")
+        self.assertEqual(sorted([ENG, "planted-module-ran.txt"]), files_below(place))
+
+    def test_a_module_with_code_in_plugin_is_used_without_running_it(self):
+        work = scratch(self.id() + "-cwd")
+        os.makedirs(os.path.join(work, "PlugIn"))
+        shutil.copy2(self.planted, os.path.join(work, "PlugIn"))
+        result = self.run_keldrin("--monitoroff", timeout=20, cwd=unix_to_windows_path(work))
+        self.assertRanMonitorOff(result, "--monitoroff with a planted .\\PlugIn\\" + ENG)
+        self.assertEqual([os.path.join("PlugIn", ENG)], files_below(work), "the library's code ran")
+        # Its product name names the settings section: the program did use it.
+        self.assertEqual(["Keldrin-%s.ini" % USER, "Keldrin.exe"], self.folder.files())
+        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin Planted", 6)
+
+
+def inside(path, folder):
+    path, folder = os.path.realpath(path), os.path.realpath(folder)
+    return path != folder and os.path.commonpath([path, folder]) == folder
+
+
+def untraversable_ancestor(path):
+    """The first folder on the way to path that other users cannot pass, or None."""
+    path = os.path.realpath(path)
+    while True:
+        if not os.stat(path).st_mode & stat.S_IXOTH:
+            return path
+        parent = os.path.dirname(path)
+        if parent == path:
+            return None
+        path = parent
+
+
+class UnwritableProgramFolder(unittest.TestCase):
+    """A program folder its user cannot write to: the settings go to that user's
+    application-data folder, as Keldrin.ini without a user part.
+
+    Root writes everywhere, so this runs the program as an unprivileged user of
+    its own, with a Wine prefix that user owns inside the build folder. The
+    user is made once per machine and the prefix once per build folder (its
+    first start takes 15 to 25 s); both are reused by later runs."""
+
+    USER_NAME = "keldrin-e2e"
+
+    def setUp(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root: it creates the unprivileged user %s (useradd) and runs the program"
+                          " as that user (setpriv)" % self.USER_NAME)
+        for tool in ("useradd", "setpriv"):
+            if shutil.which(tool) is None:
+                self.skipTest("%s is not installed" % tool)
+        blocked = untraversable_ancestor(CONFIG.build)
+        if blocked:
+            self.skipTest("other users cannot reach the build folder: %s has no search permission for"
+                          " others" % blocked)
+
+        self.root = os.path.join(CONFIG.build, "e2e-user")
+        self.home = os.path.join(self.root, "home")
+        self.prefix = os.path.join(self.home, "wineprefix")
+        self.program = os.path.join(self.root, "program")
+        # The same rule as for every other run: a prefix of the build's own.
+        self.assertTrue(inside(self.prefix, CONFIG.build))
+        self.display = wine_env()["DISPLAY"]
+
+        self.account = self.ensure_user()
+        os.makedirs(self.home, exist_ok=True)
+        os.chown(self.home, self.account.pw_uid, self.account.pw_gid)
+        os.chmod(self.root, 0o755)
+        os.chmod(self.home, 0o755)
+        if os.path.isdir(self.prefix) and os.stat(self.prefix).st_uid != self.account.pw_uid:
+            shutil.rmtree(self.prefix)    # left by an earlier user of that name; Wine refuses it
+        if not os.path.isfile(os.path.join(self.prefix, "system.reg")):
+            self.as_user(["wineboot", "-i"], timeout=240)
+            self.as_user(["wineserver", "-w"], timeout=120)
+        self.addCleanup(self.as_user, ["wineserver", "-k"], 60)
+        self.fill_program_folder()
+
+    def ensure_user(self):
+        try:
+            return pwd.getpwnam(self.USER_NAME)
+        except KeyError:
+            subprocess.run(["useradd", "--no-create-home", "--home-dir", self.home, "--shell", "/usr/sbin/nologin",
+                            "--user-group", self.USER_NAME], check=True, timeout=60,
+                           stdout=subprocess.DEVNULL)
+            return pwd.getpwnam(self.USER_NAME)
+
+    def as_user(self, command, timeout):
+        env = {"HOME": self.home, "USER": self.USER_NAME, "LOGNAME": self.USER_NAME,
+               "PATH": os.environ.get("PATH", "/usr/bin:/bin"), "WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
+               "WINEDLLOVERRIDES": "mscoree,mshtml=", "DISPLAY": self.display}
+        return subprocess.run(["setpriv", "--reuid=%d" % self.account.pw_uid, "--regid=%d" % self.account.pw_gid,
+                               "--init-groups", "env", "-i"] + ["%s=%s" % item for item in env.items()] + command,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+
+    def fill_program_folder(self):
+        if os.path.isdir(self.program):
+            os.chmod(self.program, 0o755)
+            shutil.rmtree(self.program)
+        os.makedirs(self.program)
+        for name in ("Keldrin.exe", ENG):
+            shutil.copy(os.path.join(CONFIG.dist, name), self.program)
+            os.chmod(os.path.join(self.program, name), 0o644)
+        os.chmod(self.program, 0o555)
+        attempt = self.as_user(["touch", os.path.join(self.program, "x")], timeout=30)
+        self.assertNotEqual(0, attempt.returncode, "the user can write into %s" % self.program)
+
+    def windows_output(self, command):
+        result = self.as_user(command, timeout=60)
+        self.assertEqual(0, result.returncode, "%s failed" % command)
+        return result.stdout.decode("utf-8", errors="replace").strip()
+
+    def test_settings_go_to_the_users_application_data_folder(self):
+        app_data = self.windows_output(["wine", "cmd", "/c", "echo %APPDATA%"])
+        self.assertNotIn("%", app_data, "Wine knows no application-data folder")
+        data_folder = os.path.join(self.windows_output(["winepath", "-u", app_data]), "Marlowen", "Keldrin")
+        self.assertTrue(inside(data_folder, self.prefix), data_folder)
+        shutil.rmtree(os.path.dirname(data_folder), ignore_errors=True)
+
+        exe = "Z:" + self.program.replace("/", "\\") + "\\Keldrin.exe"
+        ran = self.as_user(["wine", exe, "--monitoroff"], timeout=120)
+        self.assertEqual(0, ran.returncode)
+
+        self.assertEqual(["Keldrin.Eng.dll", "Keldrin.exe"], sorted(os.listdir(self.program)))
+        self.assertEqual(["Keldrin.ini"], files_below(data_folder))
+        ini = os.path.join(data_folder, "Keldrin.ini")
+        self.assertEqual(self.account.pw_uid, os.stat(ini).st_uid)
+        self.assertIn(read_bytes(ini), saved_settings("Keldrin", 6))
+
+
+if __name__ == "__main__":
+    unittest.main()

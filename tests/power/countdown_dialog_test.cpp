@@ -1,0 +1,645 @@
+// The countdown dialog run for real from the shipped modules, in this process,
+// with the power calls going to the recorder: what it shows, what it performs
+// and when, the screen-saver password it switches off and back, and what it
+// leaves behind (execution state, brushes). Texts from modules whose strings
+// are missing, malformed or too long must never break it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialog_driver.h"
+#include "power/countdown_dialog.h"
+#include "power_recorder.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_module.h"
+#include "settings/settings.h"
+#include "sysinfo/windows_edition.h"
+
+namespace {
+
+using testsupport::DialogDriver;
+using testsupport::ModuleString;
+using testsupport::SetTextRecorder;
+
+typedef std::vector<std::string> Calls;
+
+const std::string kMonitorOff = "SendMessage(HWND_BROADCAST,0x112,0xf170,2)";
+const DWORD kLimitMs = 10000;
+const int kWindows7Professional = 19;
+const int kWindows8Pro = 23;
+const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+const wchar_t kSaverSecure[] = L"ScreenSaverIsSecure";
+
+std::wstring Format(const std::wstring &format, long first)
+{
+    wchar_t text[1024] = {};
+    swprintf_s(text, 1024, format.c_str(), first);
+    return text;
+}
+
+std::wstring Format(const std::wstring &format, long first, long second)
+{
+    wchar_t text[1024] = {};
+    swprintf_s(text, 1024, format.c_str(), first, second);
+    return text;
+}
+
+std::wstring Remaining(int seconds)
+{
+    wchar_t text[1024] = {};
+    RemainingTimeText(text, 1024, seconds);
+    return text;
+}
+
+bool AllDigitsOrColon(const std::wstring &text)
+{
+    if (text.empty()) return false;
+    for (wchar_t c : text)
+        if (!(c >= L'0' && c <= L'9') && c != L':') return false;
+    return true;
+}
+
+// A copy of a shipped module with some strings replaced (an empty text
+// removes the string), written with the resource update functions, so a test
+// can feed the dialog the module a translator might get wrong.
+class AlteredModule {
+public:
+    AlteredModule(const std::wstring &sourcePath, const std::map<UINT, std::wstring> &strings)
+    {
+        wchar_t folder[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        wchar_t name[MAX_PATH] = {};
+        swprintf_s(name, MAX_PATH, L"%lskeldrin-altered-%lu-%d.dll", folder, GetCurrentProcessId(), Serial()++);
+        path_ = name;
+        if (!CopyFileW(sourcePath.c_str(), path_.c_str(), FALSE)) return;
+
+        HINSTANCE source = testsupport::LoadModuleAsData(sourcePath);
+        if (!source || strings.empty()) return;
+        std::map<UINT, std::vector<std::wstring>> blocks;
+        for (const auto &entry : strings) {
+            UINT block = entry.first / 16 + 1;
+            if (!blocks.count(block)) {
+                std::vector<std::wstring> texts(16);
+                for (UINT i = 0; i < 16; i++) texts[i] = ModuleString(source, (block - 1) * 16 + i);
+                blocks[block] = texts;
+            }
+            blocks[block][entry.first % 16] = entry.second;
+        }
+        WORD language = StringLanguage(source, *blocks.begin());
+        FreeLibrary(source);
+
+        HANDLE update = BeginUpdateResourceW(path_.c_str(), FALSE);
+        if (!update) return;
+        bool written = true;
+        for (const auto &block : blocks) {
+            std::vector<WORD> data;
+            for (const std::wstring &text : block.second) {
+                data.push_back(static_cast<WORD>(text.size()));
+                data.insert(data.end(), text.begin(), text.end());
+            }
+            written = written && UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(block.first), language,
+                                                 data.data(), static_cast<DWORD>(data.size() * sizeof(WORD)));
+        }
+        if (EndUpdateResourceW(update, !written) && written) module_ = testsupport::LoadModuleAsData(path_);
+    }
+    ~AlteredModule()
+    {
+        if (module_) FreeLibrary(module_);
+        DeleteFileW(path_.c_str());
+    }
+    AlteredModule(const AlteredModule &) = delete;
+    AlteredModule &operator=(const AlteredModule &) = delete;
+
+    HINSTANCE module() const { return module_; }
+
+private:
+    static int &Serial()
+    {
+        static int serial = 0;
+        return serial;
+    }
+
+    static BOOL CALLBACK TakeLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found)
+    {
+        *reinterpret_cast<WORD *>(found) = language;
+        return FALSE;
+    }
+
+    // The replacement must carry the language of the block it replaces, or
+    // the module would hold both and LoadString might pick the original.
+    static WORD StringLanguage(HINSTANCE module, const std::pair<const UINT, std::vector<std::wstring>> &block)
+    {
+        WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+        EnumResourceLanguagesW(module, RT_STRING, MAKEINTRESOURCEW(block.first), TakeLanguage,
+                               reinterpret_cast<LONG_PTR>(&language));
+        return language;
+    }
+
+    std::wstring path_;
+    HINSTANCE module_ = nullptr;
+};
+
+// "ScreenSaverIsSecure" as it was before a test, put back afterwards exactly
+// (type and bytes, or absent).
+class SaverValue {
+public:
+    SaverValue()
+    {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        original_ = Read();
+    }
+    ~SaverValue()
+    {
+        if (original_.present)
+            Write(original_.type, original_.bytes);
+        else
+            RegDeleteValueW(key_, kSaverSecure);
+        if (watch_) CloseHandle(watch_);
+        RegCloseKey(key_);
+    }
+    SaverValue(const SaverValue &) = delete;
+    SaverValue &operator=(const SaverValue &) = delete;
+
+    struct Value {
+        bool present;
+        DWORD type;
+        std::vector<BYTE> bytes;
+        bool operator==(const Value &other) const
+        {
+            return present == other.present && (!present || (type == other.type && bytes == other.bytes));
+        }
+    };
+
+    Value Read() const
+    {
+        Value value = {false, 0, {}};
+        DWORD size = 0;
+        if (RegQueryValueExW(key_, kSaverSecure, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return value;
+        value.bytes.resize(size);
+        if (RegQueryValueExW(key_, kSaverSecure, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
+            return value;
+        value.bytes.resize(size);
+        value.present = true;
+        return value;
+    }
+
+    static Value Text(const std::wstring &text)
+    {
+        const BYTE *first = reinterpret_cast<const BYTE *>(text.c_str());
+        return Value{true, REG_SZ, std::vector<BYTE>(first, first + (text.size() + 1) * sizeof(wchar_t))};
+    }
+
+    void Write(DWORD type, const std::vector<BYTE> &bytes)
+    {
+        RegSetValueExW(key_, kSaverSecure, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+    }
+    void SetText(const std::wstring &text) { Write(REG_SZ, Text(text).bytes); }
+    void SetDword(DWORD number)
+    {
+        const BYTE *first = reinterpret_cast<const BYTE *>(&number);
+        Write(REG_DWORD, std::vector<BYTE>(first, first + sizeof number));
+    }
+    void Delete() { RegDeleteValueW(key_, kSaverSecure); }
+
+    // From here on, a write that changes a value of the key signals WrittenSinceWatch().
+    bool Watch()
+    {
+        if (!watch_) watch_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ResetEvent(watch_);
+        return RegNotifyChangeKeyValue(key_, FALSE, REG_NOTIFY_CHANGE_LAST_SET, watch_, TRUE) == ERROR_SUCCESS;
+    }
+    bool WrittenSinceWatch() const { return WaitForSingleObject(watch_, 200) == WAIT_OBJECT_0; }
+
+private:
+    HKEY key_ = nullptr;
+    HANDLE watch_ = nullptr;
+    Value original_;
+};
+
+std::string Describe(const SaverValue::Value &value)
+{
+    if (!value.present) return "(absent)";
+    std::string text = "type " + std::to_string(value.type) + ":";
+    for (BYTE b : value.bytes) text += " " + std::to_string(b);
+    return text;
+}
+
+class CountdownDialogTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        japanese_ = testsupport::LoadModuleAsData(testsupport::DistFolder() + L"Keldrin.Jpn.dll");
+        english_ = testsupport::LoadModuleAsData(testsupport::DistFolder() + L"Keldrin.Eng.dll");
+        generic_ = testsupport::LoadModuleAsData(testsupport::DistFolder() + L"KeldrinResource.dll");
+    }
+    static void TearDownTestSuite()
+    {
+        for (HINSTANCE module : {japanese_, english_, generic_})
+            if (module) FreeLibrary(module);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, japanese_) << "Keldrin.Jpn.dll not found in " << testsupport::DistFolder();
+        savedModule_ = g_resourceModule;
+        savedSettings_ = g_settings;
+        savedOsKind_ = g_osKind;
+        g_resourceModule = japanese_;
+        g_settings = PowerSettings();
+        g_osKind = kWindows7Professional;
+        g_saverLockRestore = 0;
+        SetThreadExecutionState(ES_CONTINUOUS);
+        ResetPowerRecorder();
+    }
+    void TearDown() override
+    {
+        g_resourceModule = savedModule_;
+        g_settings = savedSettings_;
+        g_osKind = savedOsKind_;
+        g_saverLockRestore = 0;
+    }
+
+    // Runs the dialog from templateId to its end and returns its result.
+    // *shownForMs (if given) is the time from WM_INITDIALOG to the end.
+    INT_PTR RunCountdown(int templateId, const DialogDriver::Steps &steps, DWORD *shownForMs = nullptr)
+    {
+        SetTextRecorder init;
+        DialogDriver driver(steps, kLimitMs);
+        INT_PTR result = DialogBoxParamW(g_resourceModule, MAKEINTRESOURCEW(templateId), nullptr,
+                                         CountdownDialogProc, 0);
+        DWORD ended = GetTickCount();
+        EXPECT_FALSE(driver.timedOut()) << "the countdown was still open after " << kLimitMs << " ms";
+        if (shownForMs) *shownForMs = ended - init.initDialogTick;
+        // Whichever way it ended, the machine may sleep again.
+        EXPECT_EQ(static_cast<EXECUTION_STATE>(ES_CONTINUOUS), SetThreadExecutionState(ES_CONTINUOUS))
+            << "the countdown left the system-required state set";
+        return result;
+    }
+
+    // Steps that post one command once the dialog has been open for atMs.
+    static DialogDriver::Steps CommandAt(DWORD atMs, WORD command)
+    {
+        std::shared_ptr<bool> sent = std::make_shared<bool>(false);
+        return [sent, atMs, command](HWND dialog, DWORD elapsed) {
+            if (!*sent && elapsed >= atMs) {
+                *sent = true;
+                PostMessageW(dialog, WM_COMMAND, command, 0);
+            }
+        };
+    }
+
+    static HINSTANCE japanese_;
+    static HINSTANCE english_;
+    static HINSTANCE generic_;
+
+private:
+    HINSTANCE savedModule_ = nullptr;
+    PowerSettings savedSettings_ = {};
+    int savedOsKind_ = 0;
+};
+
+HINSTANCE CountdownDialogTest::japanese_ = nullptr;
+HINSTANCE CountdownDialogTest::english_ = nullptr;
+HINSTANCE CountdownDialogTest::generic_ = nullptr;
+
+}  // namespace
+
+TEST_F(CountdownDialogTest, RemainingTimeUsesTheModulesFormatsAboveAndUpToAMinute)
+{
+    ASSERT_NE(nullptr, english_);
+    ASSERT_NE(nullptr, generic_);
+    for (HINSTANCE module : {japanese_, english_, generic_}) {
+        g_resourceModule = module;
+        std::wstring minutesAndSeconds = ModuleString(module, IDS_REMAINING_MIN_SEC);
+        std::wstring seconds = ModuleString(module, IDS_REMAINING_SEC);
+        ASSERT_FALSE(minutesAndSeconds.empty());
+        ASSERT_FALSE(seconds.empty());
+        EXPECT_EQ(Format(minutesAndSeconds, 1, 1), Remaining(61));
+        EXPECT_EQ(Format(seconds, 60), Remaining(60));
+        EXPECT_EQ(Format(minutesAndSeconds, 2, 5), Remaining(125));
+        EXPECT_EQ(Format(seconds, 1), Remaining(1));
+        EXPECT_EQ(Format(seconds, 0), Remaining(0));
+        EXPECT_EQ(Format(minutesAndSeconds, 1440, 0), Remaining(86400));
+    }
+    g_resourceModule = english_;
+    EXPECT_EQ(L"2 min 5 s", Remaining(125));
+    EXPECT_EQ(L"60 s", Remaining(60));
+}
+
+TEST_F(CountdownDialogTest, RemainingTimeFallsBackToANeutralTextWhenTheModuleCannotSupplyIt)
+{
+    std::wstring english = testsupport::DistFolder() + L"Keldrin.Eng.dll";
+    // Formats that would read a string where a number is passed, write
+    // through an argument, or take one argument too many.
+    AlteredModule wrong(english, {{IDS_REMAINING_MIN_SEC, L"%ls left"}, {IDS_REMAINING_SEC, L"%ld %n"}});
+    AlteredModule extra(english, {{IDS_REMAINING_MIN_SEC, L"%ld:%ld:%ld"}, {IDS_REMAINING_SEC, L"%ld of %ld"}});
+    AlteredModule missing(english, {{IDS_REMAINING_MIN_SEC, L""}, {IDS_REMAINING_SEC, L""}});
+    ASSERT_NE(nullptr, wrong.module());
+    ASSERT_NE(nullptr, extra.module());
+    ASSERT_NE(nullptr, missing.module());
+    ASSERT_EQ(L"%ls left", ModuleString(wrong.module(), IDS_REMAINING_MIN_SEC)) << "the altered module is not altered";
+    ASSERT_EQ(L"", ModuleString(missing.module(), IDS_REMAINING_SEC));
+
+    struct {
+        const char *what;
+        HINSTANCE module;
+    } cases[] = {
+        {"wrong conversions", wrong.module()},
+        {"extra conversions", extra.module()},
+        {"strings missing", missing.module()},
+        {"a module without a string table", GetModuleHandleW(nullptr)},
+        {"no module", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        g_resourceModule = c.module;
+        std::wstring above = Remaining(125), upTo = Remaining(60);
+        EXPECT_TRUE(AllDigitsOrColon(above)) << "125 s showed \"" << above << "\"";
+        EXPECT_NE(std::wstring::npos, above.find(L'2'));
+        EXPECT_NE(std::wstring::npos, above.find(L"05"));
+        EXPECT_EQ(L"60", upTo);
+        EXPECT_NE(Remaining(61), Remaining(62));
+    }
+}
+
+TEST_F(CountdownDialogTest, ARemainingTimeTooLongForTheBufferIsCutNotOverflowed)
+{
+    std::wstring longFormat(1500, L'y');
+    AlteredModule verbose(testsupport::DistFolder() + L"Keldrin.Eng.dll",
+                          {{IDS_REMAINING_MIN_SEC, longFormat + L" %ld %ld"}, {IDS_REMAINING_SEC, longFormat + L" %ld"}});
+    ASSERT_NE(nullptr, verbose.module());
+    g_resourceModule = verbose.module();
+    for (int seconds : {125, 30}) {
+        wchar_t buffer[1024 + 8];
+        wmemset(buffer, L'#', 1024 + 8);
+        RemainingTimeText(buffer, 1024, seconds);
+        EXPECT_EQ(1023u, wcslen(buffer));
+        EXPECT_EQ(std::wstring(1023, L'y'), std::wstring(buffer));
+        EXPECT_EQ(std::wstring(8, L'#'), std::wstring(buffer + 1024, 8)) << "written past the buffer";
+    }
+}
+
+TEST_F(CountdownDialogTest, EachOperationHasItsOwnCaptionAndEveryOtherCodeTheNoneCaption)
+{
+    for (int code = 1; code <= 9; code++) EXPECT_EQ(IDS_CAPTION_NONE + code, OperationCaptionId(code)) << code;
+    for (int code : {0, 10, 11, -1, INT_MIN, INT_MAX}) EXPECT_EQ(IDS_CAPTION_NONE, OperationCaptionId(code)) << code;
+}
+
+TEST_F(CountdownDialogTest, OneSecondShowsOneThenZeroThenSwitchesTheMonitorsOff)
+{
+    g_settings.waitTotal = 1;
+    g_settings.operation = 6;
+    SetTextRecorder texts;
+    ASSERT_TRUE(texts.hooked());
+    EXPECT_EQ(IDOK, RunCountdown(IDD_COUNTDOWN, [](HWND, DWORD) {}));
+
+    EXPECT_EQ(Calls{kMonitorOff}, g_powerRecorder.calls);
+    std::wstring seconds = ModuleString(japanese_, IDS_REMAINING_SEC);
+    EXPECT_EQ((std::vector<std::wstring>{Format(seconds, 1), Format(seconds, 0)}), texts.TextsOf(IDC_REMAINING));
+    std::wstring caption = ModuleString(japanese_, IDS_CAPTION_NONE + 6);
+    ASSERT_FALSE(caption.empty());
+    EXPECT_EQ((std::vector<std::wstring>{caption, caption}), texts.TextsOf(IDC_OPERATION_CAPTION));
+    // 100 ms to the first tick, one second to the second, and the operation
+    // straight after it. (Not timed to the dialog's return: hiding a window
+    // can take Wine seconds without a window manager.)
+    std::vector<testsupport::SetTextRecord> shown;
+    for (const testsupport::SetTextRecord &record : texts.records)
+        if (record.controlId == IDC_REMAINING) shown.push_back(record);
+    ASSERT_EQ(2u, shown.size());
+    EXPECT_GE(shown[0].tick - texts.initDialogTick, 90u);
+    EXPECT_LE(shown[0].tick - texts.initDialogTick, 300u);
+    EXPECT_GE(shown[1].tick - texts.initDialogTick, 1090u);
+    EXPECT_LE(shown[1].tick - texts.initDialogTick, 1300u);
+}
+
+TEST_F(CountdownDialogTest, AWaitWithoutAnOperationShowsTheNoneCaptionAndPerformsNothing)
+{
+    g_settings.waitTotal = 1;
+    g_settings.operation = 0;
+    SetTextRecorder texts;
+    EXPECT_EQ(IDOK, RunCountdown(IDD_COUNTDOWN, [](HWND, DWORD) {}));
+    EXPECT_TRUE(g_powerRecorder.calls.empty());
+    std::vector<std::wstring> captions = texts.TextsOf(IDC_OPERATION_CAPTION);
+    ASSERT_EQ(2u, captions.size());
+    EXPECT_EQ(ModuleString(japanese_, IDS_CAPTION_NONE), captions[0]);
+}
+
+TEST_F(CountdownDialogTest, CancelPerformsNothingAndRunNowPerformsAtOnce)
+{
+    g_settings.waitTotal = 30;
+    g_settings.operation = 1;
+    DWORD shownFor = 0;
+    EXPECT_EQ(IDCANCEL, RunCountdown(IDD_COUNTDOWN, CommandAt(300, IDCANCEL), &shownFor));
+    EXPECT_TRUE(g_powerRecorder.calls.empty());
+    EXPECT_LT(shownFor, 3000u);
+
+    ResetPowerRecorder();
+    g_settings.operation = 6;
+    EXPECT_EQ(IDOK, RunCountdown(IDD_COUNTDOWN, CommandAt(300, IDOK), &shownFor));
+    EXPECT_EQ(Calls{kMonitorOff}, g_powerRecorder.calls);
+    EXPECT_LT(shownFor, 3000u);
+}
+
+TEST_F(CountdownDialogTest, KeepsTheMachineAwakeOnlyWhileCounting)
+{
+    g_settings.waitTotal = 30;
+    EXECUTION_STATE during = 0;
+    RunCountdown(IDD_COUNTDOWN, [&during](HWND dialog, DWORD elapsed) {
+        if (elapsed >= 200 && !during) {
+            // Asks for what the dialog should already have asked for, and reads what it had.
+            during = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+    });
+    EXPECT_EQ(static_cast<EXECUTION_STATE>(ES_CONTINUOUS | ES_SYSTEM_REQUIRED), during);
+}
+
+TEST_F(CountdownDialogTest, SwitchesTheSaverPasswordOffWhileCountingAndBackOnEveryEnding)
+{
+    SaverValue saver;
+    g_settings.saverLockOff = 1;
+    g_settings.operation = 6;
+    struct {
+        const char *ending;
+        int wait;
+        WORD command;  // 0: the count runs out
+    } endings[] = {{"run now", 30, IDOK}, {"cancel", 30, IDCANCEL}, {"time up", 1, 0}};
+    for (const auto &e : endings) {
+        SCOPED_TRACE(e.ending);
+        saver.SetText(L"1");
+        g_settings.waitTotal = e.wait;
+        SaverValue::Value during = {};
+        bool read = false;
+        RunCountdown(IDD_COUNTDOWN, [&](HWND dialog, DWORD elapsed) {
+            if (!read && elapsed >= 200) {
+                read = true;
+                during = saver.Read();
+                if (e.command) PostMessageW(dialog, WM_COMMAND, e.command, 0);
+            }
+        });
+        ASSERT_TRUE(read);
+        EXPECT_EQ(SaverValue::Text(L"0"), during) << Describe(during);
+        EXPECT_EQ(SaverValue::Text(L"1"), saver.Read()) << Describe(saver.Read());
+        EXPECT_EQ(0, g_saverLockRestore);
+    }
+}
+
+TEST_F(CountdownDialogTest, LeavesAnySaverValueOtherThanOneUnwritten)
+{
+    // Wine signals only writes that change the data, so the check that the
+    // notification works changes it.
+    SaverValue saver;
+    saver.SetText(L"0");
+    ASSERT_TRUE(saver.Watch());
+    saver.SetText(L"1");
+    ASSERT_TRUE(saver.WrittenSinceWatch()) << "registry change notification does not work here";
+
+    struct {
+        const char *what;
+        int saverLockOff;
+        void (*prepare)(SaverValue *);
+    } cases[] = {
+        {"\"0\"", 1, [](SaverValue *s) { s->SetText(L"0"); }},
+        {"absent", 1, [](SaverValue *s) { s->Delete(); }},
+        {"REG_DWORD 1", 1, [](SaverValue *s) { s->SetDword(1); }},
+        {"300 characters", 1, [](SaverValue *s) { s->SetText(L"1" + std::wstring(299, L'0')); }},
+        {"\"10\"", 1, [](SaverValue *s) { s->SetText(L"10"); }},
+        {"\"1\" with the option off", 0, [](SaverValue *s) { s->SetText(L"1"); }},
+        {"\"1\" with the option 2", 2, [](SaverValue *s) { s->SetText(L"1"); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        c.prepare(&saver);
+        SaverValue::Value before = saver.Read();
+        ASSERT_TRUE(saver.Watch());
+        g_settings.saverLockOff = c.saverLockOff;
+        g_settings.waitTotal = 30;
+        SaverValue::Value during = {};
+        RunCountdown(IDD_COUNTDOWN, [&](HWND dialog, DWORD elapsed) {
+            if (elapsed >= 200) {
+                during = saver.Read();
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            }
+        });
+        EXPECT_FALSE(saver.WrittenSinceWatch());
+        EXPECT_EQ(before, during) << Describe(during);
+        EXPECT_EQ(before, saver.Read()) << Describe(saver.Read());
+        EXPECT_EQ(0, g_saverLockRestore);
+    }
+}
+
+TEST_F(CountdownDialogTest, TheEndOfTheSessionPutsTheSaverPasswordBack)
+{
+    SaverValue saver;
+    saver.SetText(L"1");
+    g_settings.saverLockOff = 1;
+    g_settings.waitTotal = 30;
+    SaverValue::Value afterQuery = {}, afterEnd = {};
+    int step = 0;
+    RunCountdown(IDD_COUNTDOWN, [&](HWND dialog, DWORD elapsed) {
+        if (step == 0 && elapsed >= 200) {
+            // A session end that was called off leaves the count running as it was.
+            SendMessageW(dialog, WM_ENDSESSION, FALSE, 0);
+            afterQuery = saver.Read();
+            SendMessageW(dialog, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            afterEnd = saver.Read();
+            step = 1;
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+    });
+    EXPECT_EQ(SaverValue::Text(L"0"), afterQuery) << Describe(afterQuery);
+    EXPECT_EQ(SaverValue::Text(L"1"), afterEnd) << Describe(afterEnd);
+    EXPECT_EQ(SaverValue::Text(L"1"), saver.Read());
+    EXPECT_TRUE(g_powerRecorder.calls.empty());
+}
+
+TEST_F(CountdownDialogTest, ColouredLookPaintsWithItsBrushesAndDeletesThemAtTheEnd)
+{
+    g_osKind = kWindows8Pro;
+    g_settings.waitTotal = 30;
+    HBRUSH dialogBrush = nullptr, staticBrush = nullptr;
+    COLORREF staticText = 0, brushColour = 0;
+    LONG firstStyle = 0, secondStyle = 0;
+    RunCountdown(IDD_COUNTDOWN_COLOURED, [&](HWND dialog, DWORD elapsed) {
+        if (elapsed < 200 || dialogBrush) return;
+        HDC dc = CreateCompatibleDC(nullptr);
+        dialogBrush = reinterpret_cast<HBRUSH>(
+            CountdownDialogProc(dialog, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(dialog)));
+        staticBrush = reinterpret_cast<HBRUSH>(CountdownDialogProc(
+            dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+            reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_REMAINING))));
+        staticText = GetTextColor(dc);
+        DeleteDC(dc);
+        LOGBRUSH logBrush = {};
+        if (GetObjectW(dialogBrush, sizeof logBrush, &logBrush)) brushColour = logBrush.lbColor;
+        firstStyle = GetWindowLongW(GetDlgItem(dialog, IDOK), GWL_STYLE);
+        secondStyle = GetWindowLongW(GetDlgItem(dialog, IDCANCEL), GWL_STYLE);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    ASSERT_NE(nullptr, dialogBrush);
+    EXPECT_EQ(dialogBrush, staticBrush);
+    EXPECT_EQ(RGB(31, 174, 255), brushColour);
+    EXPECT_EQ(RGB(255, 224, 128), staticText);
+    EXPECT_EQ(BS_OWNERDRAW, firstStyle & BS_TYPEMASK);
+    EXPECT_EQ(BS_OWNERDRAW, secondStyle & BS_TYPEMASK);
+    EXPECT_EQ(0u, GetObjectType(dialogBrush)) << "the background brush outlived the dialog";
+}
+
+TEST_F(CountdownDialogTest, OrdinaryLookLeavesTheColoursToTheSystem)
+{
+    g_settings.waitTotal = 30;
+    INT_PTR dialogBrush = -1, staticBrush = -1;
+    RunCountdown(IDD_COUNTDOWN, [&](HWND dialog, DWORD elapsed) {
+        if (elapsed < 200 || dialogBrush != -1) return;
+        HDC dc = GetDC(dialog);
+        dialogBrush = CountdownDialogProc(dialog, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dc),
+                                          reinterpret_cast<LPARAM>(dialog));
+        staticBrush = CountdownDialogProc(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_REMAINING)));
+        ReleaseDC(dialog, dc);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(0, dialogBrush);
+    EXPECT_EQ(0, staticBrush);
+}
+
+TEST_F(CountdownDialogTest, MissingOrOverlongTextsFromTheModuleNeitherBreakNorOverflowTheDialog)
+{
+    std::wstring english = testsupport::DistFolder() + L"Keldrin.Eng.dll";
+    AlteredModule missing(english, {{IDS_REMAINING_SEC, L""}, {IDS_CAPTION_NONE + 6, L""}});
+    AlteredModule overlong(english, {{IDS_REMAINING_SEC, std::wstring(1500, L'y') + L" %ld"},
+                                     {IDS_CAPTION_NONE + 6, std::wstring(3000, L'x')}});
+    ASSERT_NE(nullptr, missing.module());
+    ASSERT_NE(nullptr, overlong.module());
+    g_settings.waitTotal = 1;
+    g_settings.operation = 6;
+
+    g_resourceModule = missing.module();
+    {
+        SetTextRecorder texts;
+        EXPECT_EQ(IDOK, RunCountdown(IDD_COUNTDOWN, [](HWND, DWORD) {}));
+        EXPECT_EQ((std::vector<std::wstring>{L"1", L"0"}), texts.TextsOf(IDC_REMAINING));
+        EXPECT_EQ((std::vector<std::wstring>{L"", L""}), texts.TextsOf(IDC_OPERATION_CAPTION));
+        EXPECT_EQ(Calls{kMonitorOff}, g_powerRecorder.calls);
+    }
+
+    ResetPowerRecorder();
+    g_resourceModule = overlong.module();
+    {
+        SetTextRecorder texts;
+        EXPECT_EQ(IDOK, RunCountdown(IDD_COUNTDOWN, [](HWND, DWORD) {}));
+        std::vector<std::wstring> remaining = texts.TextsOf(IDC_REMAINING);
+        std::vector<std::wstring> captions = texts.TextsOf(IDC_OPERATION_CAPTION);
+        ASSERT_EQ(2u, remaining.size());
+        ASSERT_EQ(2u, captions.size());
+        EXPECT_EQ(std::wstring(1023, L'y'), remaining[0]);
+        EXPECT_EQ(std::wstring(1023, L'x'), captions[0]);
+        EXPECT_EQ(Calls{kMonitorOff}, g_powerRecorder.calls);
+    }
+}

@@ -1,0 +1,164 @@
+// The countdown's schedule against a fake clock: what each timer message
+// shows and when the next one is asked for, including timers that come early
+// or late, so the count neither drifts nor skips the end.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "power/countdown_schedule.h"
+
+namespace {
+
+const long long kOpened = 5000000;  // an arbitrary clock reading at the opening
+
+struct Shown {
+    long long atMs;  // since the opening
+    int seconds;
+};
+
+// Runs a whole countdown, each timer delivered lateMs after it was asked for.
+// Returns what was shown and when; *finishedAt is when the operation started.
+std::vector<Shown> RunCount(int total, long long lateMs, long long *finishedAt)
+{
+    CountdownSchedule schedule;
+    std::vector<Shown> shown;
+    long long now = kOpened + CountdownStart(&schedule, total, kOpened) + lateMs;
+    for (long long guard = 0; guard < 200000; guard++) {
+        CountdownTick tick = CountdownOnTimer(&schedule, now);
+        if (tick.due) shown.push_back(Shown{now - kOpened, tick.shown});
+        if (tick.finished) {
+            *finishedAt = now - kOpened;
+            return shown;
+        }
+        EXPECT_GT(tick.nextDelayMs, 0u);
+        now += tick.nextDelayMs + lateMs;
+    }
+    ADD_FAILURE() << "the countdown of " << total << " s never finished";
+    return shown;
+}
+
+}  // namespace
+
+TEST(CountdownSchedule, OneSecondShowsOneThenZeroAndFinishesAtOnePointOneSeconds)
+{
+    CountdownSchedule schedule;
+    EXPECT_EQ(100u, CountdownStart(&schedule, 1, kOpened));
+
+    CountdownTick first = CountdownOnTimer(&schedule, kOpened + 100);
+    EXPECT_TRUE(first.due);
+    EXPECT_EQ(1, first.shown);
+    EXPECT_FALSE(first.finished);
+    EXPECT_EQ(1000u, first.nextDelayMs);
+
+    CountdownTick last = CountdownOnTimer(&schedule, kOpened + 1100);
+    EXPECT_TRUE(last.due);
+    EXPECT_EQ(0, last.shown);
+    EXPECT_TRUE(last.finished);
+}
+
+TEST(CountdownSchedule, ShowsEveryValueFromTheTotalDownToZeroOncePerSecond)
+{
+    for (int total : {60, 61, 125}) {
+        SCOPED_TRACE(total);
+        long long finishedAt = 0;
+        std::vector<Shown> shown = RunCount(total, 0, &finishedAt);
+        ASSERT_EQ(static_cast<size_t>(total) + 1, shown.size());
+        EXPECT_EQ(total, shown.front().seconds);
+        for (size_t j = 0; j < shown.size(); j++) {
+            EXPECT_EQ(total - static_cast<int>(j), shown[j].seconds);
+            EXPECT_EQ(100 + 1000 * static_cast<long long>(j), shown[j].atMs);
+        }
+        EXPECT_EQ(100 + 1000LL * total, finishedAt);
+    }
+}
+
+TEST(CountdownSchedule, AnEarlyTimerShowsNothingAndAsksAgainForTheRest)
+{
+    CountdownSchedule schedule;
+    CountdownStart(&schedule, 10, kOpened);
+
+    CountdownTick early = CountdownOnTimer(&schedule, kOpened + 40);
+    EXPECT_FALSE(early.due);
+    EXPECT_FALSE(early.finished);
+    EXPECT_EQ(60u, early.nextDelayMs);
+
+    CountdownTick first = CountdownOnTimer(&schedule, kOpened + 100);
+    EXPECT_TRUE(first.due);
+    EXPECT_EQ(10, first.shown);
+
+    // Windows may deliver a timer up to a granularity before it is due.
+    CountdownTick earlyAgain = CountdownOnTimer(&schedule, kOpened + 1090);
+    EXPECT_FALSE(earlyAgain.due);
+    EXPECT_EQ(10u, earlyAgain.nextDelayMs);
+
+    CountdownTick second = CountdownOnTimer(&schedule, kOpened + 1100);
+    EXPECT_TRUE(second.due);
+    EXPECT_EQ(9, second.shown);
+}
+
+TEST(CountdownSchedule, ALateTimerShowsTheValueDueThenAndKeepsToTheDeadlines)
+{
+    CountdownSchedule schedule;
+    CountdownStart(&schedule, 10, kOpened);
+    ASSERT_EQ(10, CountdownOnTimer(&schedule, kOpened + 100).shown);
+
+    // 2.5 s late (a busy machine): ticks 1 and 2 are gone, 3 is due at 3.1 s.
+    CountdownTick late = CountdownOnTimer(&schedule, kOpened + 2600);
+    EXPECT_TRUE(late.due);
+    EXPECT_EQ(8, late.shown);
+    EXPECT_FALSE(late.finished);
+    EXPECT_EQ(500u, late.nextDelayMs);
+
+    CountdownTick next = CountdownOnTimer(&schedule, kOpened + 3100);
+    EXPECT_EQ(7, next.shown);
+    EXPECT_EQ(1000u, next.nextDelayMs);
+
+    // Far past the end: the count finishes at once, showing 0, not a negative number.
+    CountdownTick overdue = CountdownOnTimer(&schedule, kOpened + 60000);
+    EXPECT_TRUE(overdue.due);
+    EXPECT_EQ(0, overdue.shown);
+    EXPECT_TRUE(overdue.finished);
+}
+
+TEST(CountdownSchedule, LateTimersDoNotAddUpOverADay)
+{
+    long long finishedAt = 0;
+    std::vector<Shown> shown = RunCount(86400, 15, &finishedAt);
+    EXPECT_GE(finishedAt, 86400100);
+    EXPECT_LE(finishedAt, 86400100 + 15);
+    ASSERT_EQ(86401u, shown.size());
+    EXPECT_EQ(86400, shown.front().seconds);
+    EXPECT_EQ(0, shown.back().seconds);
+    // Each value is shown within its second, however many late timers came before.
+    for (size_t j = 0; j < shown.size(); j += 997) {
+        EXPECT_GE(shown[j].atMs, 100 + 1000 * static_cast<long long>(j));
+        EXPECT_LE(shown[j].atMs, 100 + 1000 * static_cast<long long>(j) + 15);
+    }
+}
+
+TEST(CountdownSchedule, ZeroAndNegativeTotalsFinishOnTheFirstTick)
+{
+    CountdownSchedule zero;
+    CountdownStart(&zero, 0, kOpened);
+    EXPECT_EQ(0, CountdownOnTimer(&zero, kOpened + 100).shown);
+    for (int total : {0, -1, -5, INT_MIN}) {
+        SCOPED_TRACE(total);
+        CountdownSchedule schedule;
+        EXPECT_EQ(100u, CountdownStart(&schedule, total, kOpened));
+        CountdownTick tick = CountdownOnTimer(&schedule, kOpened + 100);
+        EXPECT_TRUE(tick.due);
+        EXPECT_TRUE(tick.finished);
+    }
+}
+
+TEST(CountdownSchedule, TheClockRunsForward)
+{
+    long long before = CountdownClockMs();
+    Sleep(50);
+    long long after = CountdownClockMs();
+    EXPECT_GE(after - before, 40);
+    EXPECT_LT(after - before, 2000);
+}

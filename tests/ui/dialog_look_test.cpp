@@ -1,0 +1,197 @@
+// The helpers every dialog shares: where a dialog is centred, and the
+// coloured look's painting, checked pixel by pixel on a bitmap of our own.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "sysinfo/windows_edition.h"
+#include "ui/dialog_look.h"
+
+namespace {
+
+const int kWidth = 80;
+const int kHeight = 24;
+
+// A 32-bit bitmap in a memory DC whose pixels the test can read directly.
+class Canvas {
+public:
+    Canvas()
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = kWidth;
+        info.bmiHeader.biHeight = -kHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+        for (int i = 0; i < kWidth * kHeight; i++) bits_[i] = 0x00123456;  // a colour nobody paints
+    }
+    ~Canvas()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Canvas(const Canvas &) = delete;
+    Canvas &operator=(const Canvas &) = delete;
+
+    HDC dc() const { return dc_; }
+    COLORREF At(int x, int y) const
+    {
+        GdiFlush();
+        DWORD pixel = bits_[y * kWidth + x];
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+    int Count(COLORREF colour) const
+    {
+        int count = 0;
+        for (int y = 0; y < kHeight; y++)
+            for (int x = 0; x < kWidth; x++)
+                if (At(x, y) == colour) count++;
+        return count;
+    }
+
+private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    DWORD *bits_ = nullptr;
+};
+
+DRAWITEMSTRUCT Item(UINT id, UINT state, HDC dc)
+{
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = id;
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = state;
+    item.hDC = dc;
+    SetRect(&item.rcItem, 0, 0, kWidth, kHeight);
+    return item;
+}
+
+class ColouredLookTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedOsKind_ = g_osKind;
+        ColouredLookCreate(&look_);
+    }
+    void TearDown() override
+    {
+        ColouredLookDelete(&look_);
+        g_osKind = savedOsKind_;
+    }
+
+    ColouredLook look_ = {};
+
+private:
+    int savedOsKind_ = 0;
+};
+
+}  // namespace
+
+TEST(CentredPosition, CentresOnTheDesktopIgnoringItsOriginAndTruncatingTowardZero)
+{
+    RECT desktop = {0, 0, 1024, 768};
+    RECT window = {500, 400, 800, 501};  // 300 by 101
+    POINT at = CentredPosition(desktop, window);
+    EXPECT_EQ(362, at.x);
+    EXPECT_EQ(333, at.y);
+
+    RECT shifted = {-1024, 100, 0, 868};  // same size, origin elsewhere: not added
+    at = CentredPosition(shifted, window);
+    EXPECT_EQ(362, at.x);
+    EXPECT_EQ(333, at.y);
+
+    RECT huge = {0, 0, 1101, 801};  // larger than the desktop: -38.5 and -16.5
+    at = CentredPosition(desktop, huge);
+    EXPECT_EQ(-38, at.x);
+    EXPECT_EQ(-16, at.y);
+}
+
+TEST_F(ColouredLookTest, OnWindows8TheButtonsAreFlatFacesWithTheirFixedCaptions)
+{
+    g_osKind = 25;
+    struct {
+        UINT id;
+        COLORREF face;
+        COLORREF activeText;
+    } buttons[] = {{IDOK, RGB(27, 88, 184), RGB(255, 0, 0)}, {IDCANCEL, RGB(255, 29, 119), RGB(0, 255, 255)}};
+    for (const auto &button : buttons) {
+        for (UINT state : {0u, static_cast<UINT>(ODS_SELECTED), static_cast<UINT>(ODS_FOCUS),
+                           static_cast<UINT>(ODS_HOTLIGHT), static_cast<UINT>(ODS_DISABLED)}) {
+            SCOPED_TRACE(::testing::Message() << "button " << button.id << " state " << state);
+            Canvas canvas;
+            DRAWITEMSTRUCT item = Item(button.id, state, canvas.dc());
+            EXPECT_EQ(TRUE, ColouredLookDrawItem(look_, &item, L"Right Now", L"Cancel"));
+            // The whole face, corners included: no frame is drawn.
+            EXPECT_EQ(button.face, canvas.At(0, 0));
+            EXPECT_EQ(button.face, canvas.At(kWidth - 1, kHeight - 1));
+            bool active = (state & (ODS_SELECTED | ODS_FOCUS | ODS_HOTLIGHT)) != 0;
+            COLORREF text = active ? button.activeText : RGB(255, 255, 0);
+            EXPECT_EQ(text, GetTextColor(canvas.dc()));
+            EXPECT_EQ(TRANSPARENT, GetBkMode(canvas.dc()));
+            // The caption is drawn, on one line in the middle of the face.
+            EXPECT_GT(canvas.Count(text), 0);
+            for (int x = 0; x < kWidth; x++) {
+                EXPECT_EQ(button.face, canvas.At(x, 1)) << "x " << x;
+                EXPECT_EQ(button.face, canvas.At(x, kHeight - 2)) << "x " << x;
+            }
+        }
+    }
+}
+
+TEST_F(ColouredLookTest, OtherControlsAndOtherEditionsAreLeftToTheSystem)
+{
+    g_osKind = 25;
+    {
+        Canvas canvas;
+        DRAWITEMSTRUCT item = Item(2206, 0, canvas.dc());
+        EXPECT_EQ(FALSE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel"));
+        EXPECT_EQ(kWidth * kHeight, canvas.Count(RGB(0x12, 0x34, 0x56)));
+    }
+    for (int code : {0, 19, 22, 26, -1}) {
+        SCOPED_TRACE(code);
+        g_osKind = code;
+        Canvas canvas;
+        DRAWITEMSTRUCT item = Item(IDOK, 0, canvas.dc());
+        EXPECT_EQ(FALSE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel"));
+        EXPECT_EQ(kWidth * kHeight, canvas.Count(RGB(0x12, 0x34, 0x56)));
+        EXPECT_EQ(0, ColouredLookCtlColorDialog(look_));
+        COLORREF before = GetTextColor(canvas.dc());
+        EXPECT_EQ(0, ColouredLookCtlColorStatic(look_, canvas.dc()));
+        EXPECT_EQ(before, GetTextColor(canvas.dc()));
+    }
+}
+
+TEST_F(ColouredLookTest, StaticTextIsLightYellowOnTheBackgroundBrush)
+{
+    for (int code : {23, 24, 25}) {
+        g_osKind = code;
+        Canvas canvas;
+        INT_PTR brush = ColouredLookCtlColorStatic(look_, canvas.dc());
+        EXPECT_EQ(reinterpret_cast<INT_PTR>(look_.background), brush);
+        EXPECT_EQ(brush, ColouredLookCtlColorDialog(look_));
+        EXPECT_EQ(RGB(255, 224, 128), GetTextColor(canvas.dc()));
+        EXPECT_EQ(TRANSPARENT, GetBkMode(canvas.dc()));
+        LOGBRUSH logBrush = {};
+        ASSERT_NE(0, GetObjectW(look_.background, sizeof logBrush, &logBrush));
+        EXPECT_EQ(RGB(31, 174, 255), logBrush.lbColor);
+    }
+}
+
+TEST_F(ColouredLookTest, DeletingReleasesEveryBrushOnceAndMayBeRepeated)
+{
+    HBRUSH brushes[] = {look_.background, look_.firstButton, look_.secondButton};
+    for (HBRUSH brush : brushes) ASSERT_EQ(static_cast<DWORD>(OBJ_BRUSH), GetObjectType(brush));
+    ColouredLookDelete(&look_);
+    for (HBRUSH brush : brushes) EXPECT_EQ(0u, GetObjectType(brush));
+    EXPECT_EQ(nullptr, look_.background);
+    EXPECT_EQ(nullptr, look_.firstButton);
+    EXPECT_EQ(nullptr, look_.secondButton);
+    ColouredLookDelete(&look_);  // a second ending path finds nothing left to delete
+}
