@@ -6,10 +6,10 @@ goes, judged by the windows it shows and the files it leaves behind.
 import os
 import pwd
 import shutil
-import stat
 import subprocess
 import unittest
 
+import e2e_user
 from keldrin_e2e import CONFIG, MODULE_NAMES, KeldrinTestCase, ProgramFolder, unix_to_windows_path, wine_env
 
 JPN, ENG, GENERIC = MODULE_NAMES
@@ -230,116 +230,33 @@ class PlantedCodeNeverRuns(StartupTestCase):
         self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin Planted", 6)
 
 
-def inside(path, folder):
-    path, folder = os.path.realpath(path), os.path.realpath(folder)
-    return path != folder and os.path.commonpath([path, folder]) == folder
+_skip = e2e_user.skip_reason()
 
 
-def untraversable_ancestor(path):
-    """The first folder on the way to path that other users cannot pass, or None."""
-    path = os.path.realpath(path)
-    while True:
-        if not os.stat(path).st_mode & stat.S_IXOTH:
-            return path
-        parent = os.path.dirname(path)
-        if parent == path:
-            return None
-        path = parent
-
-
+@unittest.skipIf(_skip, "unprivileged-user case skipped: %s" % _skip)
 class UnwritableProgramFolder(unittest.TestCase):
     """A program folder its user cannot write to: the settings go to that user's
-    application-data folder, as Keldrin.ini without a user part.
-
-    Root writes everywhere, so this runs the program as an unprivileged user of
-    its own, with a Wine prefix that user owns inside the build folder. The
-    user is made once per machine and the prefix once per build folder (its
-    first start takes 15 to 25 s); both are reused by later runs."""
-
-    USER_NAME = "keldrin-e2e"
+    application-data folder, as Keldrin.ini without a user part. Root writes
+    everywhere, so the program runs as an unprivileged user of its own."""
 
     def setUp(self):
-        if os.geteuid() != 0:
-            self.skipTest("needs root: it creates the unprivileged user %s (useradd) and runs the program"
-                          " as that user (setpriv)" % self.USER_NAME)
-        for tool in ("useradd", "setpriv"):
-            if shutil.which(tool) is None:
-                self.skipTest("%s is not installed" % tool)
-        blocked = untraversable_ancestor(CONFIG.build)
-        if blocked:
-            self.skipTest("other users cannot reach the build folder: %s has no search permission for"
-                          " others" % blocked)
-
-        self.root = os.path.join(CONFIG.build, "e2e-user")
-        self.home = os.path.join(self.root, "home")
-        self.prefix = os.path.join(self.home, "wineprefix")
-        self.program = os.path.join(self.root, "program")
-        # The same rule as for every other run: a prefix of the build's own.
-        self.assertTrue(inside(self.prefix, CONFIG.build))
-        self.display = wine_env()["DISPLAY"]
-
-        self.account = self.ensure_user()
-        os.makedirs(self.home, exist_ok=True)
-        os.chown(self.home, self.account.pw_uid, self.account.pw_gid)
-        os.chmod(self.root, 0o755)
-        os.chmod(self.home, 0o755)
-        if os.path.isdir(self.prefix) and os.stat(self.prefix).st_uid != self.account.pw_uid:
-            shutil.rmtree(self.prefix)    # left by an earlier user of that name; Wine refuses it
-        if not os.path.isfile(os.path.join(self.prefix, "system.reg")):
-            self.as_user(["wineboot", "-i"], timeout=240)
-            self.as_user(["wineserver", "-w"], timeout=120)
-        self.addCleanup(self.as_user, ["wineserver", "-k"], 60)
-        self.fill_program_folder()
-
-    def ensure_user(self):
-        try:
-            return pwd.getpwnam(self.USER_NAME)
-        except KeyError:
-            subprocess.run(["useradd", "--no-create-home", "--home-dir", self.home, "--shell", "/usr/sbin/nologin",
-                            "--user-group", self.USER_NAME], check=True, timeout=60,
-                           stdout=subprocess.DEVNULL)
-            return pwd.getpwnam(self.USER_NAME)
-
-    def as_user(self, command, timeout):
-        env = {"HOME": self.home, "USER": self.USER_NAME, "LOGNAME": self.USER_NAME,
-               "PATH": os.environ.get("PATH", "/usr/bin:/bin"), "WINEPREFIX": self.prefix, "WINEDEBUG": "-all",
-               "WINEDLLOVERRIDES": "mscoree,mshtml=", "DISPLAY": self.display}
-        return subprocess.run(["setpriv", "--reuid=%d" % self.account.pw_uid, "--regid=%d" % self.account.pw_gid,
-                               "--init-groups", "env", "-i"] + ["%s=%s" % item for item in env.items()] + command,
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
-
-    def fill_program_folder(self):
-        if os.path.isdir(self.program):
-            os.chmod(self.program, 0o755)
-            shutil.rmtree(self.program)
-        os.makedirs(self.program)
-        for name in ("Keldrin.exe", ENG):
-            shutil.copy(os.path.join(CONFIG.dist, name), self.program)
-            os.chmod(os.path.join(self.program, name), 0o644)
-        os.chmod(self.program, 0o555)
-        attempt = self.as_user(["touch", os.path.join(self.program, "x")], timeout=30)
-        self.assertNotEqual(0, attempt.returncode, "the user can write into %s" % self.program)
-
-    def windows_output(self, command):
-        result = self.as_user(command, timeout=60)
-        self.assertEqual(0, result.returncode, "%s failed" % command)
-        return result.stdout.decode("utf-8", errors="replace").strip()
+        self.user = e2e_user.UnprivilegedUser("keldrin-startup")
+        self.addCleanup(self.user.remove)
+        self.user.create()
+        self.folder = self.user.program_folder(self.id(), modules=(ENG,))
+        os.chmod(self.folder.path, 0o555)
+        self.addCleanup(os.chmod, self.folder.path, 0o755)
 
     def test_settings_go_to_the_users_application_data_folder(self):
-        app_data = self.windows_output(["wine", "cmd", "/c", "echo %APPDATA%"])
-        self.assertNotIn("%", app_data, "Wine knows no application-data folder")
-        data_folder = os.path.join(self.windows_output(["winepath", "-u", app_data]), "Marlowen", "Keldrin")
-        self.assertTrue(inside(data_folder, self.prefix), data_folder)
-        shutil.rmtree(os.path.dirname(data_folder), ignore_errors=True)
+        data_folder = os.path.join(self.user.app_data(), "Marlowen", "Keldrin")
+        launch = self.user.start(self.folder, "--monitoroff")
+        self.addCleanup(launch.kill)
+        self.assertEqual(0, launch.wait().exit_code)
 
-        exe = "Z:" + self.program.replace("/", "\\") + "\\Keldrin.exe"
-        ran = self.as_user(["wine", exe, "--monitoroff"], timeout=120)
-        self.assertEqual(0, ran.returncode)
-
-        self.assertEqual(["Keldrin.Eng.dll", "Keldrin.exe"], sorted(os.listdir(self.program)))
+        self.assertEqual(["Keldrin.Eng.dll", "Keldrin.exe"], self.folder.files())
         self.assertEqual(["Keldrin.ini"], files_below(data_folder))
         ini = os.path.join(data_folder, "Keldrin.ini")
-        self.assertEqual(self.account.pw_uid, os.stat(ini).st_uid)
+        self.assertEqual(pwd.getpwnam(self.user.name).pw_uid, os.stat(ini).st_uid)
         self.assertIn(read_bytes(ini), saved_settings("Keldrin", 6))
 
 
