@@ -77,7 +77,7 @@ void SplitModulePath(const wchar_t *path, wchar_t *folder, size_t folderUnits, w
 bool FolderIsWritable(const wchar_t *folder)
 {
     wchar_t probe[KELDRIN_PATH_UNITS];
-    if (swprintf_s(probe, COUNTOF(probe), kProbeFileFormat, folder) < 0) return false;
+    if (!FormatPath(probe, COUNTOF(probe), kProbeFileFormat, folder)) return false;
     HANDLE file = CreateFileW(probe, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     CloseHandle(file);
@@ -126,7 +126,7 @@ AppContext::AppContext()
         OwnedStringSet(&programFilesDir, path);
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) {
         OwnedStringSet(&appDataDir, path);
-        if (swprintf_s(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls\\%ls\\", path, kMakerFolder, baseName) > 0)
+        if (FormatPath(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls\\%ls\\", path, kMakerFolder, baseName))
             OwnedStringSet(&dataDir, folder);
     }
     HeapTextBufferFree(scratch);
@@ -184,24 +184,26 @@ const wchar_t *AppContext::GetIniPath(int perUser)
     wchar_t *file = HeapTextBuffer(KELDRIN_PATH_UNITS);
     wchar_t *user = HeapTextBuffer(KELDRIN_PATH_UNITS);
     if (folder && file && user && programDir && baseName) {
-        wcscpy_s(folder, KELDRIN_PATH_UNITS, programDir);
+        CopyText(folder, KELDRIN_PATH_UNITS, programDir);
+        bool fits = true;
         if (osVersion.dwMajorVersion >= 6 && !FolderIsWritable(programDir) && appDataDir) {
             // Per-user folder under the roaming application data; the user
             // part of the name is then redundant.
-            swprintf_s(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls", appDataDir, kMakerFolder);
-            CreateDirectoryW(folder, nullptr);
-            wcscat_s(folder, KELDRIN_PATH_UNITS, L"\\");
-            wcscat_s(folder, KELDRIN_PATH_UNITS, baseName);
-            CreateDirectoryW(folder, nullptr);
-            wcscat_s(folder, KELDRIN_PATH_UNITS, L"\\");
+            fits = FormatPath(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls", appDataDir, kMakerFolder);
+            if (fits) CreateDirectoryW(folder, nullptr);
+            fits = fits && FormatPath(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls\\%ls", appDataDir, kMakerFolder, baseName);
+            if (fits) CreateDirectoryW(folder, nullptr);
+            fits = fits && FormatPath(folder, KELDRIN_PATH_UNITS, L"%ls\\%ls\\%ls\\", appDataDir, kMakerFolder, baseName);
             perUser = 0;
         }
         DWORD size = KELDRIN_PATH_UNITS;
         if (perUser == 1 && GetUserNameW(user, &size) && size > 0 && user[0])
-            swprintf_s(file, KELDRIN_PATH_UNITS, L"%ls%ls-%ls.ini", folder, baseName, user);
+            fits = fits && FormatPath(file, KELDRIN_PATH_UNITS, L"%ls%ls-%ls.ini", folder, baseName, user);
         else
-            swprintf_s(file, KELDRIN_PATH_UNITS, L"%ls%ls.ini", folder, baseName);
-        OwnedStringSet(&iniPath, file);
+            fits = fits && FormatPath(file, KELDRIN_PATH_UNITS, L"%ls%ls.ini", folder, baseName);
+        // A name cut to fit would be some other file: without a whole path
+        // the settings are neither read nor written.
+        if (fits) OwnedStringSet(&iniPath, file);
     }
     HeapTextBufferFree(folder);
     HeapTextBufferFree(file);
@@ -230,11 +232,9 @@ int AppContext::ShowHelp(HWND owner, const wchar_t *helpFile, const wchar_t *top
             // One help window at a time: the old one closes before the next opens.
             CallHtmlHelp(nullptr, nullptr, kHelpCloseAll, 0);
         }
-        if (topic && topic[0])
-            swprintf_s(target, KELDRIN_PATH_UNITS, L"%ls::%ls", helpFile, topic);
-        else
-            wcscpy_s(target, KELDRIN_PATH_UNITS, helpFile);
-        CallHtmlHelp(owner, target, kHelpDisplayToc, 0);
+        bool fits = topic && topic[0] ? FormatPath(target, KELDRIN_PATH_UNITS, L"%ls::%ls", helpFile, topic)
+                                      : FormatPath(target, KELDRIN_PATH_UNITS, L"%ls", helpFile);
+        if (fits) CallHtmlHelp(owner, target, kHelpDisplayToc, 0);
     } else {
         MessageBoxW(owner, L"Cannot find help file.", L"HtmlHelp Error", MB_ICONEXCLAMATION | MB_OK);
     }

@@ -46,16 +46,31 @@ size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text)
     return length;
 }
 
-size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...)
+static size_t FormatTextArgs(wchar_t *buffer, size_t units, const wchar_t *format, va_list args)
 {
     if (!buffer || units == 0) return 0;
     buffer[0] = L'\0';
     if (!format) return 0;
-    va_list args;
-    va_start(args, format);
     // _TRUNCATE: a result too long is cut, never handed to the invalid-parameter handler.
     _vsnwprintf_s(buffer, units, _TRUNCATE, format, args);
-    va_end(args);
     buffer[units - 1] = L'\0';
     return wcslen(buffer);
+}
+
+size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    size_t length = FormatTextArgs(buffer, units, format, args);
+    va_end(args);
+    return length;
+}
+
+bool FormatPath(wchar_t *buffer, size_t units, const wchar_t *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    size_t length = FormatTextArgs(buffer, units, format, args);
+    va_end(args);
+    return units > 0 && length < units - 1;
 }

@@ -26,4 +26,8 @@ void HeapTextBufferFree(wchar_t *buffer);
 size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text);
 size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...);
 
+// FormatText for paths: a path cut short would name some other file, so this
+// reports false when the result filled the buffer (it may have been cut).
+bool FormatPath(wchar_t *buffer, size_t units, const wchar_t *format, ...);
+
 #endif

@@ -29,17 +29,26 @@ void WriteSaverSecure(HKEY key, const wchar_t *value)
                    static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
 }
 
+// True when "ScreenSaverIsSecure" reads exactly as expected: the value is
+// taken up to its first NUL within 8 bytes, so a longer text or a number never counts.
+bool SaverSecureReads(HKEY key, const wchar_t *expected)
+{
+    wchar_t data[5] = {};  // 8 bytes of value and a NUL that the read never overwrites
+    DWORD size = 8;
+    return RegQueryValueExW(key, kSaverSecureValue, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size) ==
+               ERROR_SUCCESS &&
+           WideStringEqual(data, expected);
+}
+
 // Switches the screen saver's password off for the wait, but only when it is
-// on exactly as "1": any other value is not ours to touch.
+// on exactly as "1": any other value is not ours to touch. The settings file
+// notes it first, so that even a killed run gets it switched back.
 void SwitchSaverLockOff()
 {
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    wchar_t data[5] = {};  // 8 bytes of value and a NUL that the read never overwrites
-    DWORD size = 8;
-    if (RegQueryValueExW(key, kSaverSecureValue, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size) ==
-            ERROR_SUCCESS &&
-        WideStringEqual(data, L"1")) {
+    if (SaverSecureReads(key, L"1")) {
+        SetSaverLockRestorePending(1);
         g_saverLockRestore = 1;
         WriteSaverSecure(key, L"0");
     }
@@ -54,6 +63,7 @@ void RestoreSaverLock()
     WriteSaverSecure(key, L"1");
     RegCloseKey(key);
     g_saverLockRestore = 0;
+    SetSaverLockRestorePending(0);
 }
 
 // Everything that must not outlive the dialog, on whichever path it ends.
@@ -121,6 +131,19 @@ INT_PTR OnCommand(HWND dialog, WORD id)
 }
 
 }  // namespace
+
+int RestoreSaverLockLeftOff()
+{
+    if (!SaverLockRestorePending()) return 0;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
+    // Only the "0" that run left; a value changed since belongs to the user.
+    bool stillOff = SaverSecureReads(key, L"0");
+    if (stillOff) WriteSaverSecure(key, L"1");
+    RegCloseKey(key);
+    SetSaverLockRestorePending(0);
+    return stillOff ? 1 : 0;
+}
 
 int OperationCaptionId(int operation)
 {

@@ -84,6 +84,7 @@ int ResourceModuleStartUp()
     g_settings = PowerSettings();
     g_saverLockRestore = 0;
     LoadSettings();
+    RestoreSaverLockLeftOff();
     return 1;
 }
 

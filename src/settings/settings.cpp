@@ -8,9 +8,12 @@
 
 PowerSettings g_settings;
 
+static const wchar_t kSaverLockRestoreKey[] = L"PowerSaverLockRestore";
+
 // The section is named after the product. Without a loaded module there is no
 // product name, and "%ls" with null would name the section "(null)": such a run
-// neither reads nor writes the file.
+// neither reads nor writes the file. A module that has no product name string
+// still gets a proper section, so the file stays a valid INI file.
 static bool PrepareIniAccess(wchar_t *path, size_t pathCapacity, wchar_t *section,
                              size_t sectionCapacity)
 {
@@ -21,8 +24,26 @@ static bool PrepareIniAccess(wchar_t *path, size_t pathCapacity, wchar_t *sectio
     // The module's product name may run to 4095 characters; the section takes
     // what fits. swprintf_s would instead leave an empty name (or, under the
     // default invalid-parameter handler, end the process).
-    FormatText(section, sectionCapacity, L"%ls", g_app->productName);
+    FormatText(section, sectionCapacity, L"%ls", g_app->productName[0] ? g_app->productName : L"Keldrin");
     return true;
+}
+
+// Two copies of the program may save at the same moment; the profile
+// functions read, change and rewrite the whole file, so one waits for the
+// other instead of rewriting a file the other has half written.
+static HANDLE LockSettingsFile()
+{
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\Marlowen.Keldrin.Settings");
+    // An owner that was killed leaves the mutex abandoned, which still grants it.
+    if (mutex) WaitForSingleObject(mutex, 10000);
+    return mutex;
+}
+
+static void UnlockSettingsFile(HANDLE mutex)
+{
+    if (!mutex) return;
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
 }
 
 int LoadSettings()
@@ -30,6 +51,7 @@ int LoadSettings()
     wchar_t path[KELDRIN_PATH_UNITS];
     wchar_t section[KELDRIN_TEXT_UNITS];
     if (!PrepareIniAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
+    HANDLE lock = LockSettingsFile();
 
     // Values are taken as written, even outside what the dialogs offer.
     g_settings.operation = static_cast<int>(GetPrivateProfileIntW(section, L"PowerOperation", 0, path));
@@ -38,6 +60,7 @@ int LoadSettings()
     g_settings.waitSec = static_cast<int>(GetPrivateProfileIntW(section, L"PowerWaitSec", 10, path));
     g_settings.waitMin = static_cast<int>(GetPrivateProfileIntW(section, L"PowerWaitMin", 0, path));
     g_settings.saverLockOff = static_cast<int>(GetPrivateProfileIntW(section, L"PowerSaverLockOff", 0, path));
+    UnlockSettingsFile(lock);
     return 1;
 }
 
@@ -73,7 +96,33 @@ int SaveSettings()
         if (written > 0) used += static_cast<size_t>(written) + 1;
     }
 
+    HANDLE lock = LockSettingsFile();
     WritePrivateProfileSectionW(section, block, path);
+    UnlockSettingsFile(lock);
     HeapTextBufferFree(block);
     return 1;
+}
+
+// The mark lives in the settings section, which every ordinary save replaces
+// by its four lines: only a run that never reached its save leaves it behind.
+int SetSaverLockRestorePending(int pending)
+{
+    wchar_t path[KELDRIN_PATH_UNITS];
+    wchar_t section[KELDRIN_TEXT_UNITS];
+    if (!PrepareIniAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
+    HANDLE lock = LockSettingsFile();
+    BOOL written = WritePrivateProfileStringW(section, kSaverLockRestoreKey, pending ? L"1" : nullptr, path);
+    UnlockSettingsFile(lock);
+    return written ? 1 : 0;
+}
+
+int SaverLockRestorePending()
+{
+    wchar_t path[KELDRIN_PATH_UNITS];
+    wchar_t section[KELDRIN_TEXT_UNITS];
+    if (!PrepareIniAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
+    HANDLE lock = LockSettingsFile();
+    UINT pending = GetPrivateProfileIntW(section, kSaverLockRestoreKey, 0, path);
+    UnlockSettingsFile(lock);
+    return pending == 1 ? 1 : 0;
 }

@@ -184,8 +184,8 @@ int HandOffUpdateSets(HWND owner, const wchar_t *const *fileSets, const wchar_t 
     bool elevated = false;
     const wchar_t *folder = paths->programFolder;
     if (version.dwMajorVersion >= 6) {
-        FormatText(paths->description, KELDRIN_PATH_UNITS, L"%ls%ls", paths->programFolder, kProbeFile);
-        if (!FileCanBeCreated(paths->description)) {
+        bool probed = FormatPath(paths->description, KELDRIN_PATH_UNITS, L"%ls%ls", paths->programFolder, kProbeFile);
+        if (!probed || !FileCanBeCreated(paths->description)) {
             // The updater then has to write into the program folder with rights we lack.
             FormatText(paths->updater, KELDRIN_PATH_UNITS, L"%ls", paths->dataFolder);
             size_t length = wcslen(paths->updater);
@@ -200,8 +200,9 @@ int HandOffUpdateSets(HWND owner, const wchar_t *const *fileSets, const wchar_t 
             elevated = true;
         }
     }
-    FormatText(paths->description, KELDRIN_PATH_UNITS, L"%ls%ls", folder, descriptionName);
-    if (!WriteUpdateDescription(paths->description, fileSets, baseUrls, paths->programFolder, paths->executable,
+    // A path cut to fit would write, and hand over, some other file.
+    if (!FormatPath(paths->description, KELDRIN_PATH_UNITS, L"%ls%ls", folder, descriptionName) ||
+        !WriteUpdateDescription(paths->description, fileSets, baseUrls, paths->programFolder, paths->executable,
                                 restart, confirm)) {
         HeapFree(GetProcessHeap(), 0, paths);
         return 0;
@@ -211,9 +212,9 @@ int HandOffUpdateSets(HWND owner, const wchar_t *const *fileSets, const wchar_t 
         if (owner) SendMessageW(owner, WM_CLOSE, 0, 0);
         Launch(elevated, paths->description, nullptr);
     } else {
-        FormatText(paths->updater, KELDRIN_PATH_UNITS, L"%lsFennrick.exe", paths->programFolder);
-        if (GetFileAttributesW(paths->updater) != INVALID_FILE_ATTRIBUTES) {
-            FormatText(paths->scratch, KELDRIN_PATH_UNITS, L"\"%ls%ls\"", folder, descriptionName);
+        if (FormatPath(paths->updater, KELDRIN_PATH_UNITS, L"%lsFennrick.exe", paths->programFolder) &&
+            GetFileAttributesW(paths->updater) != INVALID_FILE_ATTRIBUTES &&
+            FormatPath(paths->scratch, KELDRIN_PATH_UNITS, L"\"%ls%ls\"", folder, descriptionName)) {
             if (owner) SendMessageW(owner, WM_CLOSE, 0, 0);
             Launch(elevated, paths->updater, paths->scratch);
         }

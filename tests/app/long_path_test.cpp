@@ -1,0 +1,66 @@
+// A program folder near the 8192-unit limit: every path built from it must
+// either fit whole or not be used at all, never be cut into another name.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/app_context.h"
+#include "app/owned_string.h"
+#include "settings/settings.h"
+
+namespace {
+
+class LongProgramFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(AppContext));
+        g_app = new (block) AppContext();
+        std::wstring folder = L"C:\\" + std::wstring(KELDRIN_PATH_UNITS - 20, L'd') + L"\\";
+        OwnedStringSet(&g_app->programDir, folder.c_str());
+        OwnedStringSet(&g_app->productName, L"Keldrin");
+    }
+
+    void TearDown() override
+    {
+        g_app->~AppContext();
+        HeapFree(GetProcessHeap(), 0, g_app);
+        g_app = nullptr;
+    }
+};
+
+}  // namespace
+
+TEST_F(LongProgramFolder, BeforeVistaTheSettingsFileIsNeitherReadNorWritten)
+{
+    g_app->osVersion.dwMajorVersion = 5;
+    EXPECT_EQ(nullptr, g_app->GetIniPath(1));
+    g_settings = PowerSettings();
+    g_settings.operation = 42;
+    EXPECT_EQ(0, LoadSettings());
+    EXPECT_EQ(42, g_settings.operation) << "nothing was read";
+    EXPECT_EQ(0, SaveSettings());
+}
+
+TEST_F(LongProgramFolder, FromVistaOnTheSettingsGoToTheUsersFolder)
+{
+    g_app->osVersion.dwMajorVersion = 6;
+    ASSERT_NE(nullptr, g_app->appDataDir);
+    const wchar_t *path = g_app->GetIniPath(1);
+    ASSERT_NE(nullptr, path);
+    std::wstring expected = std::wstring(g_app->appDataDir) + L"\\Marlowen\\" + g_app->baseName + L"\\" +
+                            g_app->baseName + L".ini";
+    EXPECT_EQ(expected, path);
+    std::wstring folder = std::wstring(g_app->appDataDir) + L"\\Marlowen";
+    RemoveDirectoryW((folder + L"\\" + g_app->baseName).c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+TEST(FormatPath, ReportsAResultThatFilledTheBuffer)
+{
+    wchar_t buffer[8];
+    EXPECT_TRUE(FormatPath(buffer, 8, L"%ls", L"abcdef"));
+    EXPECT_FALSE(FormatPath(buffer, 8, L"%ls", L"abcdefg"));
+    EXPECT_FALSE(FormatPath(buffer, 8, L"%ls\\%ls", L"abcdef", L"ghijk"));
+    EXPECT_STREQ(L"abcdef\\", buffer) << "cut, and still terminated";
+}

@@ -1,0 +1,122 @@
+// A countdown killed while the screen-saver password was switched off leaves a
+// mark in the settings file; the next start switches the password back on.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/app_context.h"
+#include "app/owned_string.h"
+#include "power/countdown_dialog.h"
+#include "settings/settings.h"
+
+namespace {
+
+const wchar_t kDesktop[] = L"Control Panel\\Desktop";
+const wchar_t kValue[] = L"ScreenSaverIsSecure";
+
+std::wstring ReadSaverSecure()
+{
+    wchar_t data[64] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kDesktop, kValue, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS)
+        return L"<absent>";
+    return type == REG_SZ ? std::wstring(data) : L"<type " + std::to_wstring(type) + L">";
+}
+
+void WriteSaverSecure(const wchar_t *value)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    if (value)
+        RegSetValueExW(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
+                       static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, kValue);
+    RegCloseKey(key);
+}
+
+class SaverLockRecovery : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        original_ = ReadSaverSecure();
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        ini_ = std::wstring(temp) + L"keldrin-recovery-" + std::to_wstring(GetCurrentProcessId()) + L".ini";
+        DeleteFileW(ini_.c_str());
+        void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(AppContext));
+        g_app = new (block) AppContext();
+        OwnedStringSet(&g_app->productName, L"Keldrin");
+        OwnedStringSet(&g_app->iniPath, ini_.c_str());
+        g_saverLockRestore = 0;
+    }
+
+    void TearDown() override
+    {
+        g_app->~AppContext();
+        HeapFree(GetProcessHeap(), 0, g_app);
+        g_app = nullptr;
+        DeleteFileW(ini_.c_str());
+        WriteSaverSecure(original_ == L"<absent>" ? nullptr : original_.c_str());
+    }
+
+    int Marked() { return static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerSaverLockRestore", 0, ini_.c_str())); }
+
+    std::wstring original_;
+    std::wstring ini_;
+};
+
+}  // namespace
+
+TEST_F(SaverLockRecovery, MarkLeftBehindSwitchesThePasswordBackOnOnce)
+{
+    WriteSaverSecure(L"0");
+    ASSERT_EQ(1, SetSaverLockRestorePending(1));
+    EXPECT_EQ(1, Marked());
+    EXPECT_EQ(1, RestoreSaverLockLeftOff());
+    EXPECT_EQ(L"1", ReadSaverSecure());
+    EXPECT_EQ(0, Marked());
+    // The mark is gone: a later "0" is the user's own choice.
+    WriteSaverSecure(L"0");
+    EXPECT_EQ(0, RestoreSaverLockLeftOff());
+    EXPECT_EQ(L"0", ReadSaverSecure());
+}
+
+TEST_F(SaverLockRecovery, ValueChangedSinceIsLeftAloneButTheMarkIsCleared)
+{
+    for (const wchar_t *value : {L"1", L"2", static_cast<const wchar_t *>(nullptr)}) {
+        WriteSaverSecure(value);
+        SetSaverLockRestorePending(1);
+        EXPECT_EQ(0, RestoreSaverLockLeftOff());
+        EXPECT_EQ(value ? std::wstring(value) : L"<absent>", ReadSaverSecure());
+        EXPECT_EQ(0, Marked());
+    }
+}
+
+TEST_F(SaverLockRecovery, WithoutAMarkNothingIsTouched)
+{
+    WriteSaverSecure(L"0");
+    EXPECT_EQ(0, RestoreSaverLockLeftOff());
+    EXPECT_EQ(L"0", ReadSaverSecure());
+}
+
+TEST_F(SaverLockRecovery, AnOrdinarySaveRemovesTheMark)
+{
+    SetSaverLockRestorePending(1);
+    g_settings = PowerSettings();
+    g_settings.operation = 6;
+    SaveSettings();
+    EXPECT_EQ(0, Marked());
+    EXPECT_EQ(6, static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerOperation", 0, ini_.c_str())));
+}
+
+TEST_F(SaverLockRecovery, ModuleWithoutProductNameStillGetsASection)
+{
+    OwnedStringSet(&g_app->productName, L"");
+    g_settings = PowerSettings();
+    g_settings.waitMin = 7;
+    SaveSettings();
+    EXPECT_EQ(7, static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerWaitMin", 0, ini_.c_str())));
+}
