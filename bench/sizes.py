@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Sizes of the release set and the program's import list.
+
+    python3 bench/sizes.py [DIST] [--check]
+
+Keldrin.exe is measured without its icon images: the file size less the bytes
+of the images in src/app/icon/keldrin.ico, which the build stores in the
+program as they are. With --check the goals are enforced (exit 1 when one is
+missed): the program at most 100 KB without its icons, each resource module
+at most 64 KB, and nothing imported but system DLLs.
+"""
+import os
+import struct
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PROGRAM_GOAL = 100 * 1024
+MODULE_GOAL = 64 * 1024
+MODULES = ("Keldrin.Jpn.dll", "Keldrin.Eng.dll", "KeldrinResource.dll")
+# What every Windows since XP has in its system folder.
+SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
+               "oleaut32.dll", "shell32.dll", "user32.dll", "shlwapi.dll", "uuid.dll"}
+
+
+def icon_image_bytes(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    _, _, count = struct.unpack_from("<HHH", data, 0)
+    return sum(struct.unpack_from("<I", data, 6 + 16 * i + 8)[0] for i in range(count))
+
+
+def imports(path):
+    output = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], stdout=subprocess.PIPE, check=True,
+                            universal_newlines=True).stdout
+    return sorted(line.split("DLL Name:")[1].strip() for line in output.splitlines() if "DLL Name:" in line)
+
+
+def main(argv):
+    check = "--check" in argv
+    args = [a for a in argv[1:] if a != "--check"]
+    dist = args[0] if args else os.path.join(ROOT, "build", "dist")
+    failures = []
+
+    program = os.path.join(dist, "Keldrin.exe")
+    icons = icon_image_bytes(os.path.join(ROOT, "src", "app", "icon", "keldrin.ico"))
+    size = os.path.getsize(program)
+    print("Keldrin.exe            %7d bytes, %7d without its icon images (%d bytes of images)"
+          % (size, size - icons, icons))
+    if size - icons > PROGRAM_GOAL:
+        failures.append("Keldrin.exe without icons is over 100 KB")
+    for name in MODULES:
+        module_size = os.path.getsize(os.path.join(dist, name))
+        print("%-22s %7d bytes" % (name, module_size))
+        if module_size > MODULE_GOAL:
+            failures.append("%s is over 64 KB" % name)
+    names = imports(program)
+    print("imports: " + ", ".join(names))
+    foreign = [n for n in names if n.lower() not in SYSTEM_DLLS]
+    if foreign:
+        failures.append("imports beyond the system DLLs: " + ", ".join(foreign))
+    for name in MODULES:
+        if imports(os.path.join(dist, name)):
+            failures.append("%s imports something" % name)
+
+    for failure in failures:
+        print("MISSED: " + failure)
+    return 1 if check and failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
