@@ -29,19 +29,9 @@ The wineserver's share is not counted; it only answers the program's calls.
 """
 import argparse
 import os
-import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-BUILD = os.environ.setdefault("KELDRIN_BUILD", os.path.join(ROOT, "build"))
-os.environ.setdefault("KELDRIN_DIST", os.path.join(BUILD, "dist"))
-os.environ.setdefault("KELDRIN_PROBE", os.path.join(BUILD, "tests", "e2e", "winprobe.exe"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-
-import keldrin_e2e as e2e  # noqa: E402  (needs the environment above)
-
-COUNTDOWN_TIMER = "00001389"  # 5001
+from harness import e2e
 
 
 def firing_error(wait):
@@ -50,7 +40,7 @@ def firing_error(wait):
     result = e2e.run(folder, "--monitoroff --wait %d" % wait, timeout=wait + 60)
     if result.timed_out:
         raise RuntimeError("the countdown of %d s did not end" % wait)
-    timers = [c for c in result.calls if c.name == "user32.SetTimer" and c.args[1] == COUNTDOWN_TIMER]
+    timers = e2e.countdown_timers(result.calls)
     fired = result.power_calls
     if not timers or not fired:
         raise RuntimeError("no timer 5001 or no power call in the trace of the %d s countdown" % wait)
@@ -59,21 +49,8 @@ def firing_error(wait):
 
 def unix_pid_of(folder):
     """The live Unix process running this folder's Keldrin.exe in the harness's prefix."""
-    prefix_entry = ("WINEPREFIX=" + e2e.CONFIG.prefix).encode()
-    folder_part = os.path.basename(folder.path).encode()
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % entry, "rb") as f:
-                cmdline = f.read()
-            with open("/proc/%s/environ" % entry, "rb") as f:
-                environ = f.read().split(b"\0")
-        except OSError:
-            continue
-        if prefix_entry in environ and b"Keldrin.exe" in cmdline and folder_part in cmdline:
-            return int(entry)
-    return None
+    pids = e2e.wine_pids("Keldrin.exe", os.path.basename(folder.path))
+    return pids[0] if pids else None
 
 
 def cpu_seconds(pid):

@@ -19,14 +19,7 @@ import statistics
 import sys
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(HERE)
-BUILD = os.environ.setdefault("KELDRIN_BUILD", os.path.join(ROOT, "build"))
-os.environ.setdefault("KELDRIN_DIST", os.path.join(BUILD, "dist"))
-os.environ.setdefault("KELDRIN_PROBE", os.path.join(BUILD, "tests", "e2e", "winprobe.exe"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-
-import keldrin_e2e as e2e  # noqa: E402  (needs the environment above)
+from harness import BUILD, e2e
 
 
 def time_to_visible(folder, exe, probe):

@@ -180,14 +180,8 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         ColouredLookDelete(&g_look);
         SetThreadExecutionState(ES_CONTINUOUS);
         return FALSE;
-    case WM_DRAWITEM:
-        return ColouredLookDrawItem(g_look, reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), L"Right Now", L"Cancel");
-    case WM_CTLCOLORDLG:
-        return ColouredLookCtlColorDialog(g_look);
-    case WM_CTLCOLORSTATIC:
-        return ColouredLookCtlColorStatic(g_look, reinterpret_cast<HDC>(wParam));
     default:
-        return FALSE;
+        return ColouredLookMessage(g_look, message, wParam, lParam, L"Right Now", L"Cancel");
     }
 }
 

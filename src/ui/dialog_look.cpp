@@ -96,3 +96,19 @@ INT_PTR ColouredLookCtlColorStatic(const ColouredLook &look, HDC dc)
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<INT_PTR>(look.background);
 }
+
+INT_PTR ColouredLookMessage(const ColouredLook &look, UINT message, WPARAM wParam, LPARAM lParam,
+                            const wchar_t *firstCaption, const wchar_t *secondCaption)
+{
+    switch (message) {
+    case WM_DRAWITEM:
+        return ColouredLookDrawItem(look, reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), firstCaption,
+                                    secondCaption);
+    case WM_CTLCOLORDLG:
+        return ColouredLookCtlColorDialog(look);
+    case WM_CTLCOLORSTATIC:
+        return ColouredLookCtlColorStatic(look, reinterpret_cast<HDC>(wParam));
+    default:
+        return FALSE;
+    }
+}

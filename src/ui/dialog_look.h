@@ -30,4 +30,9 @@ INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *ite
 INT_PTR ColouredLookCtlColorDialog(const ColouredLook &look);
 INT_PTR ColouredLookCtlColorStatic(const ColouredLook &look, HDC dc);
 
+// The three above by message, for a dialog procedure's default branch;
+// FALSE for any other message.
+INT_PTR ColouredLookMessage(const ColouredLook &look, UINT message, WPARAM wParam, LPARAM lParam,
+                            const wchar_t *firstCaption, const wchar_t *secondCaption);
+
 #endif

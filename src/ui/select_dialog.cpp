@@ -75,14 +75,8 @@ INT_PTR CALLBACK SelectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         // OK and Cancel have deleted the brushes already; any other ending has not.
         ColouredLookDelete(&g_look);
         return FALSE;
-    case WM_DRAWITEM:
-        return ColouredLookDrawItem(g_look, reinterpret_cast<const DRAWITEMSTRUCT *>(lParam), L"OK", L"Cancel");
-    case WM_CTLCOLORDLG:
-        return ColouredLookCtlColorDialog(g_look);
-    case WM_CTLCOLORSTATIC:
-        return ColouredLookCtlColorStatic(g_look, reinterpret_cast<HDC>(wParam));
     default:
-        return FALSE;
+        return ColouredLookMessage(g_look, message, wParam, lParam, L"OK", L"Cancel");
     }
 }
 

@@ -6,23 +6,28 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "app/app_context.h"
 #include "app/owned_string.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
+#include "test_support.h"
 
 namespace {
 
-const wchar_t kProbeName[] = L"__marlowen_check_writable.txt";
+using testsupport::DistFolder;
+using testsupport::Exists;
+using testsupport::LoadModuleAsData;
+using testsupport::MessageBoxWatcher;
+using testsupport::ModuleString;
+using testsupport::RemoveTree;
+using testsupport::ScratchFolder;
+using testsupport::SeenBox;
+using testsupport::ShellFolder;
 
-bool Exists(const std::wstring &path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+const wchar_t kProbeName[] = L"__marlowen_check_writable.txt";
 
 bool IsFolder(const std::wstring &path)
 {
@@ -42,13 +47,6 @@ bool IsFolder(const std::wstring &path)
         return ::testing::AssertionFailure() << "block of " << bytes << " bytes for "
                                              << ::testing::PrintToString(expected);
     return ::testing::AssertionSuccess();
-}
-
-std::wstring FolderPath(int csidl)
-{
-    wchar_t path[MAX_PATH] = L"";
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return std::wstring();
-    return path;
 }
 
 std::wstring UserName()
@@ -73,25 +71,6 @@ std::wstring FilesIn(const std::wstring &folder)
     return names;
 }
 
-bool RemoveTree(const std::wstring &folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    return RemoveDirectoryW(folder.c_str()) != 0;
-}
-
 // ---- paths taken at construction ------------------------------------------------
 
 TEST(AppContextPaths, ComeFromTheRunningProgramFile)
@@ -112,13 +91,13 @@ TEST(AppContextPaths, ComeFromTheRunningProgramFile)
     EXPECT_TRUE(IsExactCopy(app.baseName, L"app_tests"));
     EXPECT_TRUE(IsExactCopy(app.programDir, folder));
     EXPECT_TRUE(IsExactCopy(app.startDir, current));
-    EXPECT_TRUE(IsExactCopy(app.programFilesDir, FolderPath(CSIDL_PROGRAM_FILES)));
+    EXPECT_TRUE(IsExactCopy(app.programFilesDir, ShellFolder(CSIDL_PROGRAM_FILES)));
     EXPECT_EQ(GetProcessHeap(), app.heap);
 }
 
 TEST(AppContextPaths, DataFolderIsNamedButNotCreated)
 {
-    const std::wstring appData = FolderPath(CSIDL_APPDATA);
+    const std::wstring appData = ShellFolder(CSIDL_APPDATA);
     ASSERT_FALSE(appData.empty());
     const std::wstring expected = appData + L"\\Marlowen\\app_tests\\";
     bool existedBefore = Exists(expected);
@@ -160,15 +139,10 @@ class IniPath : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
-        static unsigned sequence = 0;
-        wchar_t text[MAX_PATH];
-        swprintf_s(text, MAX_PATH, L"%lskeldrin-ini-%lu-%u", temp, GetCurrentProcessId(), ++sequence);
-        folder_ = text;
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-        swprintf_s(text, MAX_PATH, L"KeldrinIni%lu_%u", GetCurrentProcessId(), sequence);
-        base_ = text;
+        folder_ = ScratchFolder(L"KeldrinIni");
+        ASSERT_FALSE(folder_.empty());
+        // The folder's own name is unique, so the per-user folder named after it is too.
+        base_ = folder_.substr(folder_.find_last_of(L'\\') + 1);
 
         OwnedStringSet(&app_.programDir, (folder_ + L"\\").c_str());
         OwnedStringSet(&app_.baseName, base_.c_str());
@@ -273,17 +247,8 @@ class ContextInit : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t value[MAX_PATH] = L"";
-        DWORD length = GetEnvironmentVariableW(L"KELDRIN_DIST", value, MAX_PATH);
-        ASSERT_TRUE(length > 0 && length < MAX_PATH) << "KELDRIN_DIST is not set";
-        std::wstring dist = value;
-        if (dist[0] == L'/') dist = L"Z:" + dist;
-        for (wchar_t &c : dist)
-            if (c == L'/') c = L'\\';
-        if (dist.back() != L'\\') dist += L'\\';
-        module_ = LoadLibraryExW((dist + KELDRIN_MODULE_ENG).c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(nullptr, module_);
+        module_ = LoadModuleAsData(DistFolder() + KELDRIN_MODULE_ENG);
+        ASSERT_NE(nullptr, module_) << "no " << KELDRIN_MODULE_ENG << " in " << ::testing::PrintToString(DistFolder());
     }
 
     void TearDown() override
@@ -291,12 +256,7 @@ protected:
         if (module_) FreeLibrary(module_);
     }
 
-    std::wstring Text(UINT id)
-    {
-        wchar_t buffer[4096] = L"";
-        LoadStringW(module_, id, buffer, 4096);
-        return buffer;
-    }
+    std::wstring Text(UINT id) { return ModuleString(module_, id); }
 
     HINSTANCE module_ = nullptr;
     AppContext app_;
@@ -359,68 +319,6 @@ TEST(ShowHelp, AllNullWhenNeverInitialisedCallsNothing)
     EXPECT_EQ(nullptr, GetModuleHandleW(L"hhctrl.ocx")) << "the help control was looked up";
 }
 
-// What a watcher thread saw of the process's message box before it pressed OK.
-struct SeenBox {
-    bool found = false;
-    std::wstring caption;
-    std::wstring text;
-    HWND owner = nullptr;
-    bool okOnly = false;
-    bool exclamation = false;
-};
-
-BOOL CALLBACK FindIcon(HWND child, LPARAM param)
-{
-    wchar_t cls[32] = L"";
-    GetClassNameW(child, cls, 32);
-    if (lstrcmpiW(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-        IsWindowVisible(child)) {
-        *reinterpret_cast<HICON *>(param) = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Runs call on this thread while a second thread waits (10 s at most) for a
-// message box captioned "HtmlHelp Error", records it and presses its OK.
-template <typename Call>
-SeenBox AnswerHelpError(Call call)
-{
-    SeenBox seen;
-    std::atomic<bool> returned(false);
-    std::thread watcher([&seen, &returned] {
-        for (DWORD start = GetTickCount(); !returned && GetTickCount() - start < 10000; Sleep(20)) {
-            HWND box = FindWindowW(L"#32770", L"HtmlHelp Error");
-            DWORD pid = 0;
-            if (!box || !IsWindowVisible(box)) continue;
-            GetWindowThreadProcessId(box, &pid);
-            if (pid != GetCurrentProcessId()) continue;
-            seen.found = true;
-            wchar_t text[1024] = L"";
-            GetWindowTextW(box, text, 1024);
-            seen.caption = text;
-            GetDlgItemTextW(box, 0xFFFF, text, 1024);
-            seen.text = text;
-            seen.owner = GetWindow(box, GW_OWNER);
-            HWND ok = GetDlgItem(box, IDOK);
-            seen.okOnly = ok && IsWindowVisible(ok);
-            for (int id : {IDCANCEL, IDYES, IDNO, IDRETRY, IDABORT, IDIGNORE}) {
-                HWND other = GetDlgItem(box, id);
-                if (other && IsWindowVisible(other)) seen.okOnly = false;
-            }
-            HICON icon = nullptr;
-            EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
-            seen.exclamation = icon && icon == LoadIconW(nullptr, IDI_EXCLAMATION);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            return;
-        }
-    });
-    call();
-    returned = true;
-    watcher.join();
-    return seen;
-}
-
 class HelpError : public ::testing::Test {
 protected:
     void SetUp() override
@@ -436,14 +334,16 @@ protected:
         app_.helpInitialized = 0;  // the cookies here are made up; nothing to end
     }
 
-    void ExpectErrorBox(const SeenBox &seen, HWND owner)
+    // boxes: what a watcher saw, and answered, while ShowHelp ran.
+    void ExpectErrorBox(const std::vector<SeenBox> &boxes, HWND owner)
     {
-        ASSERT_TRUE(seen.found) << "no message box appeared";
+        ASSERT_EQ(1u, boxes.size()) << "one message box, and no other";
+        const SeenBox &seen = boxes[0];
         EXPECT_EQ(L"HtmlHelp Error", seen.caption);
         EXPECT_EQ(L"Cannot find help file.", seen.text);
         EXPECT_EQ(owner, seen.owner);
         EXPECT_TRUE(seen.okOnly) << "an OK button and no other";
-        EXPECT_TRUE(seen.exclamation) << "the exclamation icon";
+        EXPECT_TRUE(seen.icon && seen.icon == LoadIconW(nullptr, IDI_EXCLAMATION)) << "the exclamation icon";
     }
 
     HWND owner_ = nullptr;
@@ -453,12 +353,10 @@ protected:
 TEST_F(HelpError, MissingFileIsReportedAndChangesNothing)
 {
     app_.helpCookie = 0;
-    int result = 0;
-    SeenBox seen = AnswerHelpError([&] {
-        result = app_.ShowHelp(owner_, L"C:\\no\\such\\folder\\Keldrin.chm", L"_RESOURCE/Help-howtouse.html");
-    });
+    MessageBoxWatcher watcher;
+    int result = app_.ShowHelp(owner_, L"C:\\no\\such\\folder\\Keldrin.chm", L"_RESOURCE/Help-howtouse.html");
     EXPECT_EQ(1, result);
-    ExpectErrorBox(seen, owner_);
+    ExpectErrorBox(watcher.Stop(), owner_);
     EXPECT_EQ(0, app_.helpInitialized);
     EXPECT_EQ(0u, app_.helpCookie);
 }
@@ -467,8 +365,9 @@ TEST_F(HelpError, MissingFileWhileHelpIsInitialisedKeepsTheCookie)
 {
     app_.helpInitialized = 1;
     app_.helpCookie = 77;
-    SeenBox seen = AnswerHelpError([&] { app_.ShowHelp(nullptr, L"C:\\no\\such\\Keldrin.chm", L""); });
-    ExpectErrorBox(seen, nullptr);
+    MessageBoxWatcher watcher;
+    app_.ShowHelp(nullptr, L"C:\\no\\such\\Keldrin.chm", L"");
+    ExpectErrorBox(watcher.Stop(), nullptr);
     EXPECT_EQ(1, app_.helpInitialized);
     EXPECT_EQ(77u, app_.helpCookie);
 }
@@ -477,8 +376,9 @@ TEST_F(HelpError, MissingFileWhileHelpIsInitialisedKeepsTheCookie)
 // request for a file that is not there.
 TEST_F(HelpError, TopicWithoutFileIsAMissingFile)
 {
-    SeenBox seen = AnswerHelpError([&] { app_.ShowHelp(owner_, nullptr, L"_RESOURCE/Help-howtouse.html"); });
-    ExpectErrorBox(seen, owner_);
+    MessageBoxWatcher watcher;
+    app_.ShowHelp(owner_, nullptr, L"_RESOURCE/Help-howtouse.html");
+    ExpectErrorBox(watcher.Stop(), owner_);
     EXPECT_EQ(0, app_.helpInitialized);
 }
 

@@ -7,6 +7,7 @@
 #include "app/app_context.h"
 #include "app/owned_string.h"
 #include "settings/settings.h"
+#include "test_support.h"
 
 namespace {
 
@@ -14,19 +15,13 @@ class LongProgramFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(AppContext));
-        g_app = new (block) AppContext();
+        ASSERT_NE(nullptr, g_app);
         std::wstring folder = L"C:\\" + std::wstring(KELDRIN_PATH_UNITS - 20, L'd') + L"\\";
         OwnedStringSet(&g_app->programDir, folder.c_str());
         OwnedStringSet(&g_app->productName, L"Keldrin");
     }
 
-    void TearDown() override
-    {
-        g_app->~AppContext();
-        HeapFree(GetProcessHeap(), 0, g_app);
-        g_app = nullptr;
-    }
+    testsupport::StartUpContext app_;
 };
 
 }  // namespace

@@ -17,6 +17,7 @@ Environment (set by CTest, see CMakeLists.txt beside this file):
 import atexit
 import functools
 import os
+import pwd
 import queue
 import re
 import shutil
@@ -28,6 +29,7 @@ import unittest
 from typing import List, NamedTuple, Optional
 
 MODULE_NAMES = ("Keldrin.Jpn.dll", "Keldrin.Eng.dll", "KeldrinResource.dll")
+USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
 
 # The power calls a test may watch, plus SetTimer for timing the countdown.
 # SendMessageW is in the list for the monitor-off broadcast; the program's
@@ -142,8 +144,8 @@ def wine_env(**extra: str) -> dict:
     return env
 
 
-def _wine_pids(name_part: str) -> List[int]:
-    """Unix pids of this prefix's processes whose command line contains name_part."""
+def wine_pids(*name_parts: str) -> List[int]:
+    """Unix pids of this prefix's processes whose command line contains every one of name_parts."""
     found = []
     prefix_entry = ("WINEPREFIX=" + CONFIG.prefix).encode()
     for entry in os.listdir("/proc"):
@@ -156,7 +158,7 @@ def _wine_pids(name_part: str) -> List[int]:
                 environ = f.read().split(b"\0")
         except OSError:
             continue
-        if prefix_entry in environ and name_part.encode() in cmdline:
+        if prefix_entry in environ and all(part.encode() in cmdline for part in name_parts):
             found.append(int(entry))
     return found
 
@@ -166,7 +168,7 @@ def wait_for_session_end(timeout: float = 30.0) -> None:
     wineboot then closes every window of the prefix. The next test must not start
     before it has finished, or its windows would be closed too."""
     deadline = time.monotonic() + timeout
-    while _wine_pids("wineboot.exe"):
+    while wine_pids("wineboot.exe"):
         if time.monotonic() > deadline:
             raise RuntimeError("wineboot --end-session still running after %.0f s" % timeout)
         time.sleep(0.1)
@@ -241,6 +243,17 @@ class ProgramFolder:
     def windows_exe(self) -> str:
         return unix_to_windows_path(self.path) + "\\Keldrin.exe"
 
+    @property
+    def settings_path(self) -> str:
+        """The settings file the program keeps beside itself in a writable folder, run as USER."""
+        return os.path.join(self.path, "Keldrin-%s.ini" % USER)
+
+    def write_settings(self, **values: int) -> None:
+        """A [Keldrin] section the program reads at start-up: SaverLockOff=1 is PowerSaverLockOff=1."""
+        lines = ["[Keldrin]"] + ["Power%s=%d" % item for item in values.items()]
+        with open(self.settings_path, "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+
     def files(self) -> List[str]:
         return sorted(os.listdir(self.path))
 
@@ -284,6 +297,32 @@ def parse_relay(text: str) -> List[Call]:
                           int(match["tid"], 16), float(match["time"] or 0), int(match["ret"], 16)))
     return calls
 
+
+# Wine's relay trace prints a wide string argument as: 0072efc0 L"\3042\3068 3 \79d2"
+_RELAY_ESCAPE = re.compile(r"\\([0-9a-fA-F]{4}|.)")
+
+
+def relay_text(argument: str) -> str:
+    """The text of a wide string argument as the relay trace prints it."""
+    start, end = argument.find('L"'), argument.rfind('"')
+    if start < 0 or end <= start + 1:
+        return ""
+    simple = {"n": "\n", "r": "\r", "t": "\t"}
+    return _RELAY_ESCAPE.sub(lambda m: chr(int(m[1], 16)) if len(m[1]) == 4 else simple.get(m[1], m[1]),
+                             argument[start + 2:end])
+
+
+COUNTDOWN_TIMER = "00001389"   # 5001, as SetTimer's id argument in the trace
+
+
+def countdown_timers(calls: List["Call"]) -> List["Call"]:
+    """The SetTimer calls that armed the countdown's timer, in order."""
+    return [call for call in calls if call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER]
+
+
+# The monitor-off broadcast as a traced call: SendMessageW(HWND_BROADCAST,
+# WM_SYSCOMMAND, SC_MONITORPOWER, 2).
+MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
 
 # The calls that make up a power operation; SendMessageW only as the
 # monitor-off broadcast (HWND_BROADCAST, WM_SYSCOMMAND).

@@ -96,3 +96,47 @@ def keep_shots_folder(logs: str) -> str:
     folder = os.path.join(logs, "screenshots")
     os.makedirs(folder, exist_ok=True)
     return folder
+
+
+IDOK, IDCANCEL = 1, 2
+WINDOWS_8_COLOURS = {"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}
+
+
+class ColouredLookChecks:
+    """The two looks of a dialog with a coloured template (the countdown, the
+    select dialog), for a KeldrinTestCase with its probe in self.p: painted in
+    the Windows 8 colours with owner-drawn OK and Cancel under "win8", left to
+    the system under "win7". open_for_look() opens the dialog: (launch, hwnd)."""
+
+    shot_name = "dialog"   # screenshots are kept as <shot_name>-<windows version>.png
+
+    def open_for_look(self):
+        raise NotImplementedError
+
+    def look(self, version: str):
+        """Opens the dialog under this Windows version; (button kinds, colours on screen, screenshot path)."""
+        set_windows_version(self.p, version)
+        self.addCleanup(set_windows_version, self.p, None)
+        launch, hwnd = self.open_for_look()
+        kinds = (button_kind(self.p, hwnd, IDOK), button_kind(self.p, hwnd, IDCANCEL))
+        points = {"background": empty_client_point(self.p.rect(hwnd)),
+                  "first": face_point(self.p.rect(hwnd, IDOK)),
+                  "second": face_point(self.p.rect(hwnd, IDCANCEL))}
+        path = os.path.join(keep_shots_folder(self.folder.logs), "%s-%s.png" % (self.shot_name, version))
+        shot = screenshot_when(path, lambda s: all(s.pixel(*points[k]) == WINDOWS_8_COLOURS[k] for k in points)
+                               if version == "win8" else s.pixel(*points["background"]) != (0, 0, 0))
+        colours = {key: shot.pixel(*point) for key, point in points.items()}
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+        return kinds, colours, shot.path
+
+    def assertPaintsWindows8Colours(self):
+        kinds, colours, path = self.look("win8")
+        self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW), kinds)
+        self.assertEqual(WINDOWS_8_COLOURS, colours, "see %s" % path)
+
+    def assertLeavesDrawingToTheSystem(self):
+        kinds, colours, path = self.look("win7")
+        self.assertNotIn(BS_OWNERDRAW, kinds)
+        for key, colour in WINDOWS_8_COLOURS.items():
+            self.assertNotEqual(colour, colours[key], "%s painted in the Windows 8 colour; see %s" % (key, path))

@@ -7,7 +7,7 @@ with their arguments, and under Wine none of them touches the host.
 
 import unittest
 
-from keldrin_e2e import KeldrinTestCase, ProgramFolder, Probe, run
+from keldrin_e2e import MONITOR_OFF, KeldrinTestCase, ProgramFolder, Probe, run
 
 ANY = None
 
@@ -21,7 +21,6 @@ LOGOFF = ("user32.ExitWindowsEx", ["00000000", "00000000"])      # EWX_LOGOFF, n
 STANDBY = ("kernel32.SetSystemPowerState", ["00000001", "00000001"])   # suspend, forced
 HIBERNATE = ("kernel32.SetSystemPowerState", ["00000000", "00000001"])  # hibernate, forced
 LOCK = ("user32.LockWorkStation", [])
-MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
 
 OPERATIONS = {
     "--shutdown": [PRIVILEGE, SHUTDOWN],

@@ -7,43 +7,17 @@ switches off for the wait and back before anything happens, and its Windows 8
 colours (a screenshot).
 """
 
-import os
-import pwd
-import re
 import time
 import unittest
 
-from keldrin_e2e import KeldrinTestCase, Probe, ProbeError
-from screen_look import (BACKGROUND, BS_OWNERDRAW, FIRST_FACE, SECOND_FACE, button_kind, empty_client_point,
-                         face_point, keep_shots_folder, screenshot_when, set_windows_version)
+from keldrin_e2e import MONITOR_OFF, KeldrinTestCase, Probe, ProbeError, countdown_timers, relay_text
+from screen_look import ColouredLookChecks
 
-USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
 DESKTOP = r"HKCU\Control Panel\Desktop"
 SAVER = "ScreenSaverIsSecure"
-COUNTDOWN_TIMER = "00001389"                 # 5001
 IDOK, IDCANCEL = 1, 2
 IDC_REMAINING, IDC_CAPTION = 2206, 2207
 IDS_REMAINING_SEC, IDS_CAPTION_MONITOROFF = 11002, 11009
-MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
-
-# Wine's relay trace prints a wide string argument as: 0072efc0 L"\3042\3068 3 \79d2"
-_RELAY_ESCAPE = re.compile(r"\\([0-9a-fA-F]{4}|.)")
-
-
-def relay_text(argument: str) -> str:
-    start, end = argument.find('L"'), argument.rfind('"')
-    if start < 0 or end <= start + 1:
-        return ""
-    simple = {"n": "\n", "r": "\r", "t": "\t"}
-    return _RELAY_ESCAPE.sub(lambda m: chr(int(m[1], 16)) if len(m[1]) == 4 else simple.get(m[1], m[1]),
-                             argument[start + 2:end])
-
-
-def write_settings(folder, **values) -> None:
-    """The settings file the program reads at start-up, e.g. SaverLockOff=1."""
-    lines = ["[Keldrin]"] + ["Power%s=%d" % item for item in values.items()]
-    with open(os.path.join(folder.path, "Keldrin-%s.ini" % USER), "w", newline="\r\n") as f:
-        f.write("\n".join(lines) + "\n")
 
 
 class CountdownTestCase(KeldrinTestCase):
@@ -93,7 +67,7 @@ class CountdownTestCase(KeldrinTestCase):
                 if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
 
     def first_countdown_timer(self, result):
-        timers = [call for call in result.calls if call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER]
+        timers = countdown_timers(result.calls)
         self.assertTrue(timers, "no SetTimer of timer 5001 in the trace")
         return timers[0]
 
@@ -167,7 +141,7 @@ class ScreenSaverPassword(CountdownTestCase):
         for ending in ("run now", "cancel", "time up"):
             with self.subTest(ending=ending):
                 self.p.reg_set(DESKTOP, SAVER, "1")
-                write_settings(self.folder, SaverLockOff=1)
+                self.folder.write_settings(SaverLockOff=1)
                 wait = 2 if ending == "time up" else 30
                 launch, hwnd = self.open_countdown("--monitoroff --wait %d" % wait)
                 during = self.p.reg_get(DESKTOP, SAVER)
@@ -197,7 +171,7 @@ class ScreenSaverPassword(CountdownTestCase):
                     self.p.reg_delete(DESKTOP, SAVER)
                 else:
                     self.p.reg_set(DESKTOP, SAVER, value)
-                write_settings(self.folder, SaverLockOff=option)
+                self.folder.write_settings(SaverLockOff=option)
                 launch, hwnd = self.open_countdown("--monitoroff --wait 30")
                 during = self.p.reg_get(DESKTOP, SAVER)
                 self.p.click(hwnd, IDCANCEL)
@@ -207,41 +181,23 @@ class ScreenSaverPassword(CountdownTestCase):
                 self.assertEqual([], self.saver_writes(result))
 
 
-class Windows8Look(CountdownTestCase):
+class Windows8Look(ColouredLookChecks, CountdownTestCase):
     """On the Windows 8 family the countdown takes template 105 and paints its
     own colours; elsewhere it leaves drawing to the system."""
 
-    def look(self, version, name):
-        """Opens a countdown under this Windows version; returns what the screen showed."""
-        set_windows_version(self.p, version)
-        self.addCleanup(set_windows_version, self.p, None)
+    shot_name = "countdown"
+
+    def open_for_look(self):
         launch, hwnd = self.open_countdown("--monitoroff --wait 30")
         # The shot shows the texts of the first tick, 100 ms after the opening.
         self.watch_texts(hwnd, (IDC_REMAINING,), timeout=0.3)
-        kinds = (button_kind(self.p, hwnd, IDOK), button_kind(self.p, hwnd, IDCANCEL))
-        dialog = self.p.rect(hwnd)
-        ok, cancel = self.p.rect(hwnd, IDOK), self.p.rect(hwnd, IDCANCEL)
-        points = {"background": empty_client_point(dialog), "first": face_point(ok), "second": face_point(cancel)}
-        path = os.path.join(keep_shots_folder(self.folder.logs), "countdown-%s.png" % name)
-        expected = {"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}
-        shot = screenshot_when(path, lambda s: all(s.pixel(*points[k]) == expected[k] for k in points)
-                               if version == "win8" else s.pixel(*points["background"]) != (0, 0, 0))
-        colours = {key: shot.pixel(*point) for key, point in points.items()}
-        self.p.click(hwnd, IDCANCEL)
-        self.assertEqual([], launch.wait(timeout=10).power_calls)
-        return kinds, colours, shot.path
+        return launch, hwnd
 
     def test_windows_8_paints_blue_with_dark_blue_and_red_buttons(self):
-        kinds, colours, path = self.look("win8", "windows8")
-        self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW), kinds)
-        self.assertEqual({"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}, colours,
-                         "see %s" % path)
+        self.assertPaintsWindows8Colours()
 
     def test_windows_7_leaves_the_drawing_to_the_system(self):
-        kinds, colours, path = self.look("win7", "windows7")
-        self.assertNotIn(BS_OWNERDRAW, kinds)
-        for key, colour in (("background", BACKGROUND), ("first", FIRST_FACE), ("second", SECOND_FACE)):
-            self.assertNotEqual(colour, colours[key], "%s painted in the Windows 8 colour; see %s" % (key, path))
+        self.assertLeavesDrawingToTheSystem()
 
 
 if __name__ == "__main__":

@@ -8,16 +8,15 @@ every shortcut and folder the test makes is removed again.
 """
 
 import os
-import pwd
 import re
 import shutil
 import struct
 import time
 import unittest
 
-from keldrin_e2e import CONFIG, RELAY_KEY, KeldrinTestCase, Probe, _prepare_prefix
+from keldrin_e2e import (CONFIG, RELAY_KEY, USER, KeldrinTestCase, Probe, _prepare_prefix, countdown_timers,
+                         relay_text)
 
-USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
 QUICK_LAUNCH_PARTS = ("AppData", "Roaming", "Microsoft", "Internet Explorer", "Quick Launch")
 QUICK_LAUNCH = os.path.join(USER_FOLDER, *QUICK_LAUNCH_PARTS)
@@ -38,7 +37,6 @@ IDS_DESKTOP_MADE, IDS_QUICKLAUNCH_MADE, IDS_SHORTCUT_FAILED = 10104, 10105, 1010
 IDS_OPERATION_NAME = 10200   # + code
 IDS_REMAINING_MIN_SEC = 11001
 
-COUNTDOWN_TIMER = "00001389"   # 5001
 HELP_CALL = "hhctrl.ocx.HtmlHelpW"
 # Traced for this file: the help viewer, and the texts the countdown shows.
 RELAY_ADDITIONS = (HELP_CALL, "user32.SetDlgItemTextW")
@@ -46,8 +44,6 @@ HH_DISPLAY_TOC, HH_INITIALIZE = 0x01, 0x1C
 OVERRIDES = r"HKCU\Software\Wine\DllOverrides"
 MENU_BUILDER = "winemenubuilder.exe"
 
-# Wine's relay trace prints a wide string argument as: 0072efc0 L"\3042\3068 3 \79d2"
-_RELAY_ESCAPE = re.compile(r"\\([0-9a-fA-F]{4}|.)")
 # HtmlHelpW lives in an .ocx, whose calls the harness's parser (module.function) does not take.
 _HELP_LINE = re.compile(r"^(?:\d+\.\d+:)?([0-9a-f]{4,8}):[0-9a-f]{4,8}:Call hhctrl\.ocx\.HtmlHelpW\((.*)\) ret=",
                         re.MULTILINE)
@@ -77,15 +73,6 @@ def tearDownModule():
             probe.reg_set(RELAY_KEY, "RelayInclude", _saved["relay"])
         if _saved.get("menu_builder", "") is None:
             probe.reg_delete(OVERRIDES, MENU_BUILDER)
-
-
-def relay_text(argument: str) -> str:
-    start, end = argument.find('L"'), argument.rfind('"')
-    if start < 0 or end <= start + 1:
-        return ""
-    simple = {"n": "\n", "r": "\r", "t": "\t"}
-    return _RELAY_ESCAPE.sub(lambda m: chr(int(m[1], 16)) if len(m[1]) == 4 else simple.get(m[1], m[1]),
-                             argument[start + 2:end])
 
 
 def help_calls(result):
@@ -142,17 +129,12 @@ class MainDialogTestCase(KeldrinTestCase):
         super().setUp()
         self.p = self.probe()
 
-    # The settings file beside the program.
-    @property
-    def ini(self) -> str:
-        return os.path.join(self.folder.path, "Keldrin-%s.ini" % USER)
-
     def write_settings(self, text: str) -> None:
-        with open(self.ini, "w", newline="") as f:
+        with open(self.folder.settings_path, "w", newline="") as f:
             f.write(text)
 
     def read_settings(self) -> dict:
-        with open(self.ini, "rb") as f:
+        with open(self.folder.settings_path, "rb") as f:
             text = f.read().decode("latin-1")
         return {key: int(value) for key, value in re.findall(r"^\s*(Power\w+)\s*=\s*(-?\d+)", text, re.MULTILINE)}
 
@@ -298,8 +280,7 @@ class RunDestination(MainDialogTestCase):
                  if call.name == "user32.SetDlgItemTextW" and int(call.args[1], 16) == IDC_REMAINING]
         self.assertTrue(shown, "the countdown showed no remaining time")
         self.assertEqual(self.module_text(IDS_REMAINING_MIN_SEC) % (3, 30), shown[0], "90 s and 2 min are 3:30")
-        self.assertTrue(any(call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER
-                            for call in result.calls))
+        self.assertTrue(countdown_timers(result.calls))
         settings = self.read_settings()
         self.assertEqual(6, settings["PowerOperation"])
         self.assertEqual(2, settings["PowerWaitMin"])
@@ -321,8 +302,7 @@ class RunDestination(MainDialogTestCase):
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
-        self.assertFalse(any(call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER
-                             for call in result.calls), "a countdown ran before the select dialog")
+        self.assertFalse(countdown_timers(result.calls), "a countdown ran before the select dialog")
 
 
 class ShortcutDestinations(MainDialogTestCase):

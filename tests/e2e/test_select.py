@@ -4,24 +4,18 @@ does and saves nothing of it, a wait never brings a countdown in, and the
 Windows 8 family gets the coloured template.
 """
 
-import os
-import pwd
 import re
 import unittest
 
-from keldrin_e2e import KeldrinTestCase
-from screen_look import (BACKGROUND, BS_OWNERDRAW, FIRST_FACE, SECOND_FACE, button_kind, empty_client_point,
-                         face_point, keep_shots_folder, screenshot_when, set_windows_version)
+from keldrin_e2e import MONITOR_OFF, KeldrinTestCase, countdown_timers
+from screen_look import ColouredLookChecks
 
-USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
 IDOK, IDCANCEL = 1, 2
 IDC_VERSION_TEXT, IDC_SELECT_LIST = 2201, 2401
 IDS_OPERATION_NAME_FIRST = 10200
 WM_COMMAND = 0x0111
 CB_SETCURSEL, CB_GETCURSEL = 0x014E, 0x0147
 CBN_SELCHANGE = 1
-COUNTDOWN_TIMER = "00001389"                 # 5001
-MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
 
 
 class SelectTestCase(KeldrinTestCase):
@@ -29,16 +23,10 @@ class SelectTestCase(KeldrinTestCase):
     def setUp(self):
         super().setUp()
         self.p = self.probe()
-        self.ini = os.path.join(self.folder.path, "Keldrin-%s.ini" % USER)
-
-    def write_settings(self, **values):
-        lines = ["[Keldrin]"] + ["Power%s=%d" % item for item in values.items()]
-        with open(self.ini, "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
 
     def read_settings(self):
         """{key: value} of the [Keldrin] section, as the program left it."""
-        with open(self.ini, "rb") as f:
+        with open(self.folder.settings_path, "rb") as f:
             text = f.read().decode("ascii")
         section = re.search(r"^\[Keldrin\]\r?\n((?:[^\[\r\n][^\r\n]*\r?\n?)*)", text, re.M)
         self.assertIsNotNone(section, "no [Keldrin] section in:\n%s" % text)
@@ -64,7 +52,7 @@ class SelectTestCase(KeldrinTestCase):
 class ChoosingAndRunning(SelectTestCase):
 
     def test_opens_on_the_saved_choice_and_ok_performs_the_entry_chosen(self):
-        self.write_settings(Selection=4, Operation=1)
+        self.folder.write_settings(Selection=4, Operation=1)
         launch, hwnd = self.open_select()
         self.assertEqual(4, self.p.send(hwnd, IDC_SELECT_LIST, CB_GETCURSEL))
         self.assertEqual(self.operation_name(4), self.p.text(hwnd, IDC_SELECT_LIST))
@@ -80,7 +68,7 @@ class ChoosingAndRunning(SelectTestCase):
         self.assertEqual(6, settings.get("PowerOperation"), settings)
 
     def test_the_keyboard_chooses_and_enter_runs(self):
-        self.write_settings(Selection=7)
+        self.folder.write_settings(Selection=7)
         launch, hwnd = self.open_select()
         self.p.key(hwnd, "up")       # the list has the focus: 7 -> 6
         self.p.key(hwnd, "enter")    # OK is the default button
@@ -90,7 +78,7 @@ class ChoosingAndRunning(SelectTestCase):
         self.assertEqual((6, 6), (settings.get("PowerSelection"), settings.get("PowerOperation")), settings)
 
     def test_cancel_performs_and_keeps_nothing_of_the_choice(self):
-        self.write_settings(Selection=3, Operation=2)
+        self.folder.write_settings(Selection=3, Operation=2)
         launch, hwnd = self.open_select()
         self.choose(hwnd, 6)
         self.p.click(hwnd, IDCANCEL)
@@ -102,46 +90,27 @@ class ChoosingAndRunning(SelectTestCase):
         self.assertNotEqual(6, settings.get("PowerOperation"), settings)
 
     def test_a_wait_never_brings_the_countdown_in(self):
-        self.write_settings(Selection=6)
+        self.folder.write_settings(Selection=6)
         launch, hwnd = self.open_select("--select --wait 60")
         self.assertNotIn(2206, self.children)
         self.p.click(hwnd, IDOK)
         result = launch.wait(timeout=15)
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
-        timers = [call for call in result.calls if call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER]
-        self.assertEqual([], timers, "the countdown's timer was armed")
+        self.assertEqual([], countdown_timers(result.calls), "the countdown's timer was armed")
 
 
-class Windows8Look(SelectTestCase):
+class Windows8Look(ColouredLookChecks, SelectTestCase):
 
-    def look(self, version, name):
-        set_windows_version(self.p, version)
-        self.addCleanup(set_windows_version, self.p, None)
-        launch, hwnd = self.open_select()
-        kinds = (button_kind(self.p, hwnd, IDOK), button_kind(self.p, hwnd, IDCANCEL))
-        dialog = self.p.rect(hwnd)
-        points = {"background": empty_client_point(dialog), "first": face_point(self.p.rect(hwnd, IDOK)),
-                  "second": face_point(self.p.rect(hwnd, IDCANCEL))}
-        expected = {"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}
-        path = os.path.join(keep_shots_folder(self.folder.logs), "select-%s.png" % name)
-        shot = screenshot_when(path, lambda s: all(s.pixel(*points[k]) == expected[k] for k in points)
-                               if version == "win8" else s.pixel(*points["background"]) != (0, 0, 0))
-        colours = {key: shot.pixel(*point) for key, point in points.items()}
-        self.p.click(hwnd, IDCANCEL)
-        self.assertEqual([], launch.wait(timeout=10).power_calls)
-        return kinds, colours, shot.path
+    shot_name = "select"
+
+    def open_for_look(self):
+        return self.open_select()
 
     def test_windows_8_takes_the_coloured_template_and_paints_it(self):
-        kinds, colours, path = self.look("win8", "windows8")
-        self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW), kinds)
-        self.assertEqual({"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}, colours,
-                         "see %s" % path)
+        self.assertPaintsWindows8Colours()
 
     def test_windows_7_takes_the_ordinary_template(self):
-        kinds, colours, path = self.look("win7", "windows7")
-        self.assertNotIn(BS_OWNERDRAW, kinds)
-        for key, colour in (("background", BACKGROUND), ("first", FIRST_FACE), ("second", SECOND_FACE)):
-            self.assertNotEqual(colour, colours[key], "%s painted in the Windows 8 colour; see %s" % (key, path))
+        self.assertLeavesDrawingToTheSystem()
 
 
 if __name__ == "__main__":

@@ -10,10 +10,10 @@ import subprocess
 import unittest
 
 import e2e_user
-from keldrin_e2e import CONFIG, MODULE_NAMES, KeldrinTestCase, ProgramFolder, unix_to_windows_path, wine_env
+from keldrin_e2e import (CONFIG, MODULE_NAMES, MONITOR_OFF, USER, KeldrinTestCase, ProgramFolder,
+                         unix_to_windows_path, wine_env)
 
 JPN, ENG, GENERIC = MODULE_NAMES
-USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
 PROBE_FILE = "__marlowen_check_writable.txt"
 QUESTION = ("Keldrin.Jpn.dll\u304c\u3042\u308a\u307e\u305b\u3093\r\n"
             "\u30c0\u30a6\u30f3\u30ed\u30fc\u30c9\u3057\u307e\u3059\u304b\uff1f\r\n\r\n"
@@ -21,7 +21,6 @@ QUESTION = ("Keldrin.Jpn.dll\u304c\u3042\u308a\u307e\u305b\u3093\r\n"
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 MESSAGE_TEXT = 0xFFFF     # the text control of a message box
 OP_SHUTDOWN = 2001        # first operation radio button of the main dialog
-MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
 
 
 def saved_settings(section, operation, destination=0, selection=0, wait_min=0):
@@ -124,7 +123,7 @@ class ModuleChoice(StartupTestCase):
         self.use_modules(JPN, ENG)
         texts = self.main_dialog_texts()
         self.assertTrue(has_japanese(texts[OP_SHUTDOWN]), "shutdown button reads %r" % texts[OP_SHUTDOWN])
-        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin", 0)
+        self.assertSettingsFile(self.folder.settings_path, "Keldrin", 0)
 
     def test_the_english_module_alone_gives_english_texts(self):
         self.use_modules(ENG)
@@ -137,7 +136,7 @@ class ModuleChoice(StartupTestCase):
         self.use_modules(GENERIC)
         texts = self.main_dialog_texts()
         self.assertTrue(texts[OP_SHUTDOWN].strip())
-        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin", 0)
+        self.assertSettingsFile(self.folder.settings_path, "Keldrin", 0)
 
     def test_a_module_in_the_dll_folder_of_the_working_directory_is_found(self):
         self.use_modules()
@@ -146,7 +145,7 @@ class ModuleChoice(StartupTestCase):
         shutil.copy2(os.path.join(CONFIG.dist, ENG), os.path.join(work, "DLL"))
         result = self.run_keldrin("--monitoroff", timeout=20, cwd=unix_to_windows_path(work))
         self.assertRanMonitorOff(result, "--monitoroff with the module in .\\DLL")
-        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin", 6)
+        self.assertSettingsFile(self.folder.settings_path, "Keldrin", 6)
         self.assertEqual([os.path.join("DLL", ENG)], files_below(work), "nothing is written where it was started")
 
 
@@ -182,7 +181,7 @@ class NoModuleAnywhere(StartupTestCase):
         self.assertEqual(["Keldrin.exe"], self.folder.files())
 
     def test_answering_no_leaves_an_existing_settings_file_as_it_was(self):
-        ini = os.path.join(self.folder.path, "Keldrin-%s.ini" % USER)
+        ini = self.folder.settings_path
         before = b"[Keldrin]\r\nPowerOperation=3\r\nPowerWaitSec=30\r\nPowerSaverLockOff=1\r\n"
         with open(ini, "wb") as f:
             f.write(before)
@@ -227,7 +226,7 @@ class PlantedCodeNeverRuns(StartupTestCase):
         self.assertEqual([os.path.join("PlugIn", ENG)], files_below(work), "the library's code ran")
         # Its product name names the settings section: the program did use it.
         self.assertEqual(["Keldrin-%s.ini" % USER, "Keldrin.exe"], self.folder.files())
-        self.assertSettingsFile(os.path.join(self.folder.path, "Keldrin-%s.ini" % USER), "Keldrin Planted", 6)
+        self.assertSettingsFile(self.folder.settings_path, "Keldrin Planted", 6)
 
 
 _skip = e2e_user.skip_reason()

@@ -85,18 +85,24 @@ def delete_key(key: str, env: dict, command=lambda args: args) -> None:
                    stderr=subprocess.DEVNULL, timeout=60, check=False)
 
 
+def click_in_first_window(case: KeldrinTestCase, control_id: int, what: str):
+    """Starts the program without arguments and clicks control_id in the first
+    window it shows (`what`); the run must then end with exit code 0."""
+    launch = case.start(None)
+    probe = case.probe()
+    window = probe.wait_window(launch.pid, timeout=10)
+    case.assertIsNotNone(window, "%s did not appear" % what)
+    probe.click(window, control_id)
+    result = launch.wait()
+    case.assertEqual(0, result.exit_code)
+    return result
+
+
 class UpdateFromMainDialog(KeldrinTestCase):
     """The main dialog's update button ends the run with the hand-off."""
 
     def press_update(self):
-        launch = self.start(None)
-        probe = self.probe()
-        dialog = probe.wait_window(launch.pid, timeout=10)
-        self.assertIsNotNone(dialog, "the main dialog did not appear")
-        probe.click(dialog, UPDATE_BUTTON)
-        result = launch.wait()
-        self.assertEqual(0, result.exit_code)
-        return result
+        return click_in_first_window(self, UPDATE_BUTTON, "the main dialog")
 
     def description(self) -> bytes:
         with open(os.path.join(self.folder.path, "Keldrin.kvx"), "rb") as f:
@@ -186,14 +192,7 @@ class UpdateForMissingModule(KeldrinTestCase):
 
     def answer(self, button):
         shutil.copy2(STANDIN, self.folder.path)
-        launch = self.start(None)
-        probe = self.probe()
-        question = probe.wait_window(launch.pid, timeout=10)
-        self.assertIsNotNone(question, "no question about the missing module")
-        probe.click(question, button)
-        result = launch.wait()
-        self.assertEqual(0, result.exit_code)
-        return result
+        return click_in_first_window(self, button, "the question about the missing module")
 
     def test_yes_hands_off_the_update(self):
         self.answer(IDYES)

@@ -20,11 +20,16 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "sysinfo/windows_edition.h"
+#include "test_support.h"
 
 namespace {
 
+using testsupport::AlteredModule;
 using testsupport::DialogDriver;
+using testsupport::DistFolder;
+using testsupport::LoadModuleAsData;
 using testsupport::ModuleString;
+using testsupport::SetTextRecord;
 using testsupport::SetTextRecorder;
 
 typedef std::vector<std::string> Calls;
@@ -64,86 +69,6 @@ bool AllDigitsOrColon(const std::wstring &text)
         if (!(c >= L'0' && c <= L'9') && c != L':') return false;
     return true;
 }
-
-// A copy of a shipped module with some strings replaced (an empty text
-// removes the string), written with the resource update functions, so a test
-// can feed the dialog the module a translator might get wrong.
-class AlteredModule {
-public:
-    AlteredModule(const std::wstring &sourcePath, const std::map<UINT, std::wstring> &strings)
-    {
-        wchar_t folder[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, folder);
-        wchar_t name[MAX_PATH] = {};
-        swprintf_s(name, MAX_PATH, L"%lskeldrin-altered-%lu-%d.dll", folder, GetCurrentProcessId(), Serial()++);
-        path_ = name;
-        if (!CopyFileW(sourcePath.c_str(), path_.c_str(), FALSE)) return;
-
-        HINSTANCE source = testsupport::LoadModuleAsData(sourcePath);
-        if (!source || strings.empty()) return;
-        std::map<UINT, std::vector<std::wstring>> blocks;
-        for (const auto &entry : strings) {
-            UINT block = entry.first / 16 + 1;
-            if (!blocks.count(block)) {
-                std::vector<std::wstring> texts(16);
-                for (UINT i = 0; i < 16; i++) texts[i] = ModuleString(source, (block - 1) * 16 + i);
-                blocks[block] = texts;
-            }
-            blocks[block][entry.first % 16] = entry.second;
-        }
-        WORD language = StringLanguage(source, *blocks.begin());
-        FreeLibrary(source);
-
-        HANDLE update = BeginUpdateResourceW(path_.c_str(), FALSE);
-        if (!update) return;
-        bool written = true;
-        for (const auto &block : blocks) {
-            std::vector<WORD> data;
-            for (const std::wstring &text : block.second) {
-                data.push_back(static_cast<WORD>(text.size()));
-                data.insert(data.end(), text.begin(), text.end());
-            }
-            written = written && UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(block.first), language,
-                                                 data.data(), static_cast<DWORD>(data.size() * sizeof(WORD)));
-        }
-        if (EndUpdateResourceW(update, !written) && written) module_ = testsupport::LoadModuleAsData(path_);
-    }
-    ~AlteredModule()
-    {
-        if (module_) FreeLibrary(module_);
-        DeleteFileW(path_.c_str());
-    }
-    AlteredModule(const AlteredModule &) = delete;
-    AlteredModule &operator=(const AlteredModule &) = delete;
-
-    HINSTANCE module() const { return module_; }
-
-private:
-    static int &Serial()
-    {
-        static int serial = 0;
-        return serial;
-    }
-
-    static BOOL CALLBACK TakeLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found)
-    {
-        *reinterpret_cast<WORD *>(found) = language;
-        return FALSE;
-    }
-
-    // The replacement must carry the language of the block it replaces, or
-    // the module would hold both and LoadString might pick the original.
-    static WORD StringLanguage(HINSTANCE module, const std::pair<const UINT, std::vector<std::wstring>> &block)
-    {
-        WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-        EnumResourceLanguagesW(module, RT_STRING, MAKEINTRESOURCEW(block.first), TakeLanguage,
-                               reinterpret_cast<LONG_PTR>(&language));
-        return language;
-    }
-
-    std::wstring path_;
-    HINSTANCE module_ = nullptr;
-};
 
 // "ScreenSaverIsSecure" as it was before a test, put back afterwards exactly
 // (type and bytes, or absent).
@@ -234,9 +159,9 @@ class CountdownDialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        japanese_ = testsupport::LoadModuleAsData(testsupport::DistFolder() + L"Keldrin.Jpn.dll");
-        english_ = testsupport::LoadModuleAsData(testsupport::DistFolder() + L"Keldrin.Eng.dll");
-        generic_ = testsupport::LoadModuleAsData(testsupport::DistFolder() + L"KeldrinResource.dll");
+        japanese_ = LoadModuleAsData(DistFolder() + L"Keldrin.Jpn.dll");
+        english_ = LoadModuleAsData(DistFolder() + L"Keldrin.Eng.dll");
+        generic_ = LoadModuleAsData(DistFolder() + L"KeldrinResource.dll");
     }
     static void TearDownTestSuite()
     {
@@ -246,7 +171,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NE(nullptr, japanese_) << "Keldrin.Jpn.dll not found in " << testsupport::DistFolder();
+        ASSERT_NE(nullptr, japanese_) << "Keldrin.Jpn.dll not found in " << DistFolder();
         savedModule_ = g_resourceModule;
         savedSettings_ = g_settings;
         savedOsKind_ = g_osKind;
@@ -334,7 +259,7 @@ TEST_F(CountdownDialogTest, RemainingTimeUsesTheModulesFormatsAboveAndUpToAMinut
 
 TEST_F(CountdownDialogTest, RemainingTimeFallsBackToANeutralTextWhenTheModuleCannotSupplyIt)
 {
-    std::wstring english = testsupport::DistFolder() + L"Keldrin.Eng.dll";
+    std::wstring english = DistFolder() + L"Keldrin.Eng.dll";
     // Formats that would read a string where a number is passed, write
     // through an argument, or take one argument too many.
     AlteredModule wrong(english, {{IDS_REMAINING_MIN_SEC, L"%ls left"}, {IDS_REMAINING_SEC, L"%ld %n"}});
@@ -371,7 +296,7 @@ TEST_F(CountdownDialogTest, RemainingTimeFallsBackToANeutralTextWhenTheModuleCan
 TEST_F(CountdownDialogTest, ARemainingTimeTooLongForTheBufferIsCutNotOverflowed)
 {
     std::wstring longFormat(1500, L'y');
-    AlteredModule verbose(testsupport::DistFolder() + L"Keldrin.Eng.dll",
+    AlteredModule verbose(DistFolder() + L"Keldrin.Eng.dll",
                           {{IDS_REMAINING_MIN_SEC, longFormat + L" %ld %ld"}, {IDS_REMAINING_SEC, longFormat + L" %ld"}});
     ASSERT_NE(nullptr, verbose.module());
     g_resourceModule = verbose.module();
@@ -408,8 +333,8 @@ TEST_F(CountdownDialogTest, OneSecondShowsOneThenZeroThenSwitchesTheMonitorsOff)
     // 100 ms to the first tick, one second to the second, and the operation
     // straight after it. (Not timed to the dialog's return: hiding a window
     // can take Wine seconds without a window manager.)
-    std::vector<testsupport::SetTextRecord> shown;
-    for (const testsupport::SetTextRecord &record : texts.records)
+    std::vector<SetTextRecord> shown;
+    for (const SetTextRecord &record : texts.records)
         if (record.controlId == IDC_REMAINING) shown.push_back(record);
     ASSERT_EQ(2u, shown.size());
     EXPECT_GE(shown[0].tick - texts.initDialogTick, 90u);
@@ -611,7 +536,7 @@ TEST_F(CountdownDialogTest, OrdinaryLookLeavesTheColoursToTheSystem)
 
 TEST_F(CountdownDialogTest, MissingOrOverlongTextsFromTheModuleNeitherBreakNorOverflowTheDialog)
 {
-    std::wstring english = testsupport::DistFolder() + L"Keldrin.Eng.dll";
+    std::wstring english = DistFolder() + L"Keldrin.Eng.dll";
     AlteredModule missing(english, {{IDS_REMAINING_SEC, L""}, {IDS_CAPTION_NONE + 6, L""}});
     AlteredModule overlong(english, {{IDS_REMAINING_SEC, std::wstring(1500, L'y') + L" %ld"},
                                      {IDS_CAPTION_NONE + 6, std::wstring(3000, L'x')}});

@@ -8,6 +8,7 @@
 #include "app/owned_string.h"
 #include "power/countdown_dialog.h"
 #include "settings/settings.h"
+#include "test_support.h"
 
 namespace {
 
@@ -42,12 +43,9 @@ protected:
     void SetUp() override
     {
         original_ = ReadSaverSecure();
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        ini_ = std::wstring(temp) + L"keldrin-recovery-" + std::to_wstring(GetCurrentProcessId()) + L".ini";
+        ini_ = testsupport::UniqueTempPath(L"keldrin-recovery", L".ini");
         DeleteFileW(ini_.c_str());
-        void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(AppContext));
-        g_app = new (block) AppContext();
+        ASSERT_NE(nullptr, g_app);
         OwnedStringSet(&g_app->productName, L"Keldrin");
         OwnedStringSet(&g_app->iniPath, ini_.c_str());
         g_saverLockRestore = 0;
@@ -55,15 +53,13 @@ protected:
 
     void TearDown() override
     {
-        g_app->~AppContext();
-        HeapFree(GetProcessHeap(), 0, g_app);
-        g_app = nullptr;
         DeleteFileW(ini_.c_str());
         WriteSaverSecure(original_ == L"<absent>" ? nullptr : original_.c_str());
     }
 
     int Marked() { return static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerSaverLockRestore", 0, ini_.c_str())); }
 
+    testsupport::StartUpContext app_;
     std::wstring original_;
     std::wstring ini_;
 };

@@ -14,51 +14,19 @@
 #include "app/owned_string.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
+#include "test_support.h"
 
 namespace {
 
+using testsupport::DistFolder;
+using testsupport::HasJapanese;
+using testsupport::LoadModuleAsData;
+using testsupport::ModuleString;
+using testsupport::RemoveTree;
+using testsupport::ScratchFolder;
+
 const int kRing = 256;
 const int kDefaultCapacity = 4096;
-
-// The dist folder from KELDRIN_DIST (set by CTest), else beside the tests
-// folder. A Unix path is turned into its Wine drive Z: form.
-std::wstring DistFolder()
-{
-    wchar_t value[8192] = {};
-    DWORD length = GetEnvironmentVariableW(L"KELDRIN_DIST", value, COUNTOF(value));
-    std::wstring folder;
-    if (length > 0 && length < COUNTOF(value)) {
-        folder = value;
-    } else {
-        GetModuleFileNameW(nullptr, value, COUNTOF(value));
-        folder = value;
-        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"..\\dist";
-    }
-    if (!folder.empty() && folder[0] == L'/') folder = L"Z:" + folder;
-    for (wchar_t &c : folder)
-        if (c == L'/') c = L'\\';
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
-HINSTANCE LoadAsData(const std::wstring &path)
-{
-    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-}
-
-std::wstring LoadText(HINSTANCE module, UINT id)
-{
-    wchar_t buffer[1024] = {};
-    int length = LoadStringW(module, id, buffer, COUNTOF(buffer));
-    return std::wstring(buffer, length > 0 ? length : 0);
-}
-
-bool HasJapanese(const std::wstring &text)
-{
-    for (wchar_t c : text)
-        if (c >= 0x3000) return true;
-    return false;
-}
 
 size_t BlockUnits(const wchar_t *buffer)
 {
@@ -71,10 +39,10 @@ class LoadResStringRing : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        module_ = LoadAsData(DistFolder() + KELDRIN_MODULE_ENG);
+        module_ = LoadModuleAsData(DistFolder() + KELDRIN_MODULE_ENG);
         ASSERT_NE(nullptr, module_) << "no " << ::testing::PrintToString(DistFolder()) << "Keldrin.Eng.dll";
-        product_ = LoadText(module_, IDS_PRODUCT_NAME);
-        shutdown_ = LoadText(module_, IDS_OPERATION_NAME_FIRST + 1);
+        product_ = ModuleString(module_, IDS_PRODUCT_NAME);
+        shutdown_ = ModuleString(module_, IDS_OPERATION_NAME_FIRST + 1);
         ASSERT_FALSE(product_.empty());
         ASSERT_FALSE(shutdown_.empty());
         ASSERT_NE(product_, shutdown_);
@@ -121,7 +89,7 @@ TEST_F(LoadResStringRing, TheCallAfter256FurtherCallsReusesTheFirstBuffer)
 
     wchar_t *again = LoadResString(module_, IDS_REMAINING_SEC, -1);
     EXPECT_EQ(first, again) << "the 257th call uses the first call's buffer";
-    EXPECT_EQ(LoadText(module_, IDS_REMAINING_SEC), first) << "which now holds the new text";
+    EXPECT_EQ(ModuleString(module_, IDS_REMAINING_SEC), first) << "which now holds the new text";
 }
 
 TEST_F(LoadResStringRing, NullModuleGivesNullAndLeavesTheCursor)
@@ -143,7 +111,7 @@ TEST_F(LoadResStringRing, MissingStringLeavesAnEmptyText)
 {
     for (UINT missing : {10001u, 30000u}) {
         SCOPED_TRACE(missing);
-        ASSERT_TRUE(LoadText(module_, missing).empty()) << "the module was to lack this id";
+        ASSERT_TRUE(ModuleString(module_, missing).empty()) << "the module was to lack this id";
         wchar_t *first = LoadResString(module_, IDS_PRODUCT_NAME, -1);
         ASSERT_NE(nullptr, first);
         Advance(kRing - 1);
@@ -190,13 +158,8 @@ class ResourceModuleSearch : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
-        static unsigned sequence = 0;
-        wchar_t name[MAX_PATH];
-        swprintf_s(name, MAX_PATH, L"%lskeldrin-modules-%lu-%u", temp, GetCurrentProcessId(), ++sequence);
-        root_ = name;
-        ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
+        root_ = ScratchFolder(L"keldrin-modules");
+        ASSERT_FALSE(root_.empty());
         for (const wchar_t *folder : {L"\\program", L"\\work", L"\\work\\PlugIn", L"\\work\\DLL"})
             ASSERT_TRUE(CreateDirectoryW((root_ + folder).c_str(), nullptr));
 
@@ -221,25 +184,6 @@ protected:
         }
     }
 
-    static bool RemoveTree(const std::wstring &folder)
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..") continue;
-                std::wstring path = folder + L"\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(path);
-                else
-                    DeleteFileW(path.c_str());
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        return RemoveDirectoryW(folder.c_str()) != 0;
-    }
-
     // Puts a copy of the Japanese or the English module at root\place\fileName.
     void Plant(const wchar_t *place, const std::wstring &fileName, bool japanese)
     {
@@ -254,9 +198,9 @@ protected:
         HINSTANCE module = LoadResourceModule(fileName.c_str());
         if (!module) return "none";
         loaded_.push_back(module);
-        std::wstring product = LoadText(module, IDS_PRODUCT_NAME);
+        std::wstring product = ModuleString(module, IDS_PRODUCT_NAME);
         EXPECT_EQ(L"Keldrin", product) << "the handle serves the module's strings";
-        return HasJapanese(LoadText(module, IDS_OPERATION_NAME_FIRST + 1)) ? "japanese" : "english";
+        return HasJapanese(ModuleString(module, IDS_OPERATION_NAME_FIRST + 1)) ? "japanese" : "english";
     }
 
     // A name no other case and no system folder uses.

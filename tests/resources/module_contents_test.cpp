@@ -18,8 +18,16 @@
 
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
+#include "test_support.h"
 
 namespace {
+
+using testsupport::DistFolder;
+using testsupport::HasJapanese;
+using testsupport::LoadModuleAsData;
+using testsupport::ModuleString;
+using testsupport::ReadFileBytes;
+using testsupport::WindowText;
 
 #define COUNTOF(array) (sizeof(array) / sizeof((array)[0]))
 
@@ -58,19 +66,6 @@ bool Contains(const std::wstring &text, const std::wstring &part) {
     return text.find(part) != std::wstring::npos;
 }
 
-std::wstring LoadText(HINSTANCE module, UINT id) {
-    wchar_t buffer[kTextCapacity] = {};
-    int length = LoadStringW(module, id, buffer, kTextCapacity);
-    return std::wstring(buffer, length > 0 ? length : 0);
-}
-
-bool HasJapanese(const std::wstring &text) {
-    for (wchar_t c : text) {
-        if (c >= 0x3000) return true;
-    }
-    return false;
-}
-
 bool IsAscii(const std::wstring &text) {
     for (wchar_t c : text) {
         if (c > 0x7E) return false;
@@ -85,42 +80,6 @@ bool IsValidFileName(const std::wstring &name) {
         if (c < 0x20 || wcschr(L"\\/:*?\"<>|", c)) return false;
     }
     return true;
-}
-
-// The dist folder from KELDRIN_DIST (set by CTest), else beside the tests
-// folder. A Unix path is turned into its Wine drive Z: form.
-std::wstring DistFolder() {
-    wchar_t value[8192] = {};
-    DWORD length = GetEnvironmentVariableW(L"KELDRIN_DIST", value, COUNTOF(value));
-    std::wstring folder;
-    if (length > 0 && length < COUNTOF(value)) {
-        folder = value;
-    } else {
-        GetModuleFileNameW(nullptr, value, COUNTOF(value));
-        folder = value;
-        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"..\\dist";
-    }
-    if (!folder.empty() && folder[0] == L'/') {
-        folder = L"Z:" + folder;
-    }
-    for (wchar_t &c : folder) {
-        if (c == L'/') c = L'\\';
-    }
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
-std::vector<unsigned char> ReadWholeFile(const std::wstring &path) {
-    std::vector<unsigned char> bytes;
-    FILE *file = nullptr;
-    if (_wfopen_s(&file, path.c_str(), L"rb") != 0 || !file) return bytes;
-    unsigned char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    fclose(file);
-    return bytes;
 }
 
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
@@ -166,12 +125,6 @@ std::wstring ClassOf(HWND control) {
     return name;
 }
 
-std::wstring TextOf(HWND control) {
-    wchar_t text[kTextCapacity] = {};
-    GetWindowTextW(control, text, COUNTOF(text));
-    return text;
-}
-
 LONG StyleOf(HWND control) {
     return GetWindowLongW(control, GWL_STYLE);
 }
@@ -214,6 +167,20 @@ void ExpectRadioGroup(const Dialog &dialog, int first, int last) {
             ASSERT_NE(next, nullptr);
             EXPECT_NE(StyleOf(next) & WS_GROUP, 0) << "the control after the group starts a new one";
         }
+    }
+}
+
+// The coloured templates draw OK and Cancel themselves; the plain ones have
+// push buttons with OK the default, so Enter right after opening runs the
+// operation.
+void ExpectOkAndCancel(const Dialog &dialog, bool coloured) {
+    if (coloured) {
+        EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDOK)));
+        EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDCANCEL)));
+    } else {
+        EXPECT_TRUE(IsPushButton(dialog.Item(IDOK)));
+        EXPECT_TRUE(IsPushButton(dialog.Item(IDCANCEL)));
+        EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
     }
 }
 
@@ -304,7 +271,7 @@ int CheckMarkRoom(HWND control) {
 void ExpectTemplateLabelsFit(const Dialog &dialog) {
     for (HWND control = GetWindow(dialog.hwnd(), GW_CHILD); control;
          control = GetWindow(control, GW_HWNDNEXT)) {
-        std::wstring text = TextOf(control);
+        std::wstring text = WindowText(control);
         if (text.empty()) continue;
         SCOPED_TRACE(::testing::Message() << "control " << GetDlgCtrlID(control));
         if (IsClass(control, L"Static")) {
@@ -342,11 +309,6 @@ const ModuleCase kModules[] = {
     {KELDRIN_MODULE_GENERIC, "Generic", false},
 };
 
-HINSTANCE LoadModuleAsData(const std::wstring &path) {
-    return LoadLibraryExW(path.c_str(), nullptr,
-                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-}
-
 class ModuleContents : public ::testing::TestWithParam<ModuleCase> {
 protected:
     static void SetUpTestSuite() {
@@ -364,14 +326,14 @@ protected:
         if (module_) FreeLibrary(module_);
     }
 
-    std::wstring Text(UINT id) const { return LoadText(module_, id); }
+    std::wstring Text(UINT id) const { return ModuleString(module_, id); }
 
     std::wstring path_;
     HINSTANCE module_ = nullptr;
 };
 
 TEST_P(ModuleContents, IsAnImageOfResourcesOnly) {
-    std::vector<unsigned char> bytes = ReadWholeFile(path_);
+    std::string bytes = ReadFileBytes(path_);
     ASSERT_GE(bytes.size(), sizeof(IMAGE_DOS_HEADER));
     IMAGE_DOS_HEADER dos;
     memcpy(&dos, bytes.data(), sizeof dos);
@@ -398,7 +360,7 @@ TEST_P(ModuleContents, IsAnImageOfResourcesOnly) {
     // A module is a plain DLL too: LoadLibraryW must still map it.
     HMODULE image = LoadLibraryW(path_.c_str());
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(LoadText(image, IDS_PRODUCT_NAME), Text(IDS_PRODUCT_NAME));
+    EXPECT_EQ(ModuleString(image, IDS_PRODUCT_NAME), Text(IDS_PRODUCT_NAME));
     FreeLibrary(image);
 }
 
@@ -448,7 +410,7 @@ TEST_P(ModuleContents, MainDialogSpinsWriteNumbersTheDialogReadsBack) {
 
     BOOL read = FALSE;
     EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog.hwnd(), IDC_WAIT_MIN, &read, TRUE)), 1440);
-    EXPECT_TRUE(read) << "the minutes field reads " << ::testing::PrintToString(TextOf(dialog.Item(IDC_WAIT_MIN)));
+    EXPECT_TRUE(read) << "the minutes field reads " << ::testing::PrintToString(WindowText(dialog.Item(IDC_WAIT_MIN)));
     EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog.hwnd(), IDC_WAIT_SEC, &read, TRUE)), 59);
     EXPECT_TRUE(read);
 }
@@ -460,15 +422,7 @@ TEST_P(ModuleContents, CountdownDialogsHoldTheirControls) {
         ASSERT_NE(dialog.hwnd(), nullptr);
         EXPECT_TRUE(IsClass(dialog.Item(IDC_REMAINING), L"Static"));
         EXPECT_TRUE(IsClass(dialog.Item(IDC_OPERATION_CAPTION), L"Static"));
-        if (id == IDD_COUNTDOWN_COLOURED) {
-            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDOK)));
-            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDCANCEL)));
-        } else {
-            EXPECT_TRUE(IsPushButton(dialog.Item(IDOK)));
-            EXPECT_TRUE(IsPushButton(dialog.Item(IDCANCEL)));
-            // Enter right after opening runs the operation.
-            EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
-        }
+        ExpectOkAndCancel(dialog, id == IDD_COUNTDOWN_COLOURED);
     }
 }
 
@@ -478,14 +432,7 @@ TEST_P(ModuleContents, SelectDialogsHoldTheirControls) {
         Dialog dialog(module_, id);
         ASSERT_NE(dialog.hwnd(), nullptr);
         EXPECT_TRUE(IsClass(dialog.Item(IDC_VERSION_TEXT), L"Static"));
-        if (id == IDD_SELECT_COLOURED) {
-            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDOK)));
-            EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDCANCEL)));
-        } else {
-            EXPECT_TRUE(IsPushButton(dialog.Item(IDOK)));
-            EXPECT_TRUE(IsPushButton(dialog.Item(IDCANCEL)));
-            EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
-        }
+        ExpectOkAndCancel(dialog, id == IDD_SELECT_COLOURED);
 
         HWND list = dialog.Item(IDC_SELECT_LIST);
         ASSERT_TRUE(IsClass(list, L"ComboBox"));
@@ -667,7 +614,7 @@ TEST_P(ModuleContents, TextsAreInTheModulesLanguage) {
 
     Dialog dialog(module_, IDD_MAIN);
     ASSERT_NE(dialog.hwnd(), nullptr);
-    EXPECT_EQ(HasJapanese(TextOf(dialog.Item(IDC_OP_SHUTDOWN))), GetParam().japanese);
+    EXPECT_EQ(HasJapanese(WindowText(dialog.Item(IDC_OP_SHUTDOWN))), GetParam().japanese);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryModule, ModuleContents, ::testing::ValuesIn(kModules),
@@ -684,11 +631,11 @@ TEST(JapaneseModule, DiffersFromTheEnglishOne) {
     ASSERT_NE(english, nullptr);
     int differing = 0;
     for (UINT id = IDS_OPERATION_NAME_FIRST; id <= IDS_OPERATION_NAME_LAST; ++id) {
-        std::wstring text = LoadText(japanese, id);
-        if (text != LoadText(english, id) && HasJapanese(text)) ++differing;
+        std::wstring text = ModuleString(japanese, id);
+        if (text != ModuleString(english, id) && HasJapanese(text)) ++differing;
     }
     EXPECT_EQ(differing, IDS_OPERATION_NAME_LAST - IDS_OPERATION_NAME_FIRST + 1);
-    EXPECT_EQ(LoadText(japanese, IDS_PRODUCT_NAME), LoadText(english, IDS_PRODUCT_NAME));
+    EXPECT_EQ(ModuleString(japanese, IDS_PRODUCT_NAME), ModuleString(english, IDS_PRODUCT_NAME));
     FreeLibrary(japanese);
     FreeLibrary(english);
 }

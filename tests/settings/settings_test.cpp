@@ -6,8 +6,12 @@
 #include "app/app_context.h"
 #include "app/owned_string.h"
 #include "settings/settings.h"
+#include "test_support.h"
 
 namespace {
+
+using testsupport::Exists;
+using testsupport::ScratchFolder;
 
 // Each test gets a fresh folder under %TEMP% and a real context whose settings
 // path points into it (GetIniPath hands back iniPath once it is set).
@@ -15,13 +19,8 @@ class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t temp[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(MAX_PATH, temp));
-        static unsigned sequence = 0;
-        wchar_t folder[MAX_PATH];
-        swprintf_s(folder, MAX_PATH, L"%lskeldrin-settings-%lu-%u", temp, GetCurrentProcessId(), ++sequence);
-        ASSERT_TRUE(CreateDirectoryW(folder, nullptr));
-        folder_ = folder;
+        folder_ = ScratchFolder(L"keldrin-settings");
+        ASSERT_FALSE(folder_.empty());
         path_ = folder_ + L"\\Keldrin-tester.ini";
 
         OwnedStringSet(&app_.iniPath, path_.c_str());
@@ -59,20 +58,9 @@ protected:
         ASSERT_EQ(bytes.size(), written);
     }
 
-    std::string ReadFileBytes()
-    {
-        std::string bytes;
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return bytes;
-        char chunk[4096];
-        DWORD got = 0;
-        while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
-        CloseHandle(file);
-        return bytes;
-    }
+    std::string ReadFileBytes() { return testsupport::ReadFileBytes(path_); }
 
-    bool FileExists() { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool FileExists() { return Exists(path_); }
 
     std::wstring ReadString(const wchar_t *section, const wchar_t *key)
     {

@@ -1,6 +1,6 @@
-// Helpers for running the program's real modal dialogs inside a test: the
-// shipped resource modules, a driver that acts on the dialog from inside its
-// own message loop, and a record of every text the dialog sets.
+// Helpers for running the program's real modal dialogs inside a test: a
+// driver that acts on the dialog from inside its own message loop, and a
+// record of every text the dialog sets.
 //
 // DialogBoxParamW does not return until the dialog ends, so the test's steps
 // run from a thread timer, which the dialog's modal loop dispatches like any
@@ -17,52 +17,6 @@
 #include <vector>
 
 namespace testsupport {
-
-// The dist folder from KELDRIN_DIST (set by CTest), else beside the build's
-// tests folder; a Unix path becomes its Wine Z: form. Ends in a backslash.
-inline std::wstring DistFolder()
-{
-    wchar_t value[8192] = {};
-    DWORD length = GetEnvironmentVariableW(L"KELDRIN_DIST", value, 8192);
-    std::wstring folder;
-    if (length > 0 && length < 8192) {
-        folder = value;
-    } else {
-        GetModuleFileNameW(nullptr, value, 8192);
-        folder = value;
-        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"..\\dist";
-    }
-    if (!folder.empty() && folder[0] == L'/') folder = L"Z:" + folder;
-    for (wchar_t &c : folder)
-        if (c == L'/') c = L'\\';
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
-// A module loaded as the program loads it: as data, no code run.
-inline HINSTANCE LoadModuleAsData(const std::wstring &path)
-{
-    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-}
-
-inline std::wstring ModuleString(HINSTANCE module, UINT id)
-{
-    wchar_t text[4096] = {};
-    LoadStringW(module, id, text, 4096);
-    return text;
-}
-
-inline std::wstring WindowText(HWND window)
-{
-    wchar_t text[4096] = {};
-    GetWindowTextW(window, text, 4096);
-    return text;
-}
-
-inline std::wstring ControlText(HWND dialog, int id)
-{
-    return WindowText(GetDlgItem(dialog, id));
-}
 
 // Runs steps(dialog, msSinceItAppeared) every ~20 ms while a visible dialog
 // of this thread is open. After limitMs the dialog is cancelled and

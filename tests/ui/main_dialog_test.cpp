@@ -18,11 +18,15 @@
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
+#include "test_support.h"
 #include "ui/main_dialog.h"
 #include "ui_test_support.h"
 
-using uitest::MessageBoxWatcher;
-using uitest::SeenBox;
+using testsupport::ControlText;
+using testsupport::Exists;
+using testsupport::MessageBoxWatcher;
+using testsupport::SeenBox;
+using testsupport::ShellFolder;
 
 namespace {
 
@@ -68,12 +72,7 @@ protected:
         return ids;
     }
 
-    std::wstring Text(int id) const
-    {
-        wchar_t text[1024] = L"";
-        GetDlgItemTextW(dialog_, id, text, 1024);
-        return text;
-    }
+    std::wstring Text(int id) const { return ControlText(dialog_, id); }
 
     void Type(int id, const wchar_t *text) { SetDlgItemTextW(dialog_, id, text); }
     void Click(int id) { SendDlgItemMessageW(dialog_, id, BM_CLICK, 0, 0); }
@@ -280,7 +279,7 @@ TEST_F(MainDialogTest, OkWithoutWaitRunsTheOperationAtOnceAndEnds)
 
 TEST_F(MainDialogTest, OkWithADesktopDestinationMakesTheShortcutAndStaysOpen)
 {
-    const std::wstring desktop = uitest::ShellFolder(CSIDL_DESKTOP);
+    const std::wstring desktop = ShellFolder(CSIDL_DESKTOP);
     const std::wstring product = uitest::UseUniqueProductName();
     std::wstring link = desktop + L"\\" + product + L" Restart in 45 s.lnk";
     DeleteFileW(link.c_str());
@@ -291,7 +290,7 @@ TEST_F(MainDialogTest, OkWithADesktopDestinationMakesTheShortcutAndStaysOpen)
     MessageBoxWatcher watcher;
     Command(IDOK);
     std::vector<SeenBox> boxes = watcher.Stop();
-    bool made = uitest::Exists(link);
+    bool made = Exists(link);
     DeleteFileW(link.c_str());
     EXPECT_TRUE(made) << ::testing::PrintToString(link);
     ASSERT_EQ(1u, boxes.size());
@@ -354,7 +353,7 @@ TEST_F(MainDialogTest, CancelCloseBoxAndUpdateKeepTheEdits)
 // The tests' own folder has no Keldrin.chm: help passes over it in silence.
 TEST_F(MainDialogTest, HelpWithoutTheHelpFileDoesNothing)
 {
-    ASSERT_FALSE(uitest::Exists(std::wstring(g_app->programDir) + L"Keldrin.chm"));
+    ASSERT_FALSE(Exists(std::wstring(g_app->programDir) + L"Keldrin.chm"));
     ASSERT_NE(nullptr, Open());
     MessageBoxWatcher watcher;
     Command(IDC_HELP_BUTTON);

@@ -18,13 +18,19 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "sysinfo/windows_edition.h"
+#include "test_support.h"
 #include "ui/select_dialog.h"
+#include "ui_test_support.h"
 
 namespace {
 
 using testsupport::ControlText;
 using testsupport::DialogDriver;
+using testsupport::DistFolder;
+using testsupport::Exists;
 using testsupport::ModuleString;
+using testsupport::UniqueTempPath;
+using testsupport::WindowText;
 
 typedef std::vector<std::string> Calls;
 
@@ -51,46 +57,22 @@ struct Seen {
 
 class SelectDialogTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        module_ = testsupport::LoadModuleAsData(testsupport::DistFolder() + L"Keldrin.Jpn.dll");
-    }
-    static void TearDownTestSuite()
-    {
-        if (module_) FreeLibrary(module_);
-    }
-
     void SetUp() override
     {
-        ASSERT_NE(nullptr, module_) << "Keldrin.Jpn.dll not found in " << testsupport::DistFolder();
-        savedModule_ = g_resourceModule;
+        ASSERT_TRUE(program_.ready()) << "Keldrin.Jpn.dll not found in " << DistFolder();
         savedSettings_ = g_settings;
         savedOsKind_ = g_osKind;
-        savedApp_ = g_app;
-        g_resourceModule = module_;
         g_osKind = kWindows7Professional;
         g_settings = PowerSettings();
-
-        // The context as start-up completes it, with the settings file in a
-        // scratch place of this test's own.
-        app_ = new AppContext();
-        app_->Init(module_, IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION, IDS_TEXT_10011, IDS_TEXT_10003, 104, 1, 0,
-                   L"2006-2013", L"02/02/2013", KELDRIN_HOME_PAGE);
-        wchar_t folder[MAX_PATH] = {}, path[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, folder);
-        swprintf_s(path, MAX_PATH, L"%lskeldrin-select-%lu.ini", folder, GetCurrentProcessId());
-        iniPath_ = path;
-        DeleteFileW(path);
-        OwnedStringSet(&app_->iniPath, path);
-        g_app = app_;
+        // The settings file in a scratch place of this test's own.
+        iniPath_ = UniqueTempPath(L"keldrin-select", L".ini");
+        DeleteFileW(iniPath_.c_str());
+        OwnedStringSet(&g_app->iniPath, iniPath_.c_str());
         ResetPowerRecorder();
     }
     void TearDown() override
     {
         DeleteFileW(iniPath_.c_str());
-        g_app = savedApp_;
-        delete app_;
-        g_resourceModule = savedModule_;
         g_settings = savedSettings_;
         g_osKind = savedOsKind_;
     }
@@ -107,7 +89,7 @@ protected:
                 HWND list = GetDlgItem(dialog, IDC_SELECT_LIST);
                 seen->seen = true;
                 seen->currentEntry = SendMessageW(list, CB_GETCURSEL, 0, 0);
-                seen->listText = testsupport::WindowText(list);
+                seen->listText = WindowText(list);
                 seen->versionText = ControlText(dialog, IDC_VERSION_TEXT);
                 seen->listStyle = GetWindowLongW(list, GWL_STYLE);
                 LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
@@ -138,22 +120,18 @@ protected:
 
     int IniValue(const wchar_t *key) const
     {
-        return static_cast<int>(GetPrivateProfileIntW(app_->productName, key, -99, iniPath_.c_str()));
+        return static_cast<int>(GetPrivateProfileIntW(g_app->productName, key, -99, iniPath_.c_str()));
     }
-    bool IniExists() const { return GetFileAttributesW(iniPath_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool IniExists() const { return Exists(iniPath_); }
 
-    static HINSTANCE module_;
-    AppContext *app_ = nullptr;
+    // The program as start-up leaves it, with the Japanese module.
+    uitest::ProgramScope program_{KELDRIN_MODULE_JPN};
     std::wstring iniPath_;
 
 private:
-    HINSTANCE savedModule_ = nullptr;
     PowerSettings savedSettings_ = {};
     int savedOsKind_ = 0;
-    AppContext *savedApp_ = nullptr;
 };
-
-HINSTANCE SelectDialogTest::module_ = nullptr;
 
 }  // namespace
 
@@ -166,8 +144,8 @@ TEST_F(SelectDialogTest, OpensOnTheSavedChoiceAndOkStoresSavesAndPerformsIt)
     EXPECT_EQ(IDOK, RunSelect(IDD_SELECT, [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDOK, 0); }, &seen));
 
     EXPECT_EQ(4, seen.currentEntry);
-    EXPECT_EQ(ModuleString(module_, IDS_OPERATION_NAME_FIRST + 4), seen.listText);
-    EXPECT_EQ(std::wstring(app_->productName) + L" Version 1.04.01", seen.versionText);
+    EXPECT_EQ(ModuleString(g_resourceModule, IDS_OPERATION_NAME_FIRST + 4), seen.listText);
+    EXPECT_EQ(std::wstring(g_app->productName) + L" Version 1.04.01", seen.versionText);
     EXPECT_EQ(L"Keldrin Version 1.04.01", seen.versionText);
 
     EXPECT_EQ(4, g_settings.selection);
@@ -184,7 +162,7 @@ TEST_F(SelectDialogTest, ListsTheNineOperationsInCodeOrderUnsorted)
     RunSelect(IDD_SELECT, [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }, &seen);
     ASSERT_EQ(9u, seen.entries.size());
     for (int code = 0; code <= 8; code++)
-        EXPECT_EQ(ModuleString(module_, IDS_OPERATION_NAME_FIRST + code), seen.entries[code]) << "entry " << code;
+        EXPECT_EQ(ModuleString(g_resourceModule, IDS_OPERATION_NAME_FIRST + code), seen.entries[code]) << "entry " << code;
     EXPECT_EQ(0, seen.listStyle & CBS_SORT);
     EXPECT_EQ(CBS_DROPDOWNLIST, seen.listStyle & 3);
 }

@@ -18,13 +18,18 @@
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
+#include "test_support.h"
 #include "ui/shortcuts.h"
 #include "ui_test_support.h"
 
-using uitest::Exists;
-using uitest::MessageBoxWatcher;
-using uitest::SeenBox;
-using uitest::ShellFolder;
+using testsupport::AlteredModule;
+using testsupport::DistFolder;
+using testsupport::Exists;
+using testsupport::MessageBoxWatcher;
+using testsupport::ModuleString;
+using testsupport::ScratchFolder;
+using testsupport::SeenBox;
+using testsupport::ShellFolder;
 
 namespace {
 
@@ -194,13 +199,11 @@ class ShortcutTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(program_.ready()) << "no Keldrin.Eng.dll in " << ::testing::PrintToString(uitest::DistFolder());
+        ASSERT_TRUE(program_.ready()) << "no Keldrin.Eng.dll in " << ::testing::PrintToString(DistFolder());
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         g_settings = PowerSettings();
-        wchar_t temp[MAX_PATH] = L"";
-        GetTempPathW(MAX_PATH, temp);
-        scratch_ = std::wstring(temp) + L"keldrin-shortcuts-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(scratch_.c_str(), nullptr);
+        scratch_ = ScratchFolder(L"keldrin-shortcuts");
+        ASSERT_FALSE(scratch_.empty());
         desktop_ = ShellFolder(CSIDL_DESKTOP);
         ASSERT_FALSE(desktop_.empty());
     }
@@ -283,36 +286,21 @@ TEST_F(ShortcutTest, NameFollowsTheModulesLanguage)
 // arguments: a %ls where a number goes would read a number as a pointer.
 TEST_F(ShortcutTest, FormatsThatDoNotTakeTheArgumentsGiveNeutralNames)
 {
-    // A copy of the English module with the shortcut strings (block 632:
-    // ids 10096..10111) replaced by formats that do not fit their arguments.
-    MadeFile module(scratch_ + L"\\Keldrin.Eng.dll");
-    const std::wstring &copy = module.path();
-    ASSERT_TRUE(CopyFileW((uitest::DistFolder() + KELDRIN_MODULE_ENG).c_str(), copy.c_str(), FALSE));
-    const wchar_t *texts[16] = {};
-    texts[IDS_SHORTCUT_NAME_MIN_SEC - 10096] = L"%ls %ls %ls %ld";   // a string where minutes go
-    texts[IDS_SHORTCUT_NAME_SEC - 10096] = L"%ls %ls %ld %ld";       // one number too many
-    texts[IDS_SHORTCUT_NAME_NOW - 10096] = L"%ls %n";                // writes through an argument
-    texts[IDS_DESKTOP_SHORTCUT_MADE - 10096] = L"Made.";
-    texts[IDS_QUICKLAUNCH_SHORTCUT_MADE - 10096] = L"Made there.";
-    texts[IDS_SHORTCUT_FAILED - 10096] = L"%ld failed";               // a number where the path goes
-    std::vector<WORD> block;
-    for (const wchar_t *text : texts) {
-        size_t length = text ? wcslen(text) : 0;
-        block.push_back(static_cast<WORD>(length));
-        block.insert(block.end(), text, text + length);
-    }
-    HANDLE update = BeginUpdateResourceW(copy.c_str(), FALSE);
-    ASSERT_NE(nullptr, update);
-    ASSERT_TRUE(UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(10096 / 16 + 1),
-                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), block.data(),
-                                static_cast<DWORD>(block.size() * sizeof(WORD))));
-    ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+    // A copy of the English module with the shortcut strings replaced by
+    // formats that do not fit their arguments.
+    AlteredModule altered(DistFolder() + KELDRIN_MODULE_ENG,
+                          {{IDS_SHORTCUT_NAME_MIN_SEC, L"%ls %ls %ls %ld"},  // a string where minutes go
+                           {IDS_SHORTCUT_NAME_SEC, L"%ls %ls %ld %ld"},      // one number too many
+                           {IDS_SHORTCUT_NAME_NOW, L"%ls %n"},               // writes through an argument
+                           {IDS_DESKTOP_SHORTCUT_MADE, L"Made."},
+                           {IDS_QUICKLAUNCH_SHORTCUT_MADE, L"Made there."},
+                           {IDS_SHORTCUT_FAILED, L"%ld failed"}});           // a number where the path goes
+    ASSERT_NE(nullptr, altered.module());
 
-    uitest::ModuleSwitch hostile(copy.c_str());
+    uitest::ModuleSwitch hostile(altered.path().c_str());
     ASSERT_TRUE(hostile.ready());
-    wchar_t check[64] = L"";
-    LoadStringW(g_resourceModule, IDS_SHORTCUT_NAME_NOW, check, 64);
-    EXPECT_STREQ(L"%ls %n", check) << "the copy does not hold the replaced strings";
+    EXPECT_EQ(L"%ls %n", ModuleString(g_resourceModule, IDS_SHORTCUT_NAME_NOW))
+        << "the copy does not hold the replaced strings";
 
     EXPECT_EQ(L"Keldrin Shut down 1 min 30 s", Name(1, 90));
     EXPECT_EQ(L"Keldrin Standby 45 s", Name(3, 45));

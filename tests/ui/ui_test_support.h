@@ -1,24 +1,17 @@
 // What the user-interface tests share: the program set up the way start-up
 // does it (a real resource module from the dist folder, a real AppContext),
-// and a watcher that answers the message boxes the code under test shows, so
-// no test ever waits for a person.
+// another module switched in for a while, and Wine's menu builder kept from
+// mirroring the links the tests save.
 #ifndef KELDRIN_UI_TEST_SUPPORT_H
 #define KELDRIN_UI_TEST_SUPPORT_H
 
 #include <windows.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
-class AppContext;
+#include "test_support.h"
 
 namespace uitest {
-
-// The dist folder from KELDRIN_DIST (set by CTest) in its Windows form, ending in a backslash.
-std::wstring DistFolder();
 
 // g_app, g_resourceModule and the icons as ResourceModuleStartUp leaves
 // them, with the module named here; the globals are put back as they were at
@@ -30,12 +23,13 @@ public:
     ProgramScope(const ProgramScope &) = delete;
     ProgramScope &operator=(const ProgramScope &) = delete;
 
-    bool ready() const { return module_ != nullptr; }
+    bool ready() const { return ready_; }
 
 private:
+    // Declared first, so g_app outlives the module, as in the program's own close-down.
+    testsupport::StartUpContext context_;
     HINSTANCE module_;
-    AppContext *app_;
-    AppContext *savedApp_;
+    bool ready_;
     HINSTANCE savedModule_;
     HICON savedIconLarge_;
     HICON savedIconSmall_;
@@ -75,43 +69,6 @@ public:
 private:
     bool set_;
 };
-
-struct SeenBox {
-    std::wstring caption;
-    std::wstring text;
-    bool hasOkButton;
-};
-
-// Watches this process for message boxes from its start until Stop(): each
-// one is read (caption, text) and answered with OK. A box is told from the
-// program's own dialogs by the text control every message box has (id 0xFFFF).
-class MessageBoxWatcher {
-public:
-    MessageBoxWatcher();
-    ~MessageBoxWatcher();
-    MessageBoxWatcher(const MessageBoxWatcher &) = delete;
-    MessageBoxWatcher &operator=(const MessageBoxWatcher &) = delete;
-
-    // Ends the watch after lingering a little, so a box shown late is still seen.
-    std::vector<SeenBox> Stop(DWORD lingerMs = 0);
-
-private:
-    void Run();
-
-    std::atomic<bool> stop_;
-    std::mutex lock_;
-    std::vector<SeenBox> seen_;
-    std::thread thread_;
-};
-
-// A visible message box of this process, or null.
-HWND FindMessageBox();
-
-// Whether a path names an existing file system object.
-bool Exists(const std::wstring &path);
-
-// A shell folder's path as the shell reports it (independent of the code under test).
-std::wstring ShellFolder(int csidl);
 
 }  // namespace uitest
 

@@ -9,37 +9,18 @@
 #include <string>
 
 #include "app/app_context.h"
+#include "test_support.h"
 #include "update/update_handoff.h"
 
 namespace {
 
+using testsupport::Exists;
+using testsupport::ReadFileBytes;
+using testsupport::ScratchFolder;
+using testsupport::ShellFolder;
+
 const wchar_t kProgramFolder[] = L"C:\\Tools\\Keldrin\\";
 const wchar_t kExecutable[] = L"C:\\Tools\\Keldrin\\Keldrin.exe";
-
-std::wstring TempFolder(const wchar_t *stem)
-{
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    static unsigned sequence = 0;
-    wchar_t folder[MAX_PATH];
-    swprintf_s(folder, MAX_PATH, L"%ls%ls-%lu-%u", temp, stem, GetCurrentProcessId(), ++sequence);
-    return folder;
-}
-
-std::string ReadBytes(const std::wstring &path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool Exists(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The folder of the running test program: the hand-off's "program folder".
 std::wstring OwnFolder()
@@ -56,8 +37,8 @@ class UpdateDescription : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = TempFolder(L"keldrin-update");
-        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+        folder_ = ScratchFolder(L"keldrin-update");
+        ASSERT_FALSE(folder_.empty());
         path_ = folder_ + L"\\Keldrin.kvx";
     }
 
@@ -74,7 +55,7 @@ protected:
                                       confirm);
     }
 
-    std::string Written() { return ReadBytes(path_); }
+    std::string Written() { return ReadFileBytes(path_); }
 
     std::wstring folder_;
     std::wstring path_;
@@ -200,7 +181,7 @@ TEST_F(UpdateDescription, SameBytesAsTheJapaneseLocalesTextMode)
     fclose(file);
     setlocale(LC_ALL, saved);
     free(saved);
-    std::string expected = ReadBytes(viaLocale);
+    std::string expected = ReadFileBytes(viaLocale);
     DeleteFileW(viaLocale.c_str());
     EXPECT_EQ(expected, Written());
 }
@@ -237,9 +218,7 @@ protected:
         swprintf_s(name, 64, L"handoff-%lu.kvx", GetCurrentProcessId());
         name_ = name;
         programFolder_ = OwnFolder();
-        wchar_t appData[MAX_PATH] = L"";
-        SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData);
-        dataFolder_ = std::wstring(appData) + L"\\Marlowen\\update_tests\\";
+        dataFolder_ = ShellFolder(CSIDL_APPDATA) + L"\\Marlowen\\update_tests\\";
     }
 
     void TearDown() override
@@ -285,7 +264,7 @@ TEST_F(HandOff, WithoutUpdaterTheFileStaysInTheWritableProgramFolder)
     WideCharToMultiByte(932, 0, programFolder_.c_str(), -1, folder, MAX_PATH, nullptr, nullptr);
     EXPECT_EQ(std::string("--download \"U/sub/x.dll;") + folder + "sub\\x.dll\"\r\n--restart \"" + folder +
                   "update_tests.exe\"\r\n",
-              ReadBytes(description));
+              ReadFileBytes(description));
 }
 
 // The type registration is looked up level by level under HKCU\Software\Classes.

@@ -1,0 +1,127 @@
+// What the in-process tests of every folder share: the built modules in the
+// dist folder and altered copies of them, texts read from modules and
+// windows, scratch files and folders under %TEMP%, the program's context as
+// start-up makes it, and a watcher that answers the message boxes the code
+// under test shows, so no test ever waits for a person.
+#ifndef KELDRIN_TEST_SUPPORT_H
+#define KELDRIN_TEST_SUPPORT_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class AppContext;
+
+namespace testsupport {
+
+// The dist folder from KELDRIN_DIST (set by CTest), else beside the build's
+// tests folder; a Unix path becomes its Wine Z: form. Ends in a backslash.
+std::wstring DistFolder();
+
+// A module loaded as the program loads it: as data, no code run.
+HINSTANCE LoadModuleAsData(const std::wstring &path);
+
+// String id of a module, whole (LoadStringW's count, not the first NUL);
+// empty when the module has none.
+std::wstring ModuleString(HINSTANCE module, UINT id);
+
+// Whether the text holds a character of the CJK blocks (U+3000 and up).
+bool HasJapanese(const std::wstring &text);
+
+std::wstring WindowText(HWND window);
+std::wstring ControlText(HWND dialog, int id);
+
+// Whether a path names an existing file system object.
+bool Exists(const std::wstring &path);
+
+// A shell folder's path as the shell reports it (independent of the code under test).
+std::wstring ShellFolder(int csidl);
+
+// <temp>\<stem>-<process id>-<n><suffix>, a name no other call of this
+// process gets. Nothing is created.
+std::wstring UniqueTempPath(const wchar_t *stem, const wchar_t *suffix = L"");
+
+// A new empty folder at a UniqueTempPath (no trailing backslash); empty when
+// it cannot be made.
+std::wstring ScratchFolder(const wchar_t *stem);
+
+// Deletes a folder with everything below it; true when the folder is gone.
+bool RemoveTree(const std::wstring &folder);
+
+// A file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring &path);
+
+// g_app made as the entry point makes it (constructed in a zeroed block of
+// the process heap, nothing read from a module yet) for this object's
+// lifetime; the previous g_app comes back afterwards.
+class StartUpContext {
+public:
+    StartUpContext();
+    ~StartUpContext();
+    StartUpContext(const StartUpContext &) = delete;
+    StartUpContext &operator=(const StartUpContext &) = delete;
+
+private:
+    AppContext *app_;
+    AppContext *saved_;
+};
+
+// A copy of a shipped module with some strings replaced (an empty text
+// removes the string), written with the resource update functions, so a test
+// can feed the code the module a translator might get wrong. module() is null
+// when the copy could not be made.
+class AlteredModule {
+public:
+    AlteredModule(const std::wstring &sourcePath, const std::map<UINT, std::wstring> &strings);
+    ~AlteredModule();
+    AlteredModule(const AlteredModule &) = delete;
+    AlteredModule &operator=(const AlteredModule &) = delete;
+
+    HINSTANCE module() const { return module_; }
+    const std::wstring &path() const { return path_; }
+
+private:
+    std::wstring path_;
+    HINSTANCE module_ = nullptr;
+};
+
+// What the watcher read from a message box before it pressed OK.
+struct SeenBox {
+    std::wstring caption;
+    std::wstring text;
+    HWND owner;
+    bool hasOkButton;
+    bool okOnly;  // OK is the only visible button
+    HICON icon;   // the icon shown beside the text, or null
+};
+
+// Watches this process for message boxes from its start until Stop(): each
+// one is read and answered with OK. A box is told from the program's own
+// dialogs by the text control every message box has (id 0xFFFF).
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher();
+    MessageBoxWatcher(const MessageBoxWatcher &) = delete;
+    MessageBoxWatcher &operator=(const MessageBoxWatcher &) = delete;
+
+    // Ends the watch after lingering a little, so a box shown late is still seen.
+    std::vector<SeenBox> Stop(DWORD lingerMs = 0);
+
+private:
+    void Run();
+
+    std::atomic<bool> stop_;
+    std::mutex lock_;
+    std::vector<SeenBox> seen_;
+    std::thread thread_;
+};
+
+}  // namespace testsupport
+
+#endif
