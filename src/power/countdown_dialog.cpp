@@ -19,6 +19,12 @@ const UINT_PTR kCountdownTimer = 5001;
 const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
 const wchar_t kSaverSecureValue[] = L"ScreenSaverIsSecure";
 
+// Held by the copy of the program that has the password switched off, for as
+// long as it is off: a start that finds the mark but cannot take the mutex
+// leaves the value to that live countdown; one whose owner was killed finds it abandoned.
+const wchar_t kSaverLockMutex[] = L"Local\\Marlowen.Keldrin.SaverLockOff";
+HANDLE g_saverLockMutex = nullptr;
+
 int g_countdownRemaining = 0;
 CountdownSchedule g_schedule;
 ColouredLook g_look;
@@ -48,6 +54,10 @@ void SwitchSaverLockOff()
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     if (SaverSecureReads(key, L"1")) {
+        if (!g_saverLockMutex) {
+            g_saverLockMutex = CreateMutexW(nullptr, FALSE, kSaverLockMutex);
+            if (g_saverLockMutex) WaitForSingleObject(g_saverLockMutex, 0);
+        }
         SetSaverLockRestorePending(1);
         g_saverLockRestore = 1;
         WriteSaverSecure(key, L"0");
@@ -64,6 +74,11 @@ void RestoreSaverLock()
     RegCloseKey(key);
     g_saverLockRestore = 0;
     SetSaverLockRestorePending(0);
+    if (g_saverLockMutex) {
+        ReleaseMutex(g_saverLockMutex);
+        CloseHandle(g_saverLockMutex);
+        g_saverLockMutex = nullptr;
+    }
 }
 
 // Everything that must not outlive the dialog, on whichever path it ends.
@@ -135,14 +150,27 @@ INT_PTR OnCommand(HWND dialog, WORD id)
 int RestoreSaverLockLeftOff()
 {
     if (!SaverLockRestorePending()) return 0;
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, kSaverLockMutex);
+    if (mutex && WaitForSingleObject(mutex, 0) == WAIT_TIMEOUT) {
+        CloseHandle(mutex);  // a countdown that is still running owns the switch
+        return 0;
+    }
+    int restored = 0;
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
-    // Only the "0" that run left; a value changed since belongs to the user.
-    bool stillOff = SaverSecureReads(key, L"0");
-    if (stillOff) WriteSaverSecure(key, L"1");
-    RegCloseKey(key);
-    SetSaverLockRestorePending(0);
-    return stillOff ? 1 : 0;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        // Only the "0" that run left; a value changed since belongs to the user.
+        if (SaverSecureReads(key, L"0")) {
+            WriteSaverSecure(key, L"1");
+            restored = 1;
+        }
+        RegCloseKey(key);
+        SetSaverLockRestorePending(0);
+    }
+    if (mutex) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+    return restored;
 }
 
 int OperationCaptionId(int operation)

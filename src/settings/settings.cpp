@@ -103,15 +103,25 @@ int SaveSettings()
     return 1;
 }
 
-// The mark lives in the settings section, which every ordinary save replaces
-// by its four lines: only a run that never reached its save leaves it behind.
+// The mark has a section of its own beside the settings: a save by another
+// copy of the program replaces the settings section, and must not take the
+// mark of a countdown still running with it. Clearing it removes the section.
+static bool PrepareMarkAccess(wchar_t *path, size_t pathCapacity, wchar_t *section, size_t sectionCapacity)
+{
+    wchar_t settings[KELDRIN_TEXT_UNITS];
+    if (!PrepareIniAccess(path, pathCapacity, settings, COUNTOF(settings))) return false;
+    FormatText(section, sectionCapacity, L"%ls.Recovery", settings);
+    return true;
+}
+
 int SetSaverLockRestorePending(int pending)
 {
     wchar_t path[KELDRIN_PATH_UNITS];
-    wchar_t section[KELDRIN_TEXT_UNITS];
-    if (!PrepareIniAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
+    wchar_t section[KELDRIN_TEXT_UNITS + 16];
+    if (!PrepareMarkAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
     HANDLE lock = LockSettingsFile();
-    BOOL written = WritePrivateProfileStringW(section, kSaverLockRestoreKey, pending ? L"1" : nullptr, path);
+    BOOL written = pending ? WritePrivateProfileStringW(section, kSaverLockRestoreKey, L"1", path)
+                           : WritePrivateProfileStringW(section, nullptr, nullptr, path);
     UnlockSettingsFile(lock);
     return written ? 1 : 0;
 }
@@ -119,8 +129,8 @@ int SetSaverLockRestorePending(int pending)
 int SaverLockRestorePending()
 {
     wchar_t path[KELDRIN_PATH_UNITS];
-    wchar_t section[KELDRIN_TEXT_UNITS];
-    if (!PrepareIniAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
+    wchar_t section[KELDRIN_TEXT_UNITS + 16];
+    if (!PrepareMarkAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
     HANDLE lock = LockSettingsFile();
     UINT pending = GetPrivateProfileIntW(section, kSaverLockRestoreKey, 0, path);
     UnlockSettingsFile(lock);

@@ -17,8 +17,9 @@ extern PowerSettings g_settings;
 int LoadSettings();
 int SaveSettings();
 
-// Marks in the settings file that "ScreenSaverIsSecure" was switched off and
-// must be switched back, so that a run ended by force is mended by the next.
+// Marks in the settings file (section "<product>.Recovery") that
+// "ScreenSaverIsSecure" was switched off and must be switched back, so that a
+// run ended by force is mended by the next.
 int SetSaverLockRestorePending(int pending);
 int SaverLockRestorePending();
 

@@ -38,6 +38,18 @@ void WriteSaverSecure(const wchar_t *value)
     RegCloseKey(key);
 }
 
+// Holds the mutex of a running countdown until told to let go: {held, release}.
+DWORD WINAPI HoldSaverLockMutex(void *parameter)
+{
+    HANDLE *events = static_cast<HANDLE *>(parameter);
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\Marlowen.Keldrin.SaverLockOff");
+    SetEvent(events[0]);
+    WaitForSingleObject(events[1], 10000);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    return 0;
+}
+
 class SaverLockRecovery : public ::testing::Test {
 protected:
     void SetUp() override
@@ -57,7 +69,10 @@ protected:
         WriteSaverSecure(original_ == L"<absent>" ? nullptr : original_.c_str());
     }
 
-    int Marked() { return static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerSaverLockRestore", 0, ini_.c_str())); }
+    int Marked()
+    {
+        return static_cast<int>(GetPrivateProfileIntW(L"Keldrin.Recovery", L"PowerSaverLockRestore", 0, ini_.c_str()));
+    }
 
     testsupport::StartUpContext app_;
     std::wstring original_;
@@ -98,14 +113,41 @@ TEST_F(SaverLockRecovery, WithoutAMarkNothingIsTouched)
     EXPECT_EQ(L"0", ReadSaverSecure());
 }
 
-TEST_F(SaverLockRecovery, AnOrdinarySaveRemovesTheMark)
+// Another copy's save replaces the settings section; a running countdown's mark must survive it.
+TEST_F(SaverLockRecovery, AnOrdinarySaveKeepsTheMarkAndClearingRemovesItsSection)
 {
     SetSaverLockRestorePending(1);
     g_settings = PowerSettings();
     g_settings.operation = 6;
     SaveSettings();
-    EXPECT_EQ(0, Marked());
+    EXPECT_EQ(1, Marked());
     EXPECT_EQ(6, static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerOperation", 0, ini_.c_str())));
+    SetSaverLockRestorePending(0);
+    wchar_t sections[256] = {};
+    GetPrivateProfileSectionNamesW(sections, 256, ini_.c_str());
+    EXPECT_STREQ(L"Keldrin", sections);
+    EXPECT_EQ(L'\0', sections[wcslen(sections) + 1]) << "only the settings section is left";
+}
+
+// The mutex stands for a countdown still running in another copy of the program.
+TEST_F(SaverLockRecovery, AMarkOfALiveCountdownIsLeftToIt)
+{
+    WriteSaverSecure(L"0");
+    SetSaverLockRestorePending(1);
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE events[] = {held, release};
+    HANDLE owner = CreateThread(nullptr, 0, HoldSaverLockMutex, events, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 10000));
+    EXPECT_EQ(0, RestoreSaverLockLeftOff());
+    EXPECT_EQ(L"0", ReadSaverSecure());
+    EXPECT_EQ(1, Marked());
+
+    SetEvent(release);
+    WaitForSingleObject(owner, 10000);
+    EXPECT_EQ(1, RestoreSaverLockLeftOff()) << "once that copy is gone, the mark is acted on";
+    EXPECT_EQ(L"1", ReadSaverSecure());
+    for (HANDLE handle : {held, release, owner}) CloseHandle(handle);
 }
 
 TEST_F(SaverLockRecovery, ModuleWithoutProductNameStillGetsASection)
