@@ -91,3 +91,11 @@ stop_wine() {
     wineserver -k >/dev/null 2>&1 || true
     if [ -n "${XVFB_PID:-}" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
 }
+
+# Everything run.sh and test.sh need before they start Wine.
+prepare_all() {
+    ensure_packages
+    build_project
+    ensure_display
+    ensure_prefix
+}

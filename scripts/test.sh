@@ -4,10 +4,7 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-ensure_packages
-build_project
-ensure_display
-ensure_prefix
+prepare_all
 trap stop_wine EXIT
 cd "$BUILD"
 ctest --output-on-failure "$@"
