@@ -85,6 +85,10 @@ ensure_prefix() {
         wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
             /d 'Noto Sans CJK JP' /f >/dev/null 2>&1
     fi
+    # The first program of a prefix starts Wine's services, which live on with
+    # the persistent server and keep its output open: started here, they hold
+    # /dev/null rather than a pipe of CTest's, which would then never close.
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 stop_wine() {

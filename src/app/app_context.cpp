@@ -55,8 +55,8 @@ HWND CallHtmlHelp(HWND owner, const wchar_t *file, UINT command, DWORD_PTR data)
     return proc ? proc(owner, file, command, data) : nullptr;
 }
 
-// Splits a full file path into its folder (ending in a backslash) and its
-// base name without extension.
+}  // namespace
+
 void SplitModulePath(const wchar_t *path, wchar_t *folder, size_t folderUnits, wchar_t *base, size_t baseUnits)
 {
     const wchar_t *name = path;
@@ -84,8 +84,6 @@ bool FolderIsWritable(const wchar_t *folder)
     DeleteFileW(probe);
     return true;
 }
-
-}  // namespace
 
 AppContext::AppContext()
 {

@@ -11,7 +11,6 @@ namespace {
 
 const int kMaxFileSets = 10000;
 const UINT kDescriptionCodePage = 932;
-const wchar_t kProbeFile[] = L"__marlowen_check_writable.txt";
 
 // The hand-off's working paths, taken as one block.
 struct HandOffPaths {
@@ -68,15 +67,6 @@ bool WriteLine(FILE *file, const wchar_t *line)
     return written;
 }
 
-bool FileCanBeCreated(const wchar_t *path)
-{
-    FILE *file = _wfopen(path, L"w");
-    if (!file) return false;
-    fclose(file);
-    DeleteFileW(path);
-    return true;
-}
-
 bool OpenKey(HKEY root, const wchar_t *path, HKEY *key)
 {
     *key = nullptr;
@@ -102,14 +92,8 @@ void Launch(bool elevated, const wchar_t *file, const wchar_t *parameters)
 void ComposePaths(HandOffPaths *paths)
 {
     GetModuleFileNameW(nullptr, paths->executable, KELDRIN_PATH_UNITS);
-    CopyText(paths->programFolder, KELDRIN_PATH_UNITS, paths->executable);
-    wchar_t *name = paths->programFolder;
-    for (wchar_t *p = paths->programFolder; *p; p++)
-        if (*p == L'\\' || *p == L'/') name = p + 1;
-    CopyText(paths->scratch, KELDRIN_PATH_UNITS, name);  // the file name, for the data folder
-    *name = L'\0';
-    wchar_t *dot = wcsrchr(paths->scratch, L'.');
-    if (dot) *dot = L'\0';
+    // scratch holds the base name, for the data folder
+    SplitModulePath(paths->executable, paths->programFolder, KELDRIN_PATH_UNITS, paths->scratch, KELDRIN_PATH_UNITS);
 
     wchar_t appData[MAX_PATH] = L"";
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
@@ -184,8 +168,7 @@ int HandOffUpdateSets(HWND owner, const wchar_t *const *fileSets, const wchar_t 
     bool elevated = false;
     const wchar_t *folder = paths->programFolder;
     if (version.dwMajorVersion >= 6) {
-        bool probed = FormatPath(paths->description, KELDRIN_PATH_UNITS, L"%ls%ls", paths->programFolder, kProbeFile);
-        if (!probed || !FileCanBeCreated(paths->description)) {
+        if (!FolderIsWritable(paths->programFolder)) {
             // The updater then has to write into the program folder with rights we lack.
             FormatText(paths->updater, KELDRIN_PATH_UNITS, L"%ls", paths->dataFolder);
             size_t length = wcslen(paths->updater);
