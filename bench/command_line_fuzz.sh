@@ -4,13 +4,14 @@
 #   bench/command_line_fuzz.sh [COUNT] [SEED]
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
+trap stop_wine EXIT
+choose_flavour
 ensure_display
 ensure_prefix
-trap stop_wine EXIT
 count=${1:-1000000}
 export KELDRIN_FUZZ_COUNT=$count
 [ -n "${2:-}" ] && export KELDRIN_FUZZ_SEED=$2
 start=$(date +%s.%N)
-wine "$BUILD/tests/app_tests.exe" --gtest_filter='CommandLineFuzz.*' --gtest_brief=1
+wine_ "$FLAVOUR_BUILD/tests/app_tests.exe" --gtest_filter='CommandLineFuzz.*' --gtest_brief=1
 end=$(date +%s.%N)
 python3 -c "print('%d command lines in %.1f s' % ($count, $end - $start))"

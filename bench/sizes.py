@@ -30,8 +30,21 @@ def icon_image_bytes(path):
     return sum(struct.unpack_from("<I", data, 6 + 16 * i + 8)[0] for i in range(count))
 
 
+# objdump of the toolchain that reads the file's own machine.
+OBJDUMP = {0x014C: "i686-w64-mingw32-objdump", 0x8664: "x86_64-w64-mingw32-objdump"}
+
+
+def pe_machine(path):
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    offset = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[offset:offset + 4] != b"PE\0\0":
+        raise ValueError("%s is no PE file" % path)
+    return struct.unpack_from("<H", data, offset + 4)[0]
+
+
 def imports(path):
-    output = subprocess.run(["i686-w64-mingw32-objdump", "-p", path], stdout=subprocess.PIPE, check=True,
+    output = subprocess.run([OBJDUMP[pe_machine(path)], "-p", path], stdout=subprocess.PIPE, check=True,
                             universal_newlines=True).stdout
     return sorted(line.split("DLL Name:")[1].strip() for line in output.splitlines() if "DLL Name:" in line)
 
@@ -45,12 +58,18 @@ def main(argv):
     program = os.path.join(dist, "Keldrin.exe")
     icons = icon_image_bytes(os.path.join(ROOT, "src", "app", "icon", "keldrin.ico"))
     size = os.path.getsize(program)
+    # The release set is the 32-bit program's; a 64-bit one here means the
+    # wrong folder was measured.
+    if pe_machine(program) != 0x014C:
+        failures.append("Keldrin.exe in %s is not the 32-bit program (machine 0x%04X)" % (dist, pe_machine(program)))
     print("Keldrin.exe            %7d bytes, %7d without its icon images (%d bytes of images)"
           % (size, size - icons, icons))
     if size - icons > PROGRAM_GOAL:
         failures.append("Keldrin.exe without icons is over 100 KB")
     for name in MODULES:
         module_size = os.path.getsize(os.path.join(dist, name))
+        if pe_machine(os.path.join(dist, name)) != 0x014C:
+            failures.append("%s is not a 32-bit module" % name)
         print("%-22s %7d bytes" % (name, module_size))
         if module_size > MODULE_GOAL:
             failures.append("%s is over 64 KB" % name)

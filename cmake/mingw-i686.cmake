@@ -1,5 +1,6 @@
-# Cross build for 32-bit Windows with MinGW-w64. The posix thread model is
-# required: GoogleTest needs std::mutex, which the win32 model lacks.
+# Cross build for 32-bit Windows with MinGW-w64: the program users get. The
+# posix thread model is required: GoogleTest needs std::mutex, which the win32
+# model lacks.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
@@ -12,5 +13,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Test executables run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Test executables run under Wine, through the project's one way into it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/keldrin-wine --arch=x86)

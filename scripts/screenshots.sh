@@ -3,25 +3,20 @@
 # under Wine on a virtual display: the main dialog in Japanese and English,
 # the countdown in the ordinary and the Windows 8 look, and the select
 # dialog. Each picture is cropped to its window.
-#   scripts/screenshots.sh                          builds into build/ first
-#   KELDRIN_BUILD=/tmp/b scripts/screenshots.sh     uses that (configured) build
+#   scripts/screenshots.sh           builds first; the flavour as for run.sh
 # Nothing is ever performed: every dialog is photographed and then ended.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-if [ -n "${KELDRIN_BUILD:-}" ]; then
-    BUILD=$KELDRIN_BUILD
-    export WINEPREFIX="$BUILD/wineprefix"
-    cmake --build "$BUILD" -j2 --target Keldrin KeldrinJpn KeldrinEng
-else
-    ensure_packages
-    build_project
-fi
+trap stop_wine EXIT
+choose_flavour
+ensure_packages
+build_project
 
 OUT="$ROOT/docs/screenshots"
-SCRATCH="$BUILD/screenshots"
+SCRATCH="$FLAVOUR_BUILD/screenshots"
 # A prefix of its own: the fonts and settings below stay out of the tests' prefix.
-export WINEPREFIX="$BUILD/screenshots-prefix"
+export WINEPREFIX="$FLAVOUR_BUILD/screenshots-prefix"
 APP_VERSION_KEY='HKCU\Software\Wine\AppDefaults\Keldrin.exe'
 mkdir -p "$OUT"
 rm -rf "$SCRATCH"
@@ -30,7 +25,7 @@ mkdir -p "$SCRATCH"
 KELDRIN_PID=
 cleanup() {
     if [ -n "$KELDRIN_PID" ]; then kill "$KELDRIN_PID" 2>/dev/null || true; fi
-    wine reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1 || true
+    wine_ reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1 || true
     stop_wine
 }
 trap cleanup EXIT
@@ -60,14 +55,14 @@ ensure_display
 ensure_prefix
 install_wine_fonts
 # Wine then draws the window frames itself; Xvfb has no window manager to do it.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wine_ reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 # A program folder with one language module and remembered choices that
 # make a telling picture: shut down after 30 minutes.
 program_folder() {
     local name=$1 module=$2 folder="$SCRATCH/$1"
     mkdir -p "$folder"
-    cp "$BUILD/dist/Keldrin.exe" "$BUILD/dist/$module" "$folder/"
+    cp "$FLAVOUR_DIST/Keldrin.exe" "$FLAVOUR_DIST/$module" "$folder/"
     printf '[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerSelection=1\r\nPowerWaitMin=30\r\nPowerWaitSec=0\r\n' \
         > "$folder/Keldrin-$(id -un).ini"
     echo "$folder"
@@ -79,7 +74,7 @@ program_folder() {
 shoot() {
     local file=$1 folder=$2 window=
     shift 2
-    (cd "$folder" && exec wine Keldrin.exe "$@") >/dev/null 2>&1 &
+    (cd "$folder" && exec "$KELDRIN_WINE" Keldrin.exe "$@") >/dev/null 2>&1 &
     KELDRIN_PID=$!
     window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Keldrin$' | head -n 1) || true
     if [ -z "$window" ]; then
@@ -107,7 +102,7 @@ shoot select-jpn.png "$jpn" --select
 
 # The Windows 8 family gets the coloured look; Wine reports Windows 8 to this
 # program alone through its application defaults.
-wine reg add "$APP_VERSION_KEY" /v Version /d win8 /f >/dev/null 2>&1
+wine_ reg add "$APP_VERSION_KEY" /v Version /d win8 /f >/dev/null 2>&1
 shoot countdown-win8-jpn.png "$jpn" --shutdown --wait-min 30
 shoot select-win8-jpn.png "$jpn" --select
-wine reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1
+wine_ reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1

@@ -72,6 +72,7 @@ class UnprivilegedUser:
         self.prefix = os.path.join(self.home, "pfx")
         self.programs = os.path.join(self.base, "programs")
         self.probe_exe = CONFIG.probe if _searchable(CONFIG.probe) else os.path.join(self.base, "winprobe.exe")
+        self.wine_script = CONFIG.wine if _searchable(CONFIG.wine) else os.path.join(self.base, "keldrin-wine")
 
     def create(self, extra_relay=()) -> None:
         self.remove()
@@ -80,14 +81,15 @@ class UnprivilegedUser:
         for folder in (os.path.dirname(self.base), self.base, self.programs):
             if folder != "/tmp":
                 os.chmod(folder, 0o755)
-        if self.probe_exe != CONFIG.probe:
-            shutil.copy2(CONFIG.probe, self.probe_exe)
-            os.chmod(self.probe_exe, 0o755)
+        for own, shared in ((self.probe_exe, CONFIG.probe), (self.wine_script, CONFIG.wine)):
+            if own != shared:
+                shutil.copy2(shared, own)
+                os.chmod(own, 0o755)
         subprocess.run(["useradd", "-m", "-d", self.home, "-s", "/usr/sbin/nologin", self.name],
                        check=True, stdout=subprocess.DEVNULL, timeout=60)
-        self.run(["wineboot", "-i"], timeout=300)
-        self.run(["wineserver", "-w"], timeout=300)
-        self.run(["wineserver", "-p"], timeout=60)
+        self.run(self.wine("wineboot", "-i"), timeout=300)
+        self.run(self.wine("wineserver", "-w"), timeout=300)
+        self.run(self.wine("wineserver", "-p"), timeout=60)
         with self.probe() as probe:
             probe.reg_set(RELAY_KEY, "RelayInclude", ";".join(RELAY_INCLUDE + tuple(extra_relay)))
             # As in the root prefix: unmanaged windows close without waiting for a window manager.
@@ -101,7 +103,7 @@ class UnprivilegedUser:
             shutil.rmtree(self.base, ignore_errors=True)
             return
         if os.path.isdir(self.prefix):
-            self.run(["wineserver", "-k"], timeout=60)
+            self.run(self.wine("wineserver", "-k"), timeout=60)
         subprocess.run(["userdel", "-r", "-f", self.name], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
         shutil.rmtree(self.base, ignore_errors=True)
@@ -119,12 +121,16 @@ class UnprivilegedUser:
     def command(self, args) -> list:
         return ["setpriv", "--reuid=" + self.name, "--regid=" + self.name, "--init-groups"] + list(args)
 
+    def wine(self, *args: str) -> list:
+        """args under this flavour's Wine, as the user (see keldrin_e2e.wine)."""
+        return [self.wine_script, "--arch=" + CONFIG.arch] + list(args)
+
     def run(self, args, timeout: float = 60.0) -> subprocess.CompletedProcess:
         return subprocess.run(self.command(args), env=self.env(), stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, timeout=timeout, check=False)
 
     def windows_path(self, path: str) -> str:
-        result = subprocess.run(self.command(["winepath", "-w", os.path.abspath(path)]), env=self.env(),
+        result = subprocess.run(self.command(self.wine("winepath", "-w", os.path.abspath(path))), env=self.env(),
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60, check=True)
         return result.stdout.decode("utf-8").strip()
 
@@ -144,7 +150,7 @@ class UserProbe(Probe):
     """winprobe serve inside the user's prefix."""
 
     def __init__(self, user: UnprivilegedUser):  # pylint: disable=super-init-not-called
-        self._process = subprocess.Popen(user.command(["wine", user.probe_exe, "serve"]), env=user.env(),
+        self._process = subprocess.Popen(user.command(user.wine(user.probe_exe, "serve")), env=user.env(),
                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                          stderr=subprocess.DEVNULL)
         self._lines: "queue.Queue[Optional[str]]" = queue.Queue()
@@ -168,7 +174,7 @@ class UserLaunch(Launch):
         self.timeout = timeout
         self._started = time.monotonic()
         with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
-            self._process = subprocess.Popen(user.command(["wine", user.probe_exe, "launch"]), env=env,
+            self._process = subprocess.Popen(user.command(user.wine(user.probe_exe, "launch")), env=env,
                                              stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         self._pid: Optional[int] = None
         self._result = None

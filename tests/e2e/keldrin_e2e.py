@@ -10,6 +10,8 @@ Environment (set by CTest, see CMakeLists.txt beside this file):
   KELDRIN_DIST   folder with Keldrin.exe and the three resource modules
   KELDRIN_PROBE  winprobe.exe
   KELDRIN_BUILD  the build folder; scratch folders and the prefix live here
+  KELDRIN_ARCH   the flavour, x86 or x64: which Wine loader runs everything
+  KELDRIN_WINE   optional; scripts/keldrin-wine, the one way into Wine
   WINEPREFIX     optional; defaults to $KELDRIN_BUILD/wineprefix
   DISPLAY        optional; a private Xvfb is started when it is unset
 """
@@ -76,13 +78,26 @@ class _Config(NamedTuple):
     probe: str
     build: str
     prefix: str
+    arch: str
+    wine: str
+
+
+# The loaders scripts/keldrin-wine starts for each flavour.
+_LOADERS = {"x86": "/usr/lib/wine/wine", "x64": "/usr/lib/wine/wine64"}
 
 
 def _check_environment() -> _Config:
     if sys.platform in ("win32", "cygwin", "msys") or os.name == "nt":
         _refuse("this is Windows; a power operation here would be real")
-    if shutil.which("wine") is None or shutil.which("wineserver") is None:
-        _refuse("wine or wineserver is not on PATH")
+    arch = os.environ.get("KELDRIN_ARCH", "")
+    if arch not in _LOADERS:
+        _refuse("KELDRIN_ARCH (the flavour) is not x86 or x64: %r" % arch)
+    wine = os.environ.get("KELDRIN_WINE") or os.path.join(
+        os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "scripts", "keldrin-wine")
+    if not os.access(wine, os.X_OK):
+        _refuse("the Wine wrapper %r is missing" % wine)
+    if not os.access(_LOADERS[arch], os.X_OK):
+        _refuse("Wine's %s loader %s is not installed" % (arch, _LOADERS[arch]))
     build = os.environ.get("KELDRIN_BUILD", "")
     if not build or not os.path.isdir(build):
         _refuse("KELDRIN_BUILD (the build folder) is not set or does not exist: %r" % build)
@@ -96,10 +111,16 @@ def _check_environment() -> _Config:
     if not os.path.isfile(probe):
         _refuse("KELDRIN_PROBE (winprobe.exe) not found: %r" % probe)
     return _Config(os.path.realpath(dist), os.path.realpath(probe), os.path.realpath(build),
-                   os.path.realpath(prefix))
+                   os.path.realpath(prefix), arch, os.path.realpath(wine))
 
 
 CONFIG = _check_environment()
+
+
+def wine(*args: str) -> List[str]:
+    """The command that runs args under this flavour's Wine: a program with its
+    arguments, or one of wineboot, winepath, wineserver, reg, cmd."""
+    return [CONFIG.wine, "--arch=" + CONFIG.arch] + list(args)
 
 
 # ---- Wine environment -------------------------------------------------------
@@ -187,11 +208,11 @@ def _warm_up() -> None:
 def _prepare_prefix() -> None:
     os.makedirs(CONFIG.prefix, exist_ok=True)
     if not os.path.isfile(os.path.join(CONFIG.prefix, "system.reg")):
-        subprocess.run(["wineboot", "-i"], env=wine_env(), stdout=subprocess.DEVNULL,
+        subprocess.run(wine("wineboot", "-i"), env=wine_env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=300, check=False)
-        subprocess.run(["wineserver", "-w"], env=wine_env(), timeout=300, check=False)
+        subprocess.run(wine("wineserver", "-w"), env=wine_env(), timeout=300, check=False)
     # A persistent server keeps every later wine start well under a second.
-    subprocess.run(["wineserver", "-p"], env=wine_env(), stdout=subprocess.DEVNULL,
+    subprocess.run(wine("wineserver", "-p"), env=wine_env(), stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=60, check=False)
     with Probe() as probe:
         current = probe.reg_get(RELAY_KEY, "RelayInclude")
@@ -210,7 +231,7 @@ def _prepare_prefix() -> None:
 def unix_to_windows_path(path: str) -> str:
     """The Windows form of a Unix path, as the prefix sees it (winepath -w)."""
     _prepare_prefix()
-    result = subprocess.run(["winepath", "-w", os.path.abspath(path)], env=wine_env(),
+    result = subprocess.run(wine("winepath", "-w", os.path.abspath(path)), env=wine_env(),
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60, check=True)
     return result.stdout.decode("utf-8").strip()
 
@@ -374,7 +395,7 @@ class Launch:
         # Files, not pipes: processes the child starts (the desktop, wineboot)
         # inherit its standard handles and could hold a pipe open for minutes.
         with open(self.out_path, "wb") as out, open(self.err_path, "wb") as err:
-            self._process = subprocess.Popen(["wine", CONFIG.probe, "launch"], env=env,
+            self._process = subprocess.Popen(wine(CONFIG.probe, "launch"), env=env,
                                              stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         self._pid: Optional[int] = None
         self._result: Optional[RunResult] = None
@@ -499,7 +520,7 @@ class Probe:
 
     def __init__(self):
         _ensure_display()
-        self._process = subprocess.Popen(["wine", CONFIG.probe, "serve"], env=wine_env(),
+        self._process = subprocess.Popen(wine(CONFIG.probe, "serve"), env=wine_env(),
                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                          stderr=subprocess.DEVNULL)
         self._lines: "queue.Queue[Optional[str]]" = queue.Queue()

@@ -17,7 +17,7 @@ import subprocess
 import time
 import unittest
 
-from keldrin_e2e import (CONFIG, MONITOR_OFF, USER, KeldrinTestCase, Probe, ProgramFolder, countdown_timers,
+from keldrin_e2e import (CONFIG, wine, MONITOR_OFF, USER, KeldrinTestCase, Probe, ProgramFolder, countdown_timers,
                          relay_text, wine_env, wine_pids)
 
 BUILT = os.path.dirname(CONFIG.probe)
@@ -347,14 +347,14 @@ class ScreenSaverValue(HostileTestCase):
 
     def deny_desktop_key(self):
         """Refuses everyone the key (key_access.exe); returns what gives it back, also run at cleanup."""
-        denied = subprocess.run(["wine", KEY_ACCESS, "deny", DESKTOP_KEY], env=wine_env(), stdout=subprocess.PIPE,
+        denied = subprocess.run(wine(KEY_ACCESS, "deny", DESKTOP_KEY), env=wine_env(), stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, timeout=60, check=False)
         self.assertEqual(0, denied.returncode, "key_access deny failed")
         security = [denied.stdout.decode().strip()]
 
         def allow():
             if security:
-                subprocess.run(["wine", KEY_ACCESS, "allow", DESKTOP_KEY, security.pop()], env=wine_env(),
+                subprocess.run(wine(KEY_ACCESS, "allow", DESKTOP_KEY, security.pop()), env=wine_env(),
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=True)
         self.addCleanup(allow)
         return allow
@@ -428,7 +428,7 @@ class ProgramFolderNames(HostileTestCase):
         deep = self.move_into(*names)
         before = self.files_below(top, CONFIG.prefix + "/drive_c")
         started = time.time()
-        process = subprocess.Popen(["wine", os.path.join(deep, "Keldrin.exe"), "--monitoroff"], cwd=deep,
+        process = subprocess.Popen(wine(os.path.join(deep, "Keldrin.exe"), "--monitoroff"), cwd=deep,
                                    env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.addCleanup(lambda: process.poll() is None and process.kill())
         asked = None

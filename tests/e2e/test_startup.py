@@ -10,7 +10,7 @@ import subprocess
 import unittest
 
 import e2e_user
-from keldrin_e2e import (CONFIG, MODULE_NAMES, MONITOR_OFF, USER, KeldrinTestCase, ProgramFolder,
+from keldrin_e2e import (CONFIG, wine, MODULE_NAMES, MONITOR_OFF, USER, KeldrinTestCase, ProgramFolder,
                          unix_to_windows_path, wine_env)
 
 JPN, ENG, GENERIC = MODULE_NAMES
@@ -212,7 +212,7 @@ class PlantedCodeNeverRuns(StartupTestCase):
     def test_the_marker_appears_when_the_library_is_loaded_the_ordinary_way(self):
         place = scratch(self.id() + "-loaded")
         shutil.copy2(self.planted, place)
-        loaded = subprocess.run(["wine", self.loader, unix_to_windows_path(os.path.join(place, ENG))],
+        loaded = subprocess.run(wine(self.loader, unix_to_windows_path(os.path.join(place, ENG))),
                                 env=wine_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         self.assertEqual(0, loaded.returncode, "load_library.exe could not load the planted library")
         self.assertEqual(sorted([ENG, "planted-module-ran.txt"]), files_below(place))

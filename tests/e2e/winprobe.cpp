@@ -130,7 +130,8 @@ std::wstring GetEnv(const wchar_t *name, bool *present)
 std::wstring Hex(ULONG_PTR value)
 {
     wchar_t text[32];
-    swprintf_s(text, 32, L"0x%lX", (unsigned long)value);
+    // Handles are pointer-sized: long is 32 bits on 64-bit Windows too.
+    swprintf_s(text, 32, L"0x%llX", static_cast<unsigned long long>(value));
     return text;
 }
 
@@ -395,7 +396,8 @@ void CommandKey(HWND hwnd, WORD vk)
     }
     UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
     LPARAM down = 1 | ((LPARAM)scan << 16);
-    LPARAM up = down | (1L << 30) | (1L << 31);
+    // Bits 30 and 31 of a 32-bit long would overflow; LPARAM is pointer-sized.
+    LPARAM up = down | (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
     bool posted = PostMessageW(focus, WM_KEYDOWN, vk, down) && PostMessageW(focus, WM_KEYUP, vk, up);
     Answer(posted ? L"ok " + Hex(reinterpret_cast<ULONG_PTR>(focus)) : L"error PostMessageW failed");
 }
@@ -555,7 +557,7 @@ void CommandString(const std::wstring &modulePath, UINT id)
 
 HWND ParseHwnd(const std::wstring &text)
 {
-    return reinterpret_cast<HWND>((ULONG_PTR)wcstoul(text.c_str(), NULL, 16));
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(text.c_str(), NULL, 16)));
 }
 
 // Arguments are separated by tabs when the line holds one (so texts and
@@ -702,8 +704,8 @@ bool RunCommand(const std::vector<std::wstring> &args)
             Answer(done ? L"ok" : L"error WM_SETTEXT timed out");
         } else if (command == L"send" || command == L"post") {
             UINT message = wcstoul(args[3].c_str(), NULL, 0);
-            WPARAM wParam = wcstoul(args[4].c_str(), NULL, 0);
-            LPARAM lParam = (LPARAM)wcstol(args[5].c_str(), NULL, 0);
+            WPARAM wParam = static_cast<WPARAM>(wcstoull(args[4].c_str(), NULL, 0));
+            LPARAM lParam = static_cast<LPARAM>(wcstoll(args[5].c_str(), NULL, 0));
             if (command == L"post") {
                 Answer(PostMessageW(target, message, wParam, lParam) ? L"ok" : L"error PostMessageW failed");
             } else {
