@@ -2,15 +2,20 @@
 """Sizes of the release set and the program's import list.
 
     python3 bench/sizes.py [DIST] [--check]
+    python3 bench/sizes.py --manifest PROGRAM
 
 Keldrin.exe is measured without its icon images: the file size less the bytes
 of the images in src/app/icon/keldrin.ico, which the build stores in the
 program as they are. With --check the goals are enforced (exit 1 when one is
 missed): the program at most 100 KB without its icons, each resource module
-at most 64 KB, and nothing imported but system DLLs.
+at most 64 KB, and nothing imported but system DLLs, and the manifest of
+the program names its own architecture. --manifest checks that alone, on any
+program file (the 64-bit flavour's too).
 """
 import os
+import re
 import struct
+import tempfile
 import subprocess
 import sys
 
@@ -29,6 +34,11 @@ def icon_image_bytes(path):
     _, _, count = struct.unpack_from("<HHH", data, 0)
     return sum(struct.unpack_from("<I", data, 6 + 16 * i + 8)[0] for i in range(count))
 
+
+# What a manifest must name for each machine, in its identity and in the
+# common-controls dependency: Windows refuses a 64-bit program that depends on
+# the x86 controls.
+MANIFEST_ARCH = {0x014C: "x86", 0x8664: "amd64"}
 
 # objdump of the toolchain that reads the file's own machine.
 OBJDUMP = {0x014C: "i686-w64-mingw32-objdump", 0x8664: "x86_64-w64-mingw32-objdump"}
@@ -49,7 +59,25 @@ def imports(path):
     return sorted(line.split("DLL Name:")[1].strip() for line in output.splitlines() if "DLL Name:" in line)
 
 
+def manifest_problems(path):
+    """What is wrong with the architectures the program's manifest names."""
+    with tempfile.TemporaryDirectory() as folder:
+        subprocess.run(["7z", "x", "-o" + folder, path, ".rsrc/MANIFEST/1"], stdout=subprocess.DEVNULL, check=True)
+        with open(os.path.join(folder, ".rsrc", "MANIFEST", "1"), encoding="utf-8") as f:
+            manifest = f.read()
+    named = re.findall(r'processorArchitecture="([^"]*)"', manifest)
+    wanted = MANIFEST_ARCH[pe_machine(path)]
+    if len(named) != 2 or any(arch not in (wanted, "*") for arch in named):
+        return ["%s: the manifest names %s, not %s for the program and its common controls"
+                % (path, named, wanted)]
+    return []
+
+
 def main(argv):
+    if len(argv) == 3 and argv[1] == "--manifest":
+        problems = manifest_problems(argv[2])
+        print("\n".join(problems) or "%s: manifest names %s" % (argv[2], MANIFEST_ARCH[pe_machine(argv[2])]))
+        return 1 if problems else 0
     check = "--check" in argv
     args = [a for a in argv[1:] if a != "--check"]
     dist = args[0] if args else os.path.join(ROOT, "build", "dist")
@@ -66,6 +94,7 @@ def main(argv):
           % (size, size - icons, icons))
     if size - icons > PROGRAM_GOAL:
         failures.append("Keldrin.exe without icons is over 100 KB")
+    failures += manifest_problems(program)
     for name in MODULES:
         module_size = os.path.getsize(os.path.join(dist, name))
         if pe_machine(os.path.join(dist, name)) != 0x014C:

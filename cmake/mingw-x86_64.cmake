@@ -4,6 +4,15 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
+if(CMAKE_HOST_WIN32)
+    # On Windows, from the MSYS2 shell of this flavour (MINGW32 or MINGW64),
+    # whose gcc builds for it; the tests then run natively.
+    set(CMAKE_C_COMPILER   gcc)
+    set(CMAKE_CXX_COMPILER g++)
+    set(CMAKE_RC_COMPILER  windres)
+    return()
+endif()
+
 set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER  x86_64-w64-mingw32-windres)

@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"            # the 32-bit tree; its dist/ is the release set
 BUILD_X64="$BUILD/x64"         # the 64-bit tree; its program lands in build/dist-x64
 KELDRIN_WINE="$ROOT/scripts/keldrin-wine"
-export WINEDEBUG=-all
+export WINEDEBUG=${WINEDEBUG:--all}   # a caller may ask for a trace
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Both flavours are always built (the static checks read the 32-bit set), so

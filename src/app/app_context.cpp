@@ -1,8 +1,11 @@
 #include "app/app_context.h"
 
 #include <commctrl.h>
+#include <htmlhelp.h>
 #include <shlobj.h>
 #include <wchar.h>
+
+#include <type_traits>
 
 #include "app/owned_string.h"
 
@@ -17,6 +20,10 @@ const wchar_t kMakerFolder[] = L"Marlowen";
 
 // HtmlHelpW, taken by ordinal 15 from the HTML Help control.
 typedef HWND(WINAPI *HtmlHelpProc)(HWND, const wchar_t *, UINT, DWORD_PTR);
+// Looked-up types must be the system's own, calling convention included: on
+// 32-bit x86 a pointer without WINAPI would call a stdcall function as cdecl
+// and unbalance the stack. Only the 32-bit build can tell them apart.
+static_assert(std::is_same<HtmlHelpProc, decltype(&::HtmlHelpW)>::value, "HtmlHelpW");
 const UINT kHelpDisplayToc = 0x0001;
 const UINT kHelpCloseAll = 0x0012;
 const UINT kHelpInitialize = 0x001C;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
 namespace {
 
 const long long kFirstTickMs = 100;
@@ -14,6 +16,12 @@ long long DueAt(long long step)
 
 typedef BOOL(WINAPI *QueryUnbiasedInterruptTimeProc)(PULONGLONG);
 typedef ULONGLONG(WINAPI *GetTickCount64Proc)(void);
+// Looked-up types must be the system's own, calling convention included: on
+// 32-bit x86 a pointer without WINAPI would call a stdcall function as cdecl
+// and unbalance the stack. Only the 32-bit build can tell them apart.
+static_assert(std::is_same<QueryUnbiasedInterruptTimeProc, decltype(&::QueryUnbiasedInterruptTime)>::value,
+              "QueryUnbiasedInterruptTime");
+static_assert(std::is_same<GetTickCount64Proc, decltype(&::GetTickCount64)>::value, "GetTickCount64");
 
 }  // namespace
 

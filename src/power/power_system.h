@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+// Looked up at run time (Windows 2000 and later); the type must be the
+// system's own, calling convention included, which only the 32-bit build can
+// tell apart (see the assertion in power_system_win32.cpp).
 typedef BOOL(WINAPI *LockWorkStationProc)(void);
 
 BOOL PowerOpenProcessToken(DWORD access, HANDLE *token);

@@ -1,5 +1,9 @@
 #include "power/power_system.h"
 
+#include <type_traits>
+
+static_assert(std::is_same<LockWorkStationProc, decltype(&::LockWorkStation)>::value, "LockWorkStation");
+
 BOOL PowerOpenProcessToken(DWORD access, HANDLE *token)
 {
     return OpenProcessToken(GetCurrentProcess(), access, token);

@@ -1,5 +1,7 @@
 #include "sysinfo/windows_edition.h"
 
+#include <type_traits>
+
 #include "app/app_context.h"
 #include "app/owned_string.h"
 
@@ -121,6 +123,10 @@ bool IsWindows8Family(int code)
 }
 
 typedef BOOL(WINAPI *GetProductInfoProc)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+// Looked-up types must be the system's own, calling convention included: on
+// 32-bit x86 a pointer without WINAPI would call a stdcall function as cdecl
+// and unbalance the stack. Only the 32-bit build can tell them apart.
+static_assert(std::is_same<GetProductInfoProc, decltype(&::GetProductInfo)>::value, "GetProductInfo");
 
 // GetProductInfo exists from Vista on only, so it is looked up at run time;
 // a program that imported it would not start on XP.
