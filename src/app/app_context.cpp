@@ -85,7 +85,12 @@ bool FolderIsWritable(const wchar_t *folder)
 {
     wchar_t probe[KELDRIN_PATH_UNITS];
     if (!FormatPath(probe, COUNTOF(probe), kProbeFileFormat, folder)) return false;
-    HANDLE file = CreateFileW(probe, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for reading and writing, as the run-time's "w" opens it: another
+    // copy of the program probing the same folder at the same moment, or a
+    // scanner looking at the file, must not make a writable folder look
+    // read-only (the settings would go elsewhere, the updater ask for rights).
+    HANDLE file = CreateFileW(probe, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     CloseHandle(file);
     DeleteFileW(probe);

@@ -8,10 +8,9 @@
 #include "app/command_line.h"
 #include "power/countdown_dialog.h"
 #include "power/power_operations.h"
-#include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
-#include "sysinfo/windows_edition.h"
+#include "ui/dialog_look.h"
 #include "ui/main_dialog.h"
 #include "ui/select_dialog.h"
 #include "update/update_handoff.h"
@@ -21,13 +20,12 @@ namespace {
 void RunCommandLine(const wchar_t *commandLine)
 {
     ReadCommandLine(commandLine, &g_settings);
-    bool coloured = IsWindows8Family(g_osKind);
     if (g_settings.operation == OPERATION_SELECT)
-        RunSelectDialog(nullptr, coloured ? IDD_SELECT_COLOURED : IDD_SELECT);
+        RunSelectDialog(nullptr, SelectTemplateId());
     else if (g_settings.waitTotal <= 0)
         RunPowerOperation(g_settings.operation);
     else
-        RunCountdownDialog(nullptr, coloured ? IDD_COUNTDOWN_COLOURED : IDD_COUNTDOWN);
+        RunCountdownDialog(nullptr, CountdownTemplateId());
 }
 
 }  // namespace

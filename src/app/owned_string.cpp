@@ -46,13 +46,24 @@ size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text)
     return length;
 }
 
+size_t AppendText(wchar_t *buffer, size_t units, const wchar_t *text)
+{
+    if (!buffer || units == 0) return 0;
+    size_t used = 0;  // wcsnlen is another function XP's msvcrt.dll lacks
+    while (used < units - 1 && buffer[used]) used++;
+    return used + CopyText(buffer + used, units - used, text);
+}
+
 static size_t FormatTextArgs(wchar_t *buffer, size_t units, const wchar_t *format, va_list args)
 {
     if (!buffer || units == 0) return 0;
     buffer[0] = L'\0';
     if (!format) return 0;
-    // _TRUNCATE: a result too long is cut, never handed to the invalid-parameter handler.
-    _vsnwprintf_s(buffer, units, _TRUNCATE, format, args);
+    // _vsnwprintf, not _vsnwprintf_s: Windows XP's msvcrt.dll has none of the
+    // bounds-checked functions, and a program importing one does not start
+    // there. It writes at most units - 1 characters and leaves a cut result
+    // unterminated, hence the explicit NUL; a cut text is never an error here.
+    _vsnwprintf(buffer, units - 1, format, args);
     buffer[units - 1] = L'\0';
     return wcslen(buffer);
 }

@@ -24,6 +24,8 @@ void HeapTextBufferFree(wchar_t *buffer);
 // of failing: texts from a resource module may be of any length. Both always
 // leave a NUL-terminated buffer and return the length written.
 size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text);
+// Appends text behind what buffer holds, cut to fit; returns the whole length.
+size_t AppendText(wchar_t *buffer, size_t units, const wchar_t *text);
 size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...);
 
 // FormatText for paths: a path cut short would name some other file, so this

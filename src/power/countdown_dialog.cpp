@@ -108,7 +108,12 @@ INT_PTR OnInitDialog(HWND dialog)
     // A shutdown set for 90 minutes must not wait for a machine that fell asleep at 30.
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     if (g_settings.saverLockOff == 1) SwitchSaverLockOff();
-    return TRUE;
+    // Cancel, not run now, answers Enter, and holds the focus that Space would
+    // press; the owner-drawn buttons of the coloured template know no default
+    // style, so the dialog is told its default id as well.
+    SendMessageW(dialog, DM_SETDEFID, IDCANCEL, 0);
+    SetFocus(GetDlgItem(dialog, IDCANCEL));
+    return FALSE;
 }
 
 INT_PTR OnTimer(HWND dialog, WPARAM timer)
@@ -124,6 +129,19 @@ INT_PTR OnTimer(HWND dialog, WPARAM timer)
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     else
         SetTimer(dialog, kCountdownTimer, tick.nextDelayMs, nullptr);
+    return FALSE;
+}
+
+// Sleep and wake: the timer is armed anew for the tick due after the time
+// asleep is left out. The message itself is left to the default handling,
+// which grants any request to suspend.
+INT_PTR OnPowerBroadcast(HWND dialog, WPARAM event)
+{
+    long long delay = CountdownOnPowerEvent(&g_schedule, static_cast<unsigned long>(event), CountdownClockMs());
+    if (delay >= 0) {
+        KillTimer(dialog, kCountdownTimer);
+        SetTimer(dialog, kCountdownTimer, static_cast<UINT>(delay < 0x7FFFFFFF ? delay : 0x7FFFFFFF), nullptr);
+    }
     return FALSE;
 }
 
@@ -200,6 +218,8 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return OnTimer(dialog, wParam);
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam));
+    case WM_POWERBROADCAST:
+        return OnPowerBroadcast(dialog, wParam);
     case WM_ENDSESSION:
         // Someone else is ending the session: the password must not stay off.
         if (wParam) RestoreSaverLock();

@@ -30,7 +30,36 @@ unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs)
     schedule->openedMs = nowMs;
     schedule->total = total;
     schedule->nextStep = 0;
+    schedule->asleep = false;
+    schedule->suspendedMs = 0;
     return static_cast<unsigned>(kFirstTickMs);
+}
+
+long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs)
+{
+    switch (event) {
+    case PBT_APMSUSPEND:
+        if (!schedule->asleep) {
+            schedule->asleep = true;
+            schedule->suspendedMs = nowMs;
+        }
+        return -1;
+    case PBT_APMRESUMESUSPEND:
+    case PBT_APMRESUMEAUTOMATIC:
+    case PBT_APMRESUMECRITICAL: {
+        // Windows sends both automatic and user resume after one sleep; only
+        // the first moves the schedule. A resume without a suspend (after a
+        // critical one) has no reading to go by and moves nothing.
+        if (schedule->asleep) {
+            schedule->asleep = false;
+            if (nowMs > schedule->suspendedMs) schedule->openedMs += nowMs - schedule->suspendedMs;
+        }
+        long long wait = DueAt(schedule->nextStep) - (nowMs - schedule->openedMs);
+        return wait > 0 ? wait : 0;
+    }
+    default:
+        return -1;
+    }
 }
 
 CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs)

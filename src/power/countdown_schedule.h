@@ -6,9 +6,11 @@
 #define KELDRIN_COUNTDOWN_SCHEDULE_H
 
 struct CountdownSchedule {
-    long long openedMs;  // clock reading at the opening
+    long long openedMs;  // clock reading at the opening, moved on by time asleep
     int total;           // seconds to count
     long long nextStep;  // index of the next tick to show
+    bool asleep;         // between a suspend and the resume after it
+    long long suspendedMs;  // clock reading at the suspend
 };
 
 struct CountdownTick {
@@ -24,6 +26,15 @@ unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs)
 // What the tick at clock reading nowMs shows. A tick that arrives late shows
 // the value due at that time, skipping what it missed.
 CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs);
+
+// A WM_POWERBROADCAST event (PBT_*) at clock reading nowMs. The machine may
+// sleep for hours, and not every clock stands still meanwhile (only
+// QueryUnbiasedInterruptTime, Windows 7 and later, does): so a suspend notes
+// the reading, and the resume after it moves every tick still due later by
+// the time asleep as this clock counted it. The count thus stands still while
+// the machine sleeps, whatever the clock. Returns the delay for the timer to
+// be armed anew after a resume, or -1 when the timer stays as it is.
+long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs);
 
 // A monotonic clock in milliseconds that stands still while the machine
 // sleeps, so a suspended countdown resumes where it stopped.

@@ -22,8 +22,7 @@ static bool PrepareIniAccess(wchar_t *path, size_t pathCapacity, wchar_t *sectio
     if (!iniPath) return false;
     CopyText(path, pathCapacity, iniPath);
     // The module's product name may run to 4095 characters; the section takes
-    // what fits. swprintf_s would instead leave an empty name (or, under the
-    // default invalid-parameter handler, end the process).
+    // what fits, rather than an empty name.
     FormatText(section, sectionCapacity, L"%ls", g_app->productName[0] ? g_app->productName : L"Keldrin");
     return true;
 }
@@ -91,9 +90,9 @@ int SaveSettings()
     };
     size_t used = 0;
     for (size_t i = 0; i < COUNTOF(lines); ++i) {
-        int written = swprintf_s(block + used, blockUnits - used, lines[i].format,
-                                 static_cast<long>(lines[i].value));
-        if (written > 0) used += static_cast<size_t>(written) + 1;
+        size_t written = FormatText(block + used, blockUnits - used, lines[i].format,
+                                    static_cast<long>(lines[i].value));
+        if (written > 0) used += written + 1;
     }
 
     HANDLE lock = LockSettingsFile();

@@ -1,5 +1,3 @@
-#include <stdio.h>
-
 #include "app/app_context.h"
 #include "app/owned_string.h"
 
@@ -13,15 +11,15 @@ static void FormatVersionPart(wchar_t *out, size_t capacity, unsigned int versio
     const wchar_t *lead = leadingBlank ? L" " : L"";
     double version = versionNumber / 100.0;
     if (betaNumber != 0 && versionRevision != 0) {
-        swprintf_s(out, capacity, L"%lsVersion %.2f.%02ld b%ld", lead, version,
+        FormatText(out, capacity, L"%lsVersion %.2f.%02ld b%ld", lead, version,
                    static_cast<long>(versionRevision), static_cast<long>(betaNumber));
     } else if (betaNumber != 0) {
-        swprintf_s(out, capacity, L"%lsVersion %.2f b%ld", lead, version, static_cast<long>(betaNumber));
+        FormatText(out, capacity, L"%lsVersion %.2f b%ld", lead, version, static_cast<long>(betaNumber));
     } else if (versionRevision != 0) {
-        swprintf_s(out, capacity, L"%lsVersion %.2f.%02ld", lead, version,
+        FormatText(out, capacity, L"%lsVersion %.2f.%02ld", lead, version,
                    static_cast<long>(versionRevision));
     } else {
-        swprintf_s(out, capacity, L"%lsVersion %.2f", lead, version);
+        FormatText(out, capacity, L"%lsVersion %.2f", lead, version);
     }
 }
 
@@ -47,20 +45,20 @@ const wchar_t *AppContext::LongVersionText()
     OwnedStringFree(&versionText);
     wchar_t *buffer = HeapTextBuffer(KELDRIN_PATH_UNITS);
     if (!buffer) return L"";
-    if (productName) wcscpy_s(buffer, KELDRIN_PATH_UNITS, productName);
+    if (productName) CopyText(buffer, KELDRIN_PATH_UNITS, productName);
     size_t used = wcslen(buffer);
     FormatVersionPart(buffer + used, KELDRIN_PATH_UNITS - used, versionNumber, versionRevision,
                       betaNumber, true);
     // osName is empty rather than null for an unknown edition, so " on " then
     // stands alone in front of the date.
     if (osName) {
-        wcscat_s(buffer, KELDRIN_PATH_UNITS, L" on ");
-        wcscat_s(buffer, KELDRIN_PATH_UNITS, osName);
+        AppendText(buffer, KELDRIN_PATH_UNITS, L" on ");
+        AppendText(buffer, KELDRIN_PATH_UNITS, osName);
     }
     if (releaseDate) {
-        wcscat_s(buffer, KELDRIN_PATH_UNITS, L" (");
-        wcscat_s(buffer, KELDRIN_PATH_UNITS, releaseDate);
-        wcscat_s(buffer, KELDRIN_PATH_UNITS, L")");
+        AppendText(buffer, KELDRIN_PATH_UNITS, L" (");
+        AppendText(buffer, KELDRIN_PATH_UNITS, releaseDate);
+        AppendText(buffer, KELDRIN_PATH_UNITS, L")");
     }
     return StoreVersionText(&versionText, buffer);
 }

@@ -122,20 +122,46 @@ bool IsWindows8Family(int code)
     return code >= 23 && code <= 25;
 }
 
+// The table ends with Windows 8, so 8.1, 10, 11 and their servers get code 0;
+// their names still belong in the version text, or it would read "on  (…)".
+// Windows 11 kept the version numbers 10.0 and differs by its build only.
+const wchar_t *UnlistedReleaseName(DWORD major, DWORD minor, DWORD build, BYTE productType)
+{
+    bool server = productType == VER_NT_SERVER || productType == VER_NT_DOMAIN_CONTROLLER;
+    if (major == 6 && minor == 3) return server ? L"Windows Server 2012 R2" : L"Windows 8.1";
+    if (major != 10 || minor != 0) return L"";
+    if (!server) return build >= 22000 ? L"Windows 11" : L"Windows 10";
+    if (build >= 26100) return L"Windows Server 2025";
+    if (build >= 20348) return L"Windows Server 2022";
+    if (build >= 17763) return L"Windows Server 2019";
+    return L"Windows Server 2016";
+}
+
 typedef BOOL(WINAPI *GetProductInfoProc)(DWORD, DWORD, DWORD, DWORD, PDWORD);
 // Looked-up types must be the system's own, calling convention included: on
 // 32-bit x86 a pointer without WINAPI would call a stdcall function as cdecl
 // and unbalance the stack. Only the 32-bit build can tell them apart.
 static_assert(std::is_same<GetProductInfoProc, decltype(&::GetProductInfo)>::value, "GetProductInfo");
 
-// GetProductInfo exists from Vista on only, so it is looked up at run time;
-// a program that imported it would not start on XP.
-static int DetectEdition(OSVERSIONINFOEXW *version)
+// ntdll's own version call; not in the user-mode headers (NTAPI is WINAPI).
+typedef LONG(WINAPI *RtlGetVersionProc)(OSVERSIONINFOW *);
+
+// The true version numbers. GetVersionExW answers 6.2 on Windows 8.1, 10 and
+// 11 to every program without a compatibility section in its manifest, and
+// the dialogs would then take the Windows 8 look there. RtlGetVersion does
+// not lie; it exists on every Windows the program runs on, but is looked up
+// all the same, with GetVersionExW kept for a system without it.
+static void ReadVersion(OSVERSIONINFOEXW *version)
 {
     ZeroMemory(version, sizeof(*version));
     version->dwOSVersionInfoSize = sizeof(*version);
-    // Newer SDKs mark GetVersionExW deprecated; the numbers it reports (capped at
-    // 6.2 without a compatibility manifest) are exactly what the table is keyed on.
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    RtlGetVersionProc rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionProc>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(ntdll, "RtlGetVersion"))) : nullptr;
+    if (rtlGetVersion && rtlGetVersion(reinterpret_cast<OSVERSIONINFOW *>(version)) == 0) return;
+    ZeroMemory(version, sizeof(*version));
+    version->dwOSVersionInfoSize = sizeof(*version);
+    // Newer SDKs mark GetVersionExW deprecated; it is only the fallback here.
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
 #elif defined(__GNUC__)
@@ -146,7 +172,13 @@ static int DetectEdition(OSVERSIONINFOEXW *version)
 #if defined(__GNUC__) && !defined(_MSC_VER)
 #pragma GCC diagnostic pop
 #endif
+}
 
+// GetProductInfo exists from Vista on only, so it is looked up at run time;
+// a program that imported it would not start on XP.
+static int DetectEdition(OSVERSIONINFOEXW *version)
+{
+    ReadVersion(version);
     if (version->dwMajorVersion != 6) {
         return EditionCodeFor(version->dwMajorVersion, version->dwMinorVersion,
                               version->dwPlatformId, version->wSuiteMask, false, 0);
@@ -180,10 +212,12 @@ int AppContext::DetectWindowsEdition()
     return 1;
 }
 
-// An unknown edition still gets a (empty) name: the long version text relies
-// on osName being set.
+// An unknown edition still gets a name, empty where not even the release is
+// known: the long version text relies on osName being set.
 int AppContext::WindowsEditionName()
 {
-    OwnedStringSet(&osName, EditionDisplayName(osKind));
+    OwnedStringSet(&osName, osKind != 0 ? EditionDisplayName(osKind)
+                                        : UnlistedReleaseName(osVersion.dwMajorVersion, osVersion.dwMinorVersion,
+                                                              osVersion.dwBuildNumber, osVersion.wProductType));
     return 1;
 }

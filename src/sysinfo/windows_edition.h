@@ -15,6 +15,11 @@ int EditionCodeFor(DWORD major, DWORD minor, DWORD platformId, WORD suiteMask,
 // Display name of a code; "" for 0 and for codes outside the table.
 const wchar_t *EditionDisplayName(int code);
 
+// The true name of a release the code table does not know (code 0): Windows
+// 8.1, 10 and 11 and their servers by major, minor, build and wProductType;
+// "" for anything else.
+const wchar_t *UnlistedReleaseName(DWORD major, DWORD minor, DWORD build, BYTE productType);
+
 // Runs the detection on a version record of its own.
 int GetWindowsEditionCode();
 

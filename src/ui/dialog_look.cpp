@@ -1,5 +1,6 @@
 #include "ui/dialog_look.h"
 
+#include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "sysinfo/windows_edition.h"
 
@@ -20,6 +21,16 @@ bool Coloured()
 }
 
 }  // namespace
+
+int CountdownTemplateId()
+{
+    return Coloured() ? IDD_COUNTDOWN_COLOURED : IDD_COUNTDOWN;
+}
+
+int SelectTemplateId()
+{
+    return Coloured() ? IDD_SELECT_COLOURED : IDD_SELECT;
+}
 
 POINT CentredPosition(const RECT &desktop, const RECT &window)
 {

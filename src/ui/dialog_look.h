@@ -12,6 +12,13 @@ void InitDialogFrame(HWND dialog);
 // size; signed division truncating toward zero, the desktop origin not added.
 POINT CentredPosition(const RECT &desktop, const RECT &window);
 
+// The countdown and select templates for the running Windows, wherever they
+// are opened from: the coloured twins (105, 107) on the Windows 8 family only,
+// since nothing but the coloured look paints their owner-drawn buttons, and
+// 104 and 106 everywhere else.
+int CountdownTemplateId();
+int SelectTemplateId();
+
 // The coloured look: a light blue face, a dark blue first button and a
 // pink-red second button, both owner-drawn with fixed English captions.
 struct ColouredLook {

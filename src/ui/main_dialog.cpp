@@ -73,9 +73,9 @@ void OnOk(HWND dialog)
     case 0:
         EndDialog(dialog, IDOK);
         if (g_settings.operation == OPERATION_SELECT)
-            RunSelectDialog(dialog, IDD_SELECT_COLOURED);
+            RunSelectDialog(dialog, SelectTemplateId());
         else if (g_settings.waitTotal > 0)
-            RunCountdownDialog(dialog, IDD_COUNTDOWN_COLOURED);
+            RunCountdownDialog(dialog, CountdownTemplateId());
         else
             RunPowerOperation(g_settings.operation);
         break;

@@ -59,3 +59,27 @@ TEST(FormatPath, ReportsAResultThatFilledTheBuffer)
     EXPECT_FALSE(FormatPath(buffer, 8, L"%ls\\%ls", L"abcdef", L"ghijk"));
     EXPECT_STREQ(L"abcdef\\", buffer) << "cut, and still terminated";
 }
+
+// The bounded helpers format with _vsnwprintf (what XP's msvcrt.dll has),
+// which leaves a cut result unterminated: the helpers must still end it, and
+// never write past the units they were given.
+TEST(BoundedText, CutResultsStayTerminatedInsideTheirUnits)
+{
+    wchar_t buffer[10];
+    wmemset(buffer, L'#', 10);
+    EXPECT_EQ(7u, FormatText(buffer, 8, L"%ls-%d", L"abcdef", 42));
+    EXPECT_STREQ(L"abcdef-", buffer);
+    EXPECT_EQ(L'#', buffer[8]) << "written past the buffer";
+    EXPECT_EQ(7u, FormatText(buffer, 8, L"%ls", L"abcdefg")) << "an exact fit";
+    EXPECT_STREQ(L"abcdefg", buffer);
+    EXPECT_EQ(0u, FormatText(buffer, 8, nullptr));
+    EXPECT_STREQ(L"", buffer);
+
+    EXPECT_EQ(3u, CopyText(buffer, 8, L"abc"));
+    EXPECT_EQ(7u, AppendText(buffer, 8, L"defghij"));
+    EXPECT_STREQ(L"abcdefg", buffer);
+    EXPECT_EQ(7u, AppendText(buffer, 8, L"k")) << "a full buffer takes nothing more";
+    EXPECT_STREQ(L"abcdefg", buffer);
+    EXPECT_EQ(L'#', buffer[8]);
+    EXPECT_EQ(0u, AppendText(buffer, 0, L"x"));
+}

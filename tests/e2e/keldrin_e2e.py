@@ -595,9 +595,15 @@ class Probe:
     def set_text(self, hwnd: int, control_id: int, text: str) -> None:
         self.command("settext", "%x" % hwnd, control_id, _escape(text))
 
-    def key(self, hwnd: int, key: str) -> None:
-        """A key press (enter, esc, tab, space, arrows, or a number) to the focused control."""
-        self.command("key", "%x" % hwnd, key)
+    def key(self, hwnd: int, key: str) -> Optional[int]:
+        """A key press (enter, esc, tab, space, arrows, or a number) to the focused control;
+        returns the handle of the control that had the focus and got it."""
+        answer = self.command("key", "%x" % hwnd, key)
+        return int(answer[3:], 16) if answer.startswith("ok ") else None
+
+    def item(self, hwnd: int, control_id: int) -> int:
+        """The handle of the dialog's control."""
+        return int(self.command("item", "%x" % hwnd, control_id), 16)
 
     def close(self, hwnd: int) -> None:
         self.command("close", "%x" % hwnd)
@@ -642,6 +648,15 @@ class Probe:
 
     def reg_delete(self, key: str, name: str) -> bool:
         return self.command("regdel", key, name) == "ok"
+
+    def hold(self, windows_path: str) -> None:
+        """Keeps the file open in this probe's process (sharing read and write) until release()."""
+        answer = self.command("hold", windows_path)
+        if answer != "ok":
+            raise ProbeError("hold %s: %s" % (windows_path, answer))
+
+    def release(self) -> None:
+        self.command("release")
 
     def quit(self) -> None:
         if self._process.poll() is None:

@@ -105,27 +105,31 @@ class CountsDownAndFires(CountdownTestCase):
 
 class EndsEarly(CountdownTestCase):
 
-    def test_cancel_button_and_esc_perform_nothing(self):
-        for tail, action in (("--reboot --wait 30", "button"), ("--shutdown --wait 30", "esc")):
+    def test_cancel_button_esc_and_stray_enter_or_space_perform_nothing(self):
+        # Cancel is the default button and has the focus: a key pressed by
+        # mistake cancels the countdown instead of shutting down.
+        for tail, action in (("--reboot --wait 30", "button"), ("--shutdown --wait 30", "esc"),
+                             ("--shutdown --wait 30", "enter"), ("--shutdown --wait 30", "space")):
             with self.subTest(action=action):
                 launch, hwnd = self.open_countdown(tail)
                 if action == "button":
                     self.p.click(hwnd, IDCANCEL)
                 else:
-                    self.p.key(hwnd, "esc")
+                    focus = self.p.key(hwnd, action)
+                    self.assertEqual(self.p.item(hwnd, IDCANCEL), focus, "the focus is not on Cancel")
                 result = launch.wait(timeout=10)
                 self.assertFalse(result.timed_out, "the countdown did not close on %s" % action)
                 self.assertEqual(0, result.exit_code)
                 self.assertEqual([], result.power_calls)
 
-    def test_run_now_button_and_enter_perform_at_once(self):
-        for action in ("button", "enter"):
+    def test_run_now_button_and_its_mnemonic_perform_at_once(self):
+        for action in ("button", "mnemonic"):
             with self.subTest(action=action):
                 launch, hwnd = self.open_countdown("--monitoroff --wait 30")
                 if action == "button":
                     self.p.click(hwnd, IDOK)
                 else:
-                    self.p.key(hwnd, "enter")
+                    self.p.key(hwnd, "0x4E")   # N: "Run &now", "今すぐ実行(&N)"
                 result = launch.wait(timeout=10)
                 self.assertEqual(0, result.exit_code)
                 self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])

@@ -16,6 +16,7 @@ import unittest
 
 from keldrin_e2e import (CONFIG, RELAY_KEY, USER, KeldrinTestCase, Probe, _prepare_prefix, countdown_timers,
                          relay_text)
+from screen_look import set_windows_version
 
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
 QUICK_LAUNCH_PARTS = ("AppData", "Roaming", "Microsoft", "Internet Explorer", "Quick Launch")
@@ -29,7 +30,7 @@ IDC_DEST_RUN, IDC_DEST_DESKTOP, IDC_DEST_QUICKLAUNCH = 2101, 2102, 2103
 IDC_VERSION, IDC_WAIT_SEC, IDC_WAIT_MIN, IDC_SAVER = 2201, 2202, 2204, 2301
 IDC_REMAINING, IDC_SELECT_LIST = 2206, 2401
 MESSAGE_TEXT = 0xFFFF        # the text control of every message box
-BS_TYPEMASK, BS_OWNERDRAW = 0x0F, 0x0B
+BS_TYPEMASK, BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_OWNERDRAW = 0x0F, 0x00, 0x01, 0x0B
 
 IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION = 10002, 10012
 IDS_NAME_MIN_SEC, IDS_NAME_SEC, IDS_NAME_NOW = 10101, 10102, 10103
@@ -267,8 +268,8 @@ class RunDestination(MainDialogTestCase):
         self.assertIsNotNone(countdown, "OK opened no countdown")
         children = {child.id: child for child in self.p.children(countdown)}
         self.assertIn(IDC_REMAINING, children, "the window after OK is no countdown")
-        # Template 105, the owner-drawn one, on every edition when it comes from the main dialog.
-        self.assertEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
+        # This prefix reports Windows 7: template 104, whose buttons the system draws.
+        self.assertNotEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
         self.assertNotIn(hwnd, [w.hwnd for w in self.p.windows(launch.pid) if w.visible], "the main dialog ended")
         time.sleep(0.3)
         self.p.click(countdown, IDCANCEL)
@@ -296,13 +297,62 @@ class RunDestination(MainDialogTestCase):
         children = {child.id: child for child in self.p.children(select)}
         self.assertIn(IDC_SELECT_LIST, children, "the window after OK is no select dialog")
         self.assertNotIn(IDC_REMAINING, children)
-        # Template 107 (owner-drawn buttons), though this prefix is no Windows 8.
-        self.assertEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
+        # Template 106 outside the Windows 8 family, as from the command line.
+        self.assertNotEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
         self.p.click(select, IDCANCEL)
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
         self.assertFalse(countdown_timers(result.calls), "a countdown ran before the select dialog")
+
+
+class TheRunningWindows(MainDialogTestCase):
+    """What Wine reports to the program (win7 to win10): the version text names
+    that Windows, and OK opens the countdown and the select dialog in its look,
+    the owner-drawn twins on Windows 8 only, with Cancel the countdown's default."""
+
+    NAMES = (("win7", r"Windows 7(?: \S.*)?"), ("win8", r"Windows 8(?: \D.*)?"),
+             ("win81", r"Windows 8\.1"), ("win10", r"Windows 10"))
+
+    def open_from_main(self, operation: int, wait_min: int):
+        """The main dialog on these settings, then OK: (launch, main dialog's version text, window opened)."""
+        self.write_settings("[Keldrin]\r\nPowerOperation=%d\r\nPowerDestination=0\r\nPowerWaitMin=%d\r\n"
+                            "PowerWaitSec=0\r\n" % (operation, wait_min))
+        launch, hwnd = self.open_main()
+        version = self.p.text(hwnd, IDC_VERSION)
+        self.p.click(hwnd, IDOK)
+        opened = self.wait_other_window(launch.pid, {hwnd})
+        self.assertIsNotNone(opened, "OK opened no window")
+        return launch, version, opened
+
+    def button_kinds(self, hwnd: int):
+        children = {child.id: child for child in self.p.children(hwnd)}
+        return children[IDOK].style & BS_TYPEMASK, children[IDCANCEL].style & BS_TYPEMASK
+
+    def test_each_windows_is_named_and_gets_the_dialogs_of_its_look(self):
+        for version, name in self.NAMES:
+            with self.subTest(version=version):
+                set_windows_version(self.p, version)
+                self.addCleanup(set_windows_version, self.p, None)
+                coloured = version == "win8"
+
+                launch, text, countdown = self.open_from_main(6, 1)
+                self.assertRegex(text, r"Version 1\.04\.01 on %s \(02/02/2013\)$" % name)
+                self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW) if coloured else (BS_PUSHBUTTON, BS_DEFPUSHBUTTON),
+                                 self.button_kinds(countdown), "countdown template")
+                self.assertEqual(self.p.item(countdown, IDCANCEL), self.p.key(countdown, "enter"),
+                                 "the focus is not on Cancel")
+                result = launch.wait()
+                self.assertEqual(0, result.exit_code)
+                self.assertEqual([], result.power_calls, "Enter in the countdown performed the operation")
+
+                launch, _, select = self.open_from_main(9, 1)
+                self.assertIn(IDC_SELECT_LIST, [child.id for child in self.p.children(select)])
+                self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW) if coloured else (BS_DEFPUSHBUTTON, BS_PUSHBUTTON),
+                                 self.button_kinds(select), "select template")
+                self.p.click(select, IDCANCEL)
+                result = launch.wait()
+                self.assertEqual([], result.power_calls)
 
 
 class ShortcutDestinations(MainDialogTestCase):

@@ -103,6 +103,17 @@ class SettingsFileBesideTheProgram(StartupTestCase):
         self.assertNotIn(PROBE_FILE, self.folder.files())
         self.assertSettingsFile(os.path.join(self.folder.path, ini), "Keldrin", 6, wait_min=0)
 
+    def test_a_probe_file_another_process_holds_open_still_finds_the_folder_writable(self):
+        # Another copy probing at the same moment, or a scanner, has the file open.
+        probe = self.probe()
+        probe.hold(self.folder.windows_path + "\\" + PROBE_FILE)
+        self.addCleanup(probe.release)
+        result = self.run_keldrin("--monitoroff")
+        self.assertRanMonitorOff(result, "--monitoroff")
+        ini = "Keldrin-%s.ini" % USER
+        self.assertIn(ini, self.folder.files(), "the settings went elsewhere: the folder was taken as read-only")
+        self.assertSettingsFile(os.path.join(self.folder.path, ini), "Keldrin", 6, wait_min=0)
+
     def test_a_renamed_program_names_its_own_file(self):
         os.rename(self.folder.exe, os.path.join(self.folder.path, "Power.exe"))
         result = self.run_keldrin("--monitoroff", exe=self.folder.windows_path + "\\Power.exe")

@@ -527,6 +527,31 @@ void CommandKill(DWORD pid)
     Answer(ended ? L"ok" : L"error TerminateProcess failed");
 }
 
+// A file kept open by this process, as another program or a scanner would
+// keep it, until "release": shared for reading and writing, not deleting.
+std::vector<HANDLE> g_heldFiles;
+
+void CommandHold(const std::wstring &path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        Answer(L"error CreateFileW failed " + Number(GetLastError()));
+        return;
+    }
+    g_heldFiles.push_back(file);
+    Answer(L"ok");
+}
+
+void CommandRelease()
+{
+    for (HANDLE file : g_heldFiles) {
+        CloseHandle(file);
+    }
+    g_heldFiles.clear();
+    Answer(L"ok");
+}
+
 // Where a window (or a dialog's control) lies on the screen, so a test can
 // look at its pixels in a screenshot.
 void CommandRect(HWND target)
@@ -601,6 +626,7 @@ struct CommandArity {
 //   kill <pid>                       TerminateProcess [ok | none]
 //   rect <hwnd> <id>                 screen rectangle [ok left top right bottom]
 //   string <module path> <id>        a string of a resource module [ok text | none]
+//   hold <path>, release             keep a file open (share read, write) / close them all [ok]
 //   regget <key> <name>              [sz text | expand_sz text | dword n | typeN hex | none]
 //   regset <key> <name> sz|dword <value>, regdel <key> <name>   [ok | none]
 //   ping, quit                       [pong | bye]
@@ -613,7 +639,7 @@ bool RunCommand(const std::vector<std::wstring> &args)
         {L"windows", 2}, {L"item", 3},     {L"send", 6},     {L"post", 6},     {L"regget", 3},
         {L"regset", 5},  {L"regdel", 3},   {L"ping", 1},     {L"quit", 1},     {L"visible", 2},
         {L"pid", 2},      {L"kill", 2},
-        {L"rect", 3},     {L"string", 3},
+        {L"rect", 3},     {L"string", 3},   {L"hold", 2},     {L"release", 1},
     };
     if (args.empty()) {
         Answer(L"error empty command");
@@ -654,6 +680,10 @@ bool RunCommand(const std::vector<std::wstring> &args)
         CommandRegDelete(args[1], args[2]);
     } else if (command == L"kill") {
         CommandKill(wcstoul(args[1].c_str(), NULL, 10));
+    } else if (command == L"hold") {
+        CommandHold(args[1]);
+    } else if (command == L"release") {
+        CommandRelease();
     } else if (command == L"string") {
         CommandString(args[1], wcstoul(args[2].c_str(), NULL, 10));
     } else {

@@ -343,6 +343,35 @@ TEST_F(CountdownDialogTest, OneSecondShowsOneThenZeroThenSwitchesTheMonitorsOff)
     EXPECT_LE(shown[1].tick - texts.initDialogTick, 1300u);
 }
 
+// The machine "sleeps" from 300 ms to 900 ms: the program's clock ran on
+// meanwhile (here, as on XP and Vista), so the resume leaves those 600 ms out
+// and the last second ends 600 ms later than it would have.
+TEST_F(CountdownDialogTest, TheTimeBetweenSuspendAndResumeIsLeftOutOfTheWait)
+{
+    g_settings.waitTotal = 1;
+    g_settings.operation = 6;
+    SetTextRecorder texts;
+    std::shared_ptr<int> sent = std::make_shared<int>(0);
+    EXPECT_EQ(IDOK, RunCountdown(IDD_COUNTDOWN, [sent](HWND dialog, DWORD elapsed) {
+        if (*sent == 0 && elapsed >= 300) {
+            *sent = 1;
+            PostMessageW(dialog, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+        } else if (*sent == 1 && elapsed >= 900) {
+            *sent = 2;
+            PostMessageW(dialog, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+            PostMessageW(dialog, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+        }
+    }));
+    EXPECT_EQ(Calls{kMonitorOff}, g_powerRecorder.calls);
+    std::vector<SetTextRecord> shown;
+    for (const SetTextRecord &record : texts.records)
+        if (record.controlId == IDC_REMAINING) shown.push_back(record);
+    ASSERT_EQ(2u, shown.size());
+    EXPECT_LE(shown[0].tick - texts.initDialogTick, 300u) << "the first tick came before the sleep";
+    EXPECT_GE(shown[1].tick - texts.initDialogTick, 1090u + 550u) << "the time asleep was counted";
+    EXPECT_LE(shown[1].tick - texts.initDialogTick, 1300u + 600u);
+}
+
 TEST_F(CountdownDialogTest, AWaitWithoutAnOperationShowsTheNoneCaptionAndPerformsNothing)
 {
     g_settings.waitTotal = 1;

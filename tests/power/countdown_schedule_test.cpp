@@ -162,3 +162,87 @@ TEST(CountdownSchedule, TheClockRunsForward)
     EXPECT_GE(after - before, 40);
     EXPECT_LT(after - before, 2000);
 }
+
+// Sleep under a clock that counts it (GetTickCount on XP and Vista): the hour
+// asleep is left out, the count goes on from where it stopped.
+TEST(CountdownSchedule, AnHourAsleepOnAClockThatCountsItIsLeftOut)
+{
+    const long long hour = 3600000;
+    CountdownSchedule schedule;
+    CountdownStart(&schedule, 10, kOpened);
+    ASSERT_EQ(10, CountdownOnTimer(&schedule, kOpened + 100).shown);
+    ASSERT_EQ(9, CountdownOnTimer(&schedule, kOpened + 1100).shown);
+
+    EXPECT_EQ(-1, CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, kOpened + 1500));
+    // Tick 2 was 600 ms away when the machine went to sleep, and still is.
+    EXPECT_EQ(600, CountdownOnPowerEvent(&schedule, PBT_APMRESUMEAUTOMATIC, kOpened + 1500 + hour));
+    // The user's resume follows the automatic one: nothing moves twice.
+    EXPECT_EQ(500, CountdownOnPowerEvent(&schedule, PBT_APMRESUMESUSPEND, kOpened + 1600 + hour));
+
+    CountdownTick next = CountdownOnTimer(&schedule, kOpened + 2100 + hour);
+    EXPECT_TRUE(next.due);
+    EXPECT_EQ(8, next.shown);
+    EXPECT_EQ(1000u, next.nextDelayMs);
+    CountdownTick early = CountdownOnTimer(&schedule, kOpened + 10099 + hour);
+    EXPECT_FALSE(early.finished);
+    EXPECT_TRUE(CountdownOnTimer(&schedule, kOpened + 10100 + hour).finished);
+}
+
+// Under QueryUnbiasedInterruptTime the clock stood still: the resume finds
+// hardly any time to leave out, and the deadlines stay where they were.
+TEST(CountdownSchedule, SleepOnAClockThatStandsStillMovesNothing)
+{
+    CountdownSchedule schedule;
+    CountdownStart(&schedule, 5, kOpened);
+    ASSERT_EQ(5, CountdownOnTimer(&schedule, kOpened + 100).shown);
+    CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, kOpened + 400);
+    // The 2 ms between the two readings are all there is to leave out.
+    EXPECT_EQ(700, CountdownOnPowerEvent(&schedule, PBT_APMRESUMESUSPEND, kOpened + 402));
+    EXPECT_EQ(4, CountdownOnTimer(&schedule, kOpened + 1102).shown);
+    EXPECT_TRUE(CountdownOnTimer(&schedule, kOpened + 5102).finished);
+}
+
+TEST(CountdownSchedule, OtherPowerEventsAndAResumeWithoutSuspendMoveNothing)
+{
+    CountdownSchedule schedule;
+    CountdownStart(&schedule, 3, kOpened);
+    ASSERT_EQ(3, CountdownOnTimer(&schedule, kOpened + 100).shown);
+    for (unsigned long event : {PBT_APMPOWERSTATUSCHANGE, PBT_POWERSETTINGCHANGE, PBT_APMQUERYSUSPEND}) {
+        EXPECT_EQ(-1, CountdownOnPowerEvent(&schedule, event, kOpened + 500)) << event;
+    }
+    // A critical resume without a suspend before it: the next tick as due, or at once when overdue.
+    EXPECT_EQ(300, CountdownOnPowerEvent(&schedule, PBT_APMRESUMECRITICAL, kOpened + 800));
+    EXPECT_EQ(0, CountdownOnPowerEvent(&schedule, PBT_APMRESUMECRITICAL, kOpened + 60000));
+    EXPECT_TRUE(CountdownOnTimer(&schedule, kOpened + 60000).finished);
+}
+
+// Two sleeps in one long count: the operation fires the time asleep after
+// its deadline, and every value is still shown within its second.
+TEST(CountdownSchedule, RepeatedSleepsKeepTheCountDriftFree)
+{
+    CountdownSchedule schedule;
+    long long now = kOpened + CountdownStart(&schedule, 600, kOpened);
+    long long asleep = 0;
+    int lastShown = 601;
+    for (int guard = 0; guard < 10000; guard++) {
+        CountdownTick tick = CountdownOnTimer(&schedule, now);
+        if (tick.due) {
+            EXPECT_EQ(lastShown - 1, tick.shown) << "a value was skipped at " << now - kOpened;
+            lastShown = tick.shown;
+        }
+        if (tick.finished) break;
+        now += tick.nextDelayMs + 3;  // every timer a little late
+        if (tick.due && (tick.shown == 400 || tick.shown == 17)) {
+            // Asleep halfway to the next tick, for two hours and for two minutes.
+            now -= 500;
+            CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, now);
+            long long slept = tick.shown == 400 ? 7200000 : 123457;
+            now += slept;
+            asleep += slept;
+            now += CountdownOnPowerEvent(&schedule, PBT_APMRESUMEAUTOMATIC, now);
+        }
+    }
+    EXPECT_EQ(0, lastShown);
+    EXPECT_GE(now - kOpened, 600100 + asleep);
+    EXPECT_LE(now - kOpened, 600100 + asleep + 3);
+}

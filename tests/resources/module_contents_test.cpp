@@ -171,16 +171,17 @@ void ExpectRadioGroup(const Dialog &dialog, int first, int last) {
 }
 
 // The coloured templates draw OK and Cancel themselves; the plain ones have
-// push buttons with OK the default, so Enter right after opening runs the
-// operation.
-void ExpectOkAndCancel(const Dialog &dialog, bool coloured) {
+// push buttons with defaultId the default: OK in the select dialog, so Enter
+// runs the entry chosen, but Cancel in the countdown, so that a stray Enter
+// does not shut the machine down.
+void ExpectOkAndCancel(const Dialog &dialog, bool coloured, int defaultId) {
     if (coloured) {
         EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDOK)));
         EXPECT_TRUE(IsOwnerDrawButton(dialog.Item(IDCANCEL)));
     } else {
         EXPECT_TRUE(IsPushButton(dialog.Item(IDOK)));
         EXPECT_TRUE(IsPushButton(dialog.Item(IDCANCEL)));
-        EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+        EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(defaultId, DC_HASDEFID));
     }
 }
 
@@ -422,7 +423,7 @@ TEST_P(ModuleContents, CountdownDialogsHoldTheirControls) {
         ASSERT_NE(dialog.hwnd(), nullptr);
         EXPECT_TRUE(IsClass(dialog.Item(IDC_REMAINING), L"Static"));
         EXPECT_TRUE(IsClass(dialog.Item(IDC_OPERATION_CAPTION), L"Static"));
-        ExpectOkAndCancel(dialog, id == IDD_COUNTDOWN_COLOURED);
+        ExpectOkAndCancel(dialog, id == IDD_COUNTDOWN_COLOURED, IDCANCEL);
     }
 }
 
@@ -432,7 +433,7 @@ TEST_P(ModuleContents, SelectDialogsHoldTheirControls) {
         Dialog dialog(module_, id);
         ASSERT_NE(dialog.hwnd(), nullptr);
         EXPECT_TRUE(IsClass(dialog.Item(IDC_VERSION_TEXT), L"Static"));
-        ExpectOkAndCancel(dialog, id == IDD_SELECT_COLOURED);
+        ExpectOkAndCancel(dialog, id == IDD_SELECT_COLOURED, IDOK);
 
         HWND list = dialog.Item(IDC_SELECT_LIST);
         ASSERT_TRUE(IsClass(list, L"ComboBox"));

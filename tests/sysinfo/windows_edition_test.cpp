@@ -165,6 +165,41 @@ TEST(EditionNames, DetectedCodesNameWhatWasReported)
     EXPECT_EQ(L"", Name(NtSix(3, 48)));
 }
 
+// Releases after Windows 8 have code 0 but still their true name in the
+// version text; Windows 11 is told from 10 by its build alone.
+TEST(EditionNames, ReleasesAfterTheTableAreNamedByVersionBuildAndProductType)
+{
+    const BYTE workstation = VER_NT_WORKSTATION, server = VER_NT_SERVER, controller = VER_NT_DOMAIN_CONTROLLER;
+    const struct {
+        DWORD major, minor, build;
+        BYTE productType;
+        const wchar_t *name;
+    } cases[] = {
+        {6, 3, 9600, workstation, L"Windows 8.1"},
+        {6, 3, 9600, server, L"Windows Server 2012 R2"},
+        {10, 0, 10240, workstation, L"Windows 10"},
+        {10, 0, 19045, workstation, L"Windows 10"},
+        {10, 0, 21999, workstation, L"Windows 10"},
+        {10, 0, 22000, workstation, L"Windows 11"},
+        {10, 0, 26100, workstation, L"Windows 11"},
+        {10, 0, 14393, server, L"Windows Server 2016"},
+        {10, 0, 17763, server, L"Windows Server 2019"},
+        {10, 0, 20348, controller, L"Windows Server 2022"},
+        {10, 0, 26100, server, L"Windows Server 2025"},
+        {10, 0, 19045, 0, L"Windows 10"},  // no product type reported: not taken for a server
+        {6, 2, 9200, workstation, L""},    // Windows 8 has its codes; nothing named twice
+        {6, 4, 9841, workstation, L""},
+        {10, 1, 0, workstation, L""},
+        {11, 0, 30000, workstation, L""},
+        {5, 1, 2600, workstation, L""},
+        {0, 0, 0, 0, L""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(std::wstring(c.name), UnlistedReleaseName(c.major, c.minor, c.build, c.productType))
+            << c.major << "." << c.minor << " build " << c.build << " type " << int(c.productType);
+    }
+}
+
 TEST(EditionFamily, OnlyTheWindows8CodesCount)
 {
     for (int code = -1; code <= 30; ++code) {
@@ -176,9 +211,14 @@ TEST(EditionFamily, OnlyTheWindows8CodesCount)
 // winecfg -v), so the check is that the code belongs to the reported release.
 TEST(EditionDetection, CodeMatchesTheRunningRelease)
 {
+    // The true numbers, which GetVersionExW caps at 6.2 from Windows 8.1 on.
     OSVERSIONINFOEXW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
-    ASSERT_TRUE(GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(&version)));
+    typedef LONG(WINAPI * RtlGetVersionProc)(OSVERSIONINFOW *);
+    auto rtlGetVersion = reinterpret_cast<RtlGetVersionProc>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    ASSERT_NE(nullptr, rtlGetVersion);
+    ASSERT_EQ(0, rtlGetVersion(reinterpret_cast<OSVERSIONINFOW *>(&version)));
     int code = GetWindowsEditionCode();
     if (version.dwMajorVersion == 6 && version.dwMinorVersion == 0) {
         EXPECT_GE(code, 11);
@@ -205,7 +245,10 @@ TEST(EditionDetection, ContextKeepsRecordCodeAndExactSizeName)
     EXPECT_NE(0u, app.osVersion.dwMajorVersion);  // the size was accepted, the call filled the record
     EXPECT_EQ(GetWindowsEditionCode(), app.osKind);
     ASSERT_NE(nullptr, app.osName);
-    EXPECT_EQ(std::wstring(EditionDisplayName(app.osKind)), app.osName);
+    std::wstring expected = app.osKind != 0 ? EditionDisplayName(app.osKind)
+                                            : UnlistedReleaseName(app.osVersion.dwMajorVersion, app.osVersion.dwMinorVersion,
+                                                                  app.osVersion.dwBuildNumber, app.osVersion.wProductType);
+    EXPECT_EQ(expected, app.osName);
     EXPECT_EQ((wcslen(app.osName) + 1) * sizeof(wchar_t), HeapSize(GetProcessHeap(), 0, app.osName));
 }
 
