@@ -106,3 +106,10 @@ wine_ reg add "$APP_VERSION_KEY" /v Version /d win8 /f >/dev/null 2>&1
 shoot countdown-win8-jpn.png "$jpn" --shutdown --wait-min 30
 shoot select-win8-jpn.png "$jpn" --select
 wine_ reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1
+
+# Windows 10 (as Wine reports it): the version text names it, and the
+# countdown keeps the system's look.
+wine_ reg add "$APP_VERSION_KEY" /v Version /d win10 /f >/dev/null 2>&1
+shoot main-win10-eng.png "$eng"
+shoot countdown-win10-eng.png "$eng" --shutdown --wait-min 30
+wine_ reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1
