@@ -5,9 +5,7 @@
 
 #include <windows.h>
 
-// Path and text buffers hold at most this many UTF-16 units with the NUL.
-#define KELDRIN_PATH_UNITS 8192
-#define KELDRIN_TEXT_UNITS 1024
+#include "base/owned_string.h"
 
 class AppContext {
 public:
@@ -60,14 +58,6 @@ public:
 };
 
 extern AppContext *g_app;
-
-// Splits a full file path into its folder (ending in a backslash) and its
-// base name without extension.
-void SplitModulePath(const wchar_t *path, wchar_t *folder, size_t folderUnits, wchar_t *base, size_t baseUnits);
-
-// Whether a file can be created in folder (which ends in a backslash): the
-// probe file "__marlowen_check_writable.txt" is made and deleted again.
-bool FolderIsWritable(const wchar_t *folder);
 
 // The maker's home page, and the host the updater downloads from.
 #define KELDRIN_MAKER_HOST L"www.marlowen.example"

@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include "power/operation_table.h"
 #include "settings/settings.h"
 
 namespace {
@@ -62,17 +63,6 @@ int ReadValue(const wchar_t *text)
     // wcstol clamps to the 32-bit range: long is 32 bits on Windows.
     return static_cast<int>(wcstol(text, nullptr, 10));
 }
-
-struct OperationOption {
-    const wchar_t *name;
-    int operation;
-};
-
-const OperationOption kOperationOptions[] = {
-    {L"--shutdown", 1}, {L"--reboot", 2},     {L"--standby", 3},
-    {L"--sleep", 4},    {L"--logoff", 5},     {L"--monitoroff", 6},
-    {L"--monitorlock", 7}, {L"--monitorofflock", 8}, {L"--select", 9},
-};
 
 }  // namespace
 
@@ -204,15 +194,10 @@ void ReadCommandLine(const wchar_t *text, PowerSettings *settings)
     wchar_t **args = SplitCommandLine(text, &count);
     for (int i = 0; i < count; i++) {
         const wchar_t *arg = args[i];
-        bool matched = false;
-        for (const OperationOption &option : kOperationOptions) {
-            if (WideStringEqual(arg, option.name)) {
-                settings->operation = option.operation;
-                matched = true;
-                break;
-            }
+        if (const OperationEntry *entry = FindOperationOption(arg)) {
+            settings->operation = entry->code;
+            continue;
         }
-        if (matched) continue;
         if (WideStringEqual(arg, L"--saverlockoff")) {
             settings->saverLockOff = 1;
             continue;

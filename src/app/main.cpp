@@ -6,6 +6,7 @@
 
 #include "app/app_context.h"
 #include "app/command_line.h"
+#include "app/startup.h"
 #include "power/countdown_dialog.h"
 #include "power/power_operations.h"
 #include "resources/resource_module.h"
@@ -20,6 +21,8 @@ namespace {
 void RunCommandLine(const wchar_t *commandLine)
 {
     ReadCommandLine(commandLine, &g_settings);
+    // The templates of the running Windows: the coloured twins on the Windows 8
+    // family, where their owner-drawn buttons get painted, the plain ones elsewhere.
     if (g_settings.operation == OPERATION_SELECT)
         RunSelectDialog(nullptr, SelectTemplateId());
     else if (g_settings.waitTotal <= 0)

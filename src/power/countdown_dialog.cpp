@@ -1,85 +1,24 @@
 #include "power/countdown_dialog.h"
 
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "app/app_context.h"
 #include "app/command_line.h"
 #include "power/countdown_schedule.h"
+#include "power/operation_table.h"
 #include "power/power_operations.h"
+#include "power/saver_lock.h"
 #include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
 
-int g_saverLockRestore = 0;
-
 namespace {
 
 const UINT_PTR kCountdownTimer = 5001;
-const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
-const wchar_t kSaverSecureValue[] = L"ScreenSaverIsSecure";
-
-// Held by the copy of the program that has the password switched off, for as
-// long as it is off: a start that finds the mark but cannot take the mutex
-// leaves the value to that live countdown; one whose owner was killed finds it abandoned.
-const wchar_t kSaverLockMutex[] = L"Local\\Marlowen.Keldrin.SaverLockOff";
-HANDLE g_saverLockMutex = nullptr;
-
-int g_countdownRemaining = 0;
 CountdownSchedule g_schedule;
 ColouredLook g_look;
 
-void WriteSaverSecure(HKEY key, const wchar_t *value)
-{
-    RegSetValueExW(key, kSaverSecureValue, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
-                   static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
-}
-
-// True when "ScreenSaverIsSecure" reads exactly as expected: the value is
-// taken up to its first NUL within 8 bytes, so a longer text or a number never counts.
-bool SaverSecureReads(HKEY key, const wchar_t *expected)
-{
-    wchar_t data[5] = {};  // 8 bytes of value and a NUL that the read never overwrites
-    DWORD size = 8;
-    return RegQueryValueExW(key, kSaverSecureValue, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size) ==
-               ERROR_SUCCESS &&
-           WideStringEqual(data, expected);
-}
-
-// Switches the screen saver's password off for the wait, but only when it is
-// on exactly as "1": any other value is not ours to touch. The settings file
-// notes it first, so that even a killed run gets it switched back.
-void SwitchSaverLockOff()
-{
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    if (SaverSecureReads(key, L"1")) {
-        if (!g_saverLockMutex) {
-            g_saverLockMutex = CreateMutexW(nullptr, FALSE, kSaverLockMutex);
-            if (g_saverLockMutex) WaitForSingleObject(g_saverLockMutex, 0);
-        }
-        SetSaverLockRestorePending(1);
-        g_saverLockRestore = 1;
-        WriteSaverSecure(key, L"0");
-    }
-    RegCloseKey(key);
-}
-
-void RestoreSaverLock()
-{
-    if (g_saverLockRestore != 1) return;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    WriteSaverSecure(key, L"1");
-    RegCloseKey(key);
-    g_saverLockRestore = 0;
-    SetSaverLockRestorePending(0);
-    if (g_saverLockMutex) {
-        ReleaseMutex(g_saverLockMutex);
-        CloseHandle(g_saverLockMutex);
-        g_saverLockMutex = nullptr;
-    }
-}
 
 // Everything that must not outlive the dialog, on whichever path it ends.
 void EndCountdown(HWND dialog, INT_PTR result)
@@ -103,8 +42,7 @@ INT_PTR OnInitDialog(HWND dialog)
 {
     ColouredLookCreate(&g_look);
     InitDialogFrame(dialog);
-    g_countdownRemaining = g_settings.waitTotal;
-    SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, g_countdownRemaining, CountdownClockMs()), nullptr);
+    SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, g_settings.waitTotal, CountdownClockMs()), nullptr);
     // A shutdown set for 90 minutes must not wait for a machine that fell asleep at 30.
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     if (g_settings.saverLockOff == 1) SwitchSaverLockOff();
@@ -121,10 +59,7 @@ INT_PTR OnTimer(HWND dialog, WPARAM timer)
     if (timer != kCountdownTimer) return FALSE;
     KillTimer(dialog, kCountdownTimer);
     CountdownTick tick = CountdownOnTimer(&g_schedule, CountdownClockMs());
-    if (tick.due) {
-        ShowTick(dialog, tick.shown);
-        g_countdownRemaining = tick.shown - 1;
-    }
+    if (tick.due) ShowTick(dialog, tick.shown);
     if (tick.finished)
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     else
@@ -165,35 +100,11 @@ INT_PTR OnCommand(HWND dialog, WORD id)
 
 }  // namespace
 
-int RestoreSaverLockLeftOff()
-{
-    if (!SaverLockRestorePending()) return 0;
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, kSaverLockMutex);
-    if (mutex && WaitForSingleObject(mutex, 0) == WAIT_TIMEOUT) {
-        CloseHandle(mutex);  // a countdown that is still running owns the switch
-        return 0;
-    }
-    int restored = 0;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        // Only the "0" that run left; a value changed since belongs to the user.
-        if (SaverSecureReads(key, L"0")) {
-            WriteSaverSecure(key, L"1");
-            restored = 1;
-        }
-        RegCloseKey(key);
-        SetSaverLockRestorePending(0);
-    }
-    if (mutex) {
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
-    }
-    return restored;
-}
 
 int OperationCaptionId(int operation)
 {
-    return operation >= 1 && operation <= 9 ? IDS_CAPTION_NONE + operation : IDS_CAPTION_NONE;
+    const OperationEntry *entry = FindOperation(operation);
+    return entry ? entry->captionId : IDS_CAPTION_NONE;
 }
 
 void RemainingTimeText(wchar_t *buffer, size_t units, int seconds)

@@ -5,16 +5,6 @@
 
 #include <windows.h>
 
-// 1 while this program has switched "ScreenSaverIsSecure" from "1" to "0"
-// and not yet back.
-extern int g_saverLockRestore;
-
-// A run that switched the password off and was then ended by force (killed,
-// or the machine lost power) leaves a mark in the settings file; the next
-// start switches "ScreenSaverIsSecure" back to "1" if it still reads "0".
-// Returns 1 when it did.
-int RestoreSaverLockLeftOff();
-
 INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Runs the countdown modally from the given template (104 or 105).

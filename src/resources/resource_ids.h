@@ -52,8 +52,8 @@
 
 // Strings
 #define IDS_PRODUCT_NAME            10002
-#define IDS_TEXT_10003              10003
-#define IDS_TEXT_10011              10011
+#define IDS_PRODUCT_DESCRIPTION     10003   // what the product is; loaded, never shown
+#define IDS_MAKER_NAME              10011   // loaded, never shown
 #define IDS_SHORTCUT_DESCRIPTION    10012
 #define IDS_SHORTCUT_NAME_MIN_SEC   10101   // %ls product, %ls operation, %ld minutes, %ld seconds
 #define IDS_SHORTCUT_NAME_SEC       10102   // %ls product, %ls operation, %ld seconds

@@ -3,11 +3,8 @@
 #include <wchar.h>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
-#include "power/countdown_dialog.h"
+#include "base/owned_string.h"
 #include "resources/resource_ids.h"
-#include "settings/settings.h"
-#include "sysinfo/windows_edition.h"
 
 HINSTANCE g_resourceModule = nullptr;
 HICON g_iconLarge = nullptr;
@@ -26,11 +23,6 @@ struct RingSlot {
 RingSlot g_ring[kRingSlots];
 int g_ringCursor = 0;
 bool g_ringFirstUse = true;
-
-const wchar_t kMissingModuleQuestion[] =
-    L"Keldrin.Jpn.dll\x304C\x3042\x308A\x307E\x305B\x3093\r\n"
-    L"\x30C0\x30A6\x30F3\x30ED\x30FC\x30C9\x3057\x307E\x3059\x304B\xFF1F\r\n\r\n"
-    L"Cannot find Keldrin.Eng.dll.\r\nDownload the file?";
 
 // A module is only ever read for its resources. Loading it as a data file
 // means a DLL planted under one of the names never gets to run code.
@@ -61,41 +53,17 @@ HINSTANCE LoadResourceModule(const wchar_t *fileName)
     return nullptr;
 }
 
-int ResourceModuleStartUp()
+void LoadWindowIcons(HINSTANCE module)
 {
-    const wchar_t *names[] = {KELDRIN_MODULE_JPN, KELDRIN_MODULE_ENG, KELDRIN_MODULE_GENERIC};
-    for (const wchar_t *name : names) {
-        g_resourceModule = LoadResourceModule(name);
-        if (g_resourceModule) break;
-    }
-    if (!g_resourceModule) {
-        const wchar_t *caption = g_app && g_app->productName ? g_app->productName : L"Marlowen";
-        if (MessageBoxW(nullptr, kMissingModuleQuestion, caption, MB_ICONQUESTION | MB_YESNO) == IDYES && g_app)
-            g_app->updateRequested = 1;
-        return 0;
-    }
-
-    g_app->Init(g_resourceModule, IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION, IDS_TEXT_10011, IDS_TEXT_10003, 104, 1,
-                0, L"2006-2013", L"02/02/2013", KELDRIN_HOME_PAGE);
-    g_iconLarge = static_cast<HICON>(LoadImageW(g_resourceModule, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 32, 32, LR_COLOR));
-    g_iconSmall = static_cast<HICON>(LoadImageW(g_resourceModule, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 16, 16, LR_COLOR));
-    g_osKind = GetWindowsEditionCode();
-
-    g_settings = PowerSettings();
-    g_saverLockRestore = 0;
-    LoadSettings();
-    RestoreSaverLockLeftOff();
-    return 1;
+    g_iconLarge = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 32, 32, LR_COLOR));
+    g_iconSmall = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 16, 16, LR_COLOR));
 }
 
-int ResourceModuleCloseDown()
+void DestroyWindowIcons()
 {
-    SaveSettings();
     if (g_iconLarge) DestroyIcon(g_iconLarge);
     if (g_iconSmall) DestroyIcon(g_iconSmall);
     g_iconLarge = g_iconSmall = nullptr;
-    g_app->ShowHelp(nullptr, nullptr, nullptr);
-    return 1;
 }
 
 wchar_t *LoadResString(HINSTANCE module, int id, int capacity)

@@ -1,5 +1,5 @@
-// Finding and loading the language module, the start-up and close-down steps
-// around it, and string loading.
+// Finding and loading the language module, and reading it: strings and icons.
+// The start-up around it lives in app/startup.cpp.
 #ifndef KELDRIN_RESOURCE_MODULE_H
 #define KELDRIN_RESOURCE_MODULE_H
 
@@ -15,8 +15,11 @@ extern HICON g_iconSmall;
 #define KELDRIN_MODULE_GENERIC L"KeldrinResource.dll"
 
 HINSTANCE LoadResourceModule(const wchar_t *fileName);
-int ResourceModuleStartUp();
-int ResourceModuleCloseDown();
+
+// Icon 10 of the module at 32 and 16 pixels into g_iconLarge and g_iconSmall,
+// and their release.
+void LoadWindowIcons(HINSTANCE module);
+void DestroyWindowIcons();
 
 // Loads string id into one of 256 reused buffers; the text stays valid for
 // 256 further calls. capacity < 1 means 4096 units. Null for a null module.

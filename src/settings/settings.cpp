@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 
 PowerSettings g_settings;
 
@@ -113,25 +113,25 @@ static bool PrepareMarkAccess(wchar_t *path, size_t pathCapacity, wchar_t *secti
     return true;
 }
 
-int SetSaverLockRestorePending(int pending)
+bool SetSaverLockRestorePending(bool pending)
 {
     wchar_t path[KELDRIN_PATH_UNITS];
     wchar_t section[KELDRIN_TEXT_UNITS + 16];
-    if (!PrepareMarkAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
+    if (!PrepareMarkAccess(path, COUNTOF(path), section, COUNTOF(section))) return false;
     HANDLE lock = LockSettingsFile();
     BOOL written = pending ? WritePrivateProfileStringW(section, kSaverLockRestoreKey, L"1", path)
                            : WritePrivateProfileStringW(section, nullptr, nullptr, path);
     UnlockSettingsFile(lock);
-    return written ? 1 : 0;
+    return written != FALSE;
 }
 
-int SaverLockRestorePending()
+bool SaverLockRestorePending()
 {
     wchar_t path[KELDRIN_PATH_UNITS];
     wchar_t section[KELDRIN_TEXT_UNITS + 16];
-    if (!PrepareMarkAccess(path, COUNTOF(path), section, COUNTOF(section))) return 0;
+    if (!PrepareMarkAccess(path, COUNTOF(path), section, COUNTOF(section))) return false;
     HANDLE lock = LockSettingsFile();
     UINT pending = GetPrivateProfileIntW(section, kSaverLockRestoreKey, 0, path);
     UnlockSettingsFile(lock);
-    return pending == 1 ? 1 : 0;
+    return pending == 1;
 }

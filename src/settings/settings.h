@@ -2,6 +2,13 @@
 #ifndef KELDRIN_SETTINGS_H
 #define KELDRIN_SETTINGS_H
 
+// What the main dialog's OK does.
+enum PowerDestination {
+    DESTINATION_RUN = 0,
+    DESTINATION_DESKTOP = 1,
+    DESTINATION_QUICKLAUNCH = 2,
+};
+
 struct PowerSettings {
     int operation;     // 0 none, 1..8 an operation, 9 select
     int destination;   // 0 run, 1 desktop shortcut, 2 Quick Launch shortcut
@@ -20,7 +27,7 @@ int SaveSettings();
 // Marks in the settings file (section "<product>.Recovery") that
 // "ScreenSaverIsSecure" was switched off and must be switched back, so that a
 // run ended by force is mended by the next.
-int SetSaverLockRestorePending(int pending);
-int SaverLockRestorePending();
+bool SetSaverLockRestorePending(bool pending);
+bool SaverLockRestorePending();
 
 #endif

@@ -1,5 +1,5 @@
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 
 // "Version 1.04.01 b3" and its shorter forms into out. The long text uses the
 // same words behind the product name, hence the optional leading blank.

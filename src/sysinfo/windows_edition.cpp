@@ -3,7 +3,7 @@
 #include <type_traits>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 
 int g_osKind = 0;
 

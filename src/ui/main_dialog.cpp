@@ -4,7 +4,7 @@
 
 #include "app/app_context.h"
 #include "app/command_line.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "power/countdown_dialog.h"
 #include "power/power_operations.h"
 #include "resources/resource_ids.h"
@@ -70,8 +70,10 @@ void OnOk(HWND dialog)
 {
     SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
     switch (g_settings.destination) {
-    case 0:
+    case DESTINATION_RUN:
         EndDialog(dialog, IDOK);
+        // The templates of the running Windows, as from the command line: the
+        // coloured twins' owner-drawn buttons are painted by the Windows 8 look alone.
         if (g_settings.operation == OPERATION_SELECT)
             RunSelectDialog(dialog, SelectTemplateId());
         else if (g_settings.waitTotal > 0)
@@ -79,10 +81,10 @@ void OnOk(HWND dialog)
         else
             RunPowerOperation(g_settings.operation);
         break;
-    case 1:
+    case DESTINATION_DESKTOP:
         MakeDesktopShortcut(g_settings.operation, g_settings.waitTotal);
         break;
-    case 2:
+    case DESTINATION_QUICKLAUNCH:
         MakeQuickLaunchShortcut(g_settings.operation, g_settings.waitTotal);
         break;
     default:

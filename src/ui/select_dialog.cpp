@@ -1,7 +1,7 @@
 #include "ui/select_dialog.h"
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "power/power_operations.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"

@@ -4,7 +4,8 @@
 #include <shlobj.h>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
+#include "power/operation_table.h"
 #include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
@@ -12,8 +13,6 @@
 
 namespace {
 
-const wchar_t *const kKeywords[] = {L"shutdown",   L"reboot",      L"standby",        L"sleep", L"logoff",
-                                    L"monitoroff", L"monitorlock", L"monitorofflock", L"select"};
 const wchar_t kQuickLaunchFolder[] = L"\\Microsoft\\Internet Explorer\\Quick Launch\\";
 
 // Where the link goes when it is not a special folder path + "\".
@@ -55,16 +54,16 @@ int CreateLinkIn(int csidl, LinkPlace place, const wchar_t *name, const wchar_t 
 
 typedef int (*LinkRoutine)(const wchar_t *, const wchar_t *, const wchar_t *, const wchar_t *, wchar_t *, size_t);
 
-int MakeShortcut(int operation, int waitSeconds, LinkRoutine createLink, int doneMessageId)
+void MakeShortcut(int operation, int waitSeconds, LinkRoutine createLink, int doneMessageId)
 {
     wchar_t arguments[KELDRIN_TEXT_UNITS];
     wchar_t name[KELDRIN_TEXT_UNITS];
     if (!ShortcutCommandLine(arguments, COUNTOF(arguments), operation, waitSeconds, g_settings.saverLockOff) ||
         !ShortcutName(name, COUNTOF(name), operation, waitSeconds))
-        return 1;
+        return;
 
     wchar_t *linkPath = HeapTextBuffer(KELDRIN_PATH_UNITS);
-    if (!linkPath) return 1;
+    if (!linkPath) return;
     const wchar_t *caption = g_app->productName ? g_app->productName : L"";
     if (createLink(name, g_app->shortcutDescription, arguments, g_app->programDir, linkPath, KELDRIN_PATH_UNITS)) {
         const wchar_t *done = LoadResString(g_resourceModule, doneMessageId, -1);
@@ -77,21 +76,15 @@ int MakeShortcut(int operation, int waitSeconds, LinkRoutine createLink, int don
         MessageBoxW(nullptr, message, caption, MB_OK | MB_ICONEXCLAMATION);
     }
     HeapTextBufferFree(linkPath);
-    return 1;
 }
 
 }  // namespace
-
-const wchar_t *OperationKeyword(int operation)
-{
-    return operation >= 1 && operation <= 9 ? kKeywords[operation - 1] : nullptr;
-}
 
 bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff)
 {
     const wchar_t *keyword = OperationKeyword(operation);
     if (!keyword) return false;
-    if (operation == 9) {
+    if (operation == OPERATION_SELECT) {  // the choice is made when it runs; a wait means nothing
         FormatText(buffer, units, L"--%ls", keyword);
         return true;
     }
@@ -102,11 +95,12 @@ bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitS
 
 bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds)
 {
-    if (!OperationKeyword(operation)) return false;
+    const OperationEntry *entry = FindOperation(operation);
+    if (!entry) return false;
     const wchar_t *product = g_app && g_app->productName ? g_app->productName : L"";
     wchar_t display[KELDRIN_TEXT_UNITS];
-    CopyText(display, COUNTOF(display), LoadResString(g_resourceModule, IDS_OPERATION_NAME_FIRST + operation, -1));
-    if (operation == 9) {
+    CopyText(display, COUNTOF(display), LoadResString(g_resourceModule, entry->nameId, -1));
+    if (operation == OPERATION_SELECT) {
         FormatText(buffer, units, L"%ls %ls", product, display);
         return true;
     }
@@ -132,12 +126,14 @@ bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds)
 
 int MakeDesktopShortcut(int operation, int waitSeconds)
 {
-    return MakeShortcut(operation, waitSeconds, CreateDesktopLink, IDS_DESKTOP_SHORTCUT_MADE);
+    MakeShortcut(operation, waitSeconds, CreateDesktopLink, IDS_DESKTOP_SHORTCUT_MADE);
+    return 1;
 }
 
 int MakeQuickLaunchShortcut(int operation, int waitSeconds)
 {
-    return MakeShortcut(operation, waitSeconds, CreateQuickLaunchLink, IDS_QUICKLAUNCH_SHORTCUT_MADE);
+    MakeShortcut(operation, waitSeconds, CreateQuickLaunchLink, IDS_QUICKLAUNCH_SHORTCUT_MADE);
+    return 1;
 }
 
 int CreateDesktopLink(const wchar_t *name, const wchar_t *description, const wchar_t *arguments,

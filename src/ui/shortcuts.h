@@ -8,9 +8,6 @@
 int MakeDesktopShortcut(int operation, int waitSeconds);
 int MakeQuickLaunchShortcut(int operation, int waitSeconds);
 
-// The keyword of an operation code ("shutdown" ...), or null for a code without one.
-const wchar_t *OperationKeyword(int operation);
-
 // The arguments a shortcut carries; false when the code has no keyword.
 bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff);
 

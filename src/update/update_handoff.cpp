@@ -1,11 +1,11 @@
 #include "update/update_handoff.h"
 
 #include <shellapi.h>
-#include <shlobj.h>
 #include <stdio.h>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
+#include "base/paths.h"
 
 namespace {
 
@@ -89,17 +89,15 @@ void Launch(bool elevated, const wchar_t *file, const wchar_t *parameters)
     }
 }
 
-void ComposePaths(HandOffPaths *paths)
+// The program's own paths, as the context took them at start; without a
+// per-user folder the data stay in the program folder.
+bool ComposePaths(HandOffPaths *paths)
 {
-    GetModuleFileNameW(nullptr, paths->executable, KELDRIN_PATH_UNITS);
-    // scratch holds the base name, for the data folder
-    SplitModulePath(paths->executable, paths->programFolder, KELDRIN_PATH_UNITS, paths->scratch, KELDRIN_PATH_UNITS);
-
-    wchar_t appData[MAX_PATH] = L"";
-    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
-        FormatText(paths->dataFolder, KELDRIN_PATH_UNITS, L"%ls\\Marlowen\\%ls\\", appData, paths->scratch);
-    else
-        CopyText(paths->dataFolder, KELDRIN_PATH_UNITS, paths->programFolder);
+    if (!g_app || !g_app->modulePath || !g_app->programDir) return false;
+    CopyText(paths->executable, KELDRIN_PATH_UNITS, g_app->modulePath);
+    CopyText(paths->programFolder, KELDRIN_PATH_UNITS, g_app->programDir);
+    CopyText(paths->dataFolder, KELDRIN_PATH_UNITS, g_app->dataDir ? g_app->dataDir : g_app->programDir);
+    return true;
 }
 
 }  // namespace
@@ -160,14 +158,14 @@ int HandOffUpdateSets(HWND owner, const wchar_t *const *fileSets, const wchar_t 
     if (!fileSets || !baseUrls || !fileSets[0] || !baseUrls[0] || !descriptionName) return 0;
     HandOffPaths *paths = static_cast<HandOffPaths *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HandOffPaths)));
     if (!paths) return 0;
-    ComposePaths(paths);
+    if (!ComposePaths(paths)) {
+        HeapFree(GetProcessHeap(), 0, paths);
+        return 0;
+    }
 
-    OSVERSIONINFOEXW version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(&version));
     bool elevated = false;
     const wchar_t *folder = paths->programFolder;
-    if (version.dwMajorVersion >= 6) {
+    if (g_app->osVersion.dwMajorVersion >= 6) {  // Vista or later: folders may be read-only to us
         if (!FolderIsWritable(paths->programFolder)) {
             // The updater then has to write into the program folder with rights we lack.
             FormatText(paths->updater, KELDRIN_PATH_UNITS, L"%ls", paths->dataFolder);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "test_support.h"
@@ -266,12 +266,12 @@ TEST_F(ContextInit, StoresExactSizeCopiesOfTheModulesTexts)
 {
     wchar_t year[] = L"2006-2013";
     wchar_t date[] = L"02/02/2013";
-    EXPECT_EQ(1, app_.Init(module_, IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION, IDS_TEXT_10011, IDS_TEXT_10003, 104,
+    EXPECT_EQ(1, app_.Init(module_, IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION, IDS_MAKER_NAME, IDS_PRODUCT_DESCRIPTION, 104,
                            1, 0, year, date, nullptr));
     EXPECT_TRUE(IsExactCopy(app_.productName, L"Keldrin"));
     EXPECT_TRUE(IsExactCopy(app_.shortcutDescription, Text(IDS_SHORTCUT_DESCRIPTION)));
-    EXPECT_TRUE(IsExactCopy(app_.text10011, Text(IDS_TEXT_10011)));
-    EXPECT_TRUE(IsExactCopy(app_.text10003, Text(IDS_TEXT_10003)));
+    EXPECT_TRUE(IsExactCopy(app_.text10011, Text(IDS_MAKER_NAME)));
+    EXPECT_TRUE(IsExactCopy(app_.text10003, Text(IDS_PRODUCT_DESCRIPTION)));
     EXPECT_FALSE(Text(IDS_SHORTCUT_DESCRIPTION).empty());
     EXPECT_EQ(104u, app_.versionNumber);
     EXPECT_EQ(1, app_.versionRevision);
@@ -298,7 +298,7 @@ TEST_F(ContextInit, MissingStringGivesAnEmptyTextNotNull)
     EXPECT_EQ(3, app_.betaNumber);
 
     // A second Init replaces every text.
-    app_.Init(module_, 30000, IDS_SHORTCUT_DESCRIPTION, IDS_TEXT_10011, IDS_TEXT_10003, 104, 1, 0, L"2006",
+    app_.Init(module_, 30000, IDS_SHORTCUT_DESCRIPTION, IDS_MAKER_NAME, IDS_PRODUCT_DESCRIPTION, 104, 1, 0, L"2006",
               L"01/01/2006", nullptr);
     EXPECT_TRUE(IsExactCopy(app_.productName, L""));
     EXPECT_TRUE(IsExactCopy(app_.shortcutDescription, Text(IDS_SHORTCUT_DESCRIPTION)));

@@ -305,6 +305,29 @@ _CALL_LINE = re.compile(
 _ARG = re.compile(r'L?"(?:[^"\\]|\\.)*"|[^,]+')
 
 
+# The 32-bit arguments (UINT, INT, DWORD, BOOL) of the calls the tests read.
+# A 64-bit relay trace prints the whole register, whose upper half the
+# calling convention leaves undefined for these (seen: nShow 100000001), so
+# only their lower 32 bits are the argument.
+_INT32_ARGS = {
+    "user32.ExitWindowsEx": (0, 1),
+    "kernel32.SetSystemPowerState": (0, 1),
+    "user32.SendMessageW": (1,),
+    "user32.SetTimer": (2,),
+    "user32.SetDlgItemTextW": (1,),
+    "shell32.ShellExecuteW": (5,),
+    "advapi32.AdjustTokenPrivileges": (1,),
+    "advapi32.RegSetValueExW": (2, 3, 5),
+}
+
+
+def _int32_args(name: str, args: List[str]) -> List[str]:
+    for index in _INT32_ARGS.get(name, ()):
+        if index < len(args) and re.fullmatch(r"[0-9a-f]+", args[index]):
+            args[index] = "%08x" % (int(args[index], 16) & 0xFFFFFFFF)
+    return args
+
+
 def parse_relay(text: str) -> List[Call]:
     """Every relayed API call in a +relay,+timestamp,+pid trace, in order."""
     calls = []
@@ -314,7 +337,7 @@ def parse_relay(text: str) -> List[Call]:
             continue
         # Wine prints some module names in capitals (KERNEL32, but user32).
         name = match["module"].lower() + "." + match["function"]
-        calls.append(Call(name, _ARG.findall(match["args"]), int(match["pid"], 16),
+        calls.append(Call(name, _int32_args(name, _ARG.findall(match["args"])), int(match["pid"], 16),
                           int(match["tid"], 16), float(match["time"] or 0), int(match["ret"], 16)))
     return calls
 

@@ -15,6 +15,7 @@
 
 #include "dialog_driver.h"
 #include "power/countdown_dialog.h"
+#include "power/saver_lock.h"
 #include "power_recorder.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
@@ -29,6 +30,7 @@ using testsupport::DialogDriver;
 using testsupport::DistFolder;
 using testsupport::LoadModuleAsData;
 using testsupport::ModuleString;
+using testsupport::SaverValue;
 using testsupport::SetTextRecord;
 using testsupport::SetTextRecorder;
 
@@ -38,8 +40,6 @@ const std::string kMonitorOff = "SendMessage(HWND_BROADCAST,0x112,0xf170,2)";
 const DWORD kLimitMs = 10000;
 const int kWindows7Professional = 19;
 const int kWindows8Pro = 23;
-const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
-const wchar_t kSaverSecure[] = L"ScreenSaverIsSecure";
 
 std::wstring Format(const std::wstring &format, long first)
 {
@@ -68,91 +68,6 @@ bool AllDigitsOrColon(const std::wstring &text)
     for (wchar_t c : text)
         if (!(c >= L'0' && c <= L'9') && c != L':') return false;
     return true;
-}
-
-// "ScreenSaverIsSecure" as it was before a test, put back afterwards exactly
-// (type and bytes, or absent).
-class SaverValue {
-public:
-    SaverValue()
-    {
-        RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        original_ = Read();
-    }
-    ~SaverValue()
-    {
-        if (original_.present)
-            Write(original_.type, original_.bytes);
-        else
-            RegDeleteValueW(key_, kSaverSecure);
-        if (watch_) CloseHandle(watch_);
-        RegCloseKey(key_);
-    }
-    SaverValue(const SaverValue &) = delete;
-    SaverValue &operator=(const SaverValue &) = delete;
-
-    struct Value {
-        bool present;
-        DWORD type;
-        std::vector<BYTE> bytes;
-        bool operator==(const Value &other) const
-        {
-            return present == other.present && (!present || (type == other.type && bytes == other.bytes));
-        }
-    };
-
-    Value Read() const
-    {
-        Value value = {false, 0, {}};
-        DWORD size = 0;
-        if (RegQueryValueExW(key_, kSaverSecure, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return value;
-        value.bytes.resize(size);
-        if (RegQueryValueExW(key_, kSaverSecure, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
-            return value;
-        value.bytes.resize(size);
-        value.present = true;
-        return value;
-    }
-
-    static Value Text(const std::wstring &text)
-    {
-        const BYTE *first = reinterpret_cast<const BYTE *>(text.c_str());
-        return Value{true, REG_SZ, std::vector<BYTE>(first, first + (text.size() + 1) * sizeof(wchar_t))};
-    }
-
-    void Write(DWORD type, const std::vector<BYTE> &bytes)
-    {
-        RegSetValueExW(key_, kSaverSecure, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
-    }
-    void SetText(const std::wstring &text) { Write(REG_SZ, Text(text).bytes); }
-    void SetDword(DWORD number)
-    {
-        const BYTE *first = reinterpret_cast<const BYTE *>(&number);
-        Write(REG_DWORD, std::vector<BYTE>(first, first + sizeof number));
-    }
-    void Delete() { RegDeleteValueW(key_, kSaverSecure); }
-
-    // From here on, a write that changes a value of the key signals WrittenSinceWatch().
-    bool Watch()
-    {
-        if (!watch_) watch_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        ResetEvent(watch_);
-        return RegNotifyChangeKeyValue(key_, FALSE, REG_NOTIFY_CHANGE_LAST_SET, watch_, TRUE) == ERROR_SUCCESS;
-    }
-    bool WrittenSinceWatch() const { return WaitForSingleObject(watch_, 200) == WAIT_OBJECT_0; }
-
-private:
-    HKEY key_ = nullptr;
-    HANDLE watch_ = nullptr;
-    Value original_;
-};
-
-std::string Describe(const SaverValue::Value &value)
-{
-    if (!value.present) return "(absent)";
-    std::string text = "type " + std::to_string(value.type) + ":";
-    for (BYTE b : value.bytes) text += " " + std::to_string(b);
-    return text;
 }
 
 class CountdownDialogTest : public ::testing::Test {
@@ -438,8 +353,8 @@ TEST_F(CountdownDialogTest, SwitchesTheSaverPasswordOffWhileCountingAndBackOnEve
             }
         });
         ASSERT_TRUE(read);
-        EXPECT_EQ(SaverValue::Text(L"0"), during) << Describe(during);
-        EXPECT_EQ(SaverValue::Text(L"1"), saver.Read()) << Describe(saver.Read());
+        EXPECT_EQ(SaverValue::Text(L"0"), during) << testsupport::Describe(during);
+        EXPECT_EQ(SaverValue::Text(L"1"), saver.Read()) << testsupport::Describe(saver.Read());
         EXPECT_EQ(0, g_saverLockRestore);
     }
 }
@@ -482,8 +397,8 @@ TEST_F(CountdownDialogTest, LeavesAnySaverValueOtherThanOneUnwritten)
             }
         });
         EXPECT_FALSE(saver.WrittenSinceWatch());
-        EXPECT_EQ(before, during) << Describe(during);
-        EXPECT_EQ(before, saver.Read()) << Describe(saver.Read());
+        EXPECT_EQ(before, during) << testsupport::Describe(during);
+        EXPECT_EQ(before, saver.Read()) << testsupport::Describe(saver.Read());
         EXPECT_EQ(0, g_saverLockRestore);
     }
 }
@@ -507,8 +422,8 @@ TEST_F(CountdownDialogTest, TheEndOfTheSessionPutsTheSaverPasswordBack)
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         }
     });
-    EXPECT_EQ(SaverValue::Text(L"0"), afterQuery) << Describe(afterQuery);
-    EXPECT_EQ(SaverValue::Text(L"1"), afterEnd) << Describe(afterEnd);
+    EXPECT_EQ(SaverValue::Text(L"0"), afterQuery) << testsupport::Describe(afterQuery);
+    EXPECT_EQ(SaverValue::Text(L"1"), afterEnd) << testsupport::Describe(afterEnd);
     EXPECT_EQ(SaverValue::Text(L"1"), saver.Read());
     EXPECT_TRUE(g_powerRecorder.calls.empty());
 }

@@ -5,38 +5,12 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
-#include "power/countdown_dialog.h"
+#include "base/owned_string.h"
+#include "power/saver_lock.h"
 #include "settings/settings.h"
 #include "test_support.h"
 
 namespace {
-
-const wchar_t kDesktop[] = L"Control Panel\\Desktop";
-const wchar_t kValue[] = L"ScreenSaverIsSecure";
-
-std::wstring ReadSaverSecure()
-{
-    wchar_t data[64] = {};
-    DWORD size = sizeof data - sizeof(wchar_t);
-    DWORD type = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kDesktop, kValue, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS)
-        return L"<absent>";
-    return type == REG_SZ ? std::wstring(data) : L"<type " + std::to_wstring(type) + L">";
-}
-
-void WriteSaverSecure(const wchar_t *value)
-{
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &key, nullptr));
-    if (value)
-        RegSetValueExW(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
-                       static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
-    else
-        RegDeleteValueW(key, kValue);
-    RegCloseKey(key);
-}
 
 // Holds the mutex of a running countdown until told to let go: {held, release}.
 DWORD WINAPI HoldSaverLockMutex(void *parameter)
@@ -54,7 +28,6 @@ class SaverLockRecovery : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        original_ = ReadSaverSecure();
         ini_ = testsupport::UniqueTempPath(L"keldrin-recovery", L".ini");
         DeleteFileW(ini_.c_str());
         ASSERT_NE(nullptr, g_app);
@@ -66,7 +39,15 @@ protected:
     void TearDown() override
     {
         DeleteFileW(ini_.c_str());
-        WriteSaverSecure(original_ == L"<absent>" ? nullptr : original_.c_str());
+    }
+
+    std::wstring ReadSaverSecure() const { return saver_.ReadText(); }
+    void WriteSaverSecure(const wchar_t *value)
+    {
+        if (value)
+            saver_.SetText(value);
+        else
+            saver_.Delete();
     }
 
     int Marked()
@@ -75,7 +56,7 @@ protected:
     }
 
     testsupport::StartUpContext app_;
-    std::wstring original_;
+    testsupport::SaverValue saver_;  // put back as it was after each test
     std::wstring ini_;
 };
 
@@ -84,14 +65,14 @@ protected:
 TEST_F(SaverLockRecovery, MarkLeftBehindSwitchesThePasswordBackOnOnce)
 {
     WriteSaverSecure(L"0");
-    ASSERT_EQ(1, SetSaverLockRestorePending(1));
+    ASSERT_TRUE(SetSaverLockRestorePending(true));
     EXPECT_EQ(1, Marked());
-    EXPECT_EQ(1, RestoreSaverLockLeftOff());
+    EXPECT_TRUE(RestoreSaverLockLeftOff());
     EXPECT_EQ(L"1", ReadSaverSecure());
     EXPECT_EQ(0, Marked());
     // The mark is gone: a later "0" is the user's own choice.
     WriteSaverSecure(L"0");
-    EXPECT_EQ(0, RestoreSaverLockLeftOff());
+    EXPECT_FALSE(RestoreSaverLockLeftOff());
     EXPECT_EQ(L"0", ReadSaverSecure());
 }
 
@@ -99,8 +80,8 @@ TEST_F(SaverLockRecovery, ValueChangedSinceIsLeftAloneButTheMarkIsCleared)
 {
     for (const wchar_t *value : {L"1", L"2", static_cast<const wchar_t *>(nullptr)}) {
         WriteSaverSecure(value);
-        SetSaverLockRestorePending(1);
-        EXPECT_EQ(0, RestoreSaverLockLeftOff());
+        SetSaverLockRestorePending(true);
+        EXPECT_FALSE(RestoreSaverLockLeftOff());
         EXPECT_EQ(value ? std::wstring(value) : L"<absent>", ReadSaverSecure());
         EXPECT_EQ(0, Marked());
     }
@@ -109,20 +90,20 @@ TEST_F(SaverLockRecovery, ValueChangedSinceIsLeftAloneButTheMarkIsCleared)
 TEST_F(SaverLockRecovery, WithoutAMarkNothingIsTouched)
 {
     WriteSaverSecure(L"0");
-    EXPECT_EQ(0, RestoreSaverLockLeftOff());
+    EXPECT_FALSE(RestoreSaverLockLeftOff());
     EXPECT_EQ(L"0", ReadSaverSecure());
 }
 
 // Another copy's save replaces the settings section; a running countdown's mark must survive it.
 TEST_F(SaverLockRecovery, AnOrdinarySaveKeepsTheMarkAndClearingRemovesItsSection)
 {
-    SetSaverLockRestorePending(1);
+    SetSaverLockRestorePending(true);
     g_settings = PowerSettings();
     g_settings.operation = 6;
     SaveSettings();
     EXPECT_EQ(1, Marked());
     EXPECT_EQ(6, static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerOperation", 0, ini_.c_str())));
-    SetSaverLockRestorePending(0);
+    SetSaverLockRestorePending(false);
     wchar_t sections[256] = {};
     GetPrivateProfileSectionNamesW(sections, 256, ini_.c_str());
     EXPECT_STREQ(L"Keldrin", sections);
@@ -133,19 +114,19 @@ TEST_F(SaverLockRecovery, AnOrdinarySaveKeepsTheMarkAndClearingRemovesItsSection
 TEST_F(SaverLockRecovery, AMarkOfALiveCountdownIsLeftToIt)
 {
     WriteSaverSecure(L"0");
-    SetSaverLockRestorePending(1);
+    SetSaverLockRestorePending(true);
     HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE events[] = {held, release};
     HANDLE owner = CreateThread(nullptr, 0, HoldSaverLockMutex, events, 0, nullptr);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 10000));
-    EXPECT_EQ(0, RestoreSaverLockLeftOff());
+    EXPECT_FALSE(RestoreSaverLockLeftOff());
     EXPECT_EQ(L"0", ReadSaverSecure());
     EXPECT_EQ(1, Marked());
 
     SetEvent(release);
     WaitForSingleObject(owner, 10000);
-    EXPECT_EQ(1, RestoreSaverLockLeftOff()) << "once that copy is gone, the mark is acted on";
+    EXPECT_TRUE(RestoreSaverLockLeftOff()) << "once that copy is gone, the mark is acted on";
     EXPECT_EQ(L"1", ReadSaverSecure());
     for (HANDLE handle : {held, release, owner}) CloseHandle(handle);
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "test_support.h"

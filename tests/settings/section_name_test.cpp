@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "settings/settings.h"
 
 namespace {

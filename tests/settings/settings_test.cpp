@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "settings/settings.h"
 #include "test_support.h"
 

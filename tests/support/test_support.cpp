@@ -296,4 +296,91 @@ void MessageBoxWatcher::Run()
     }
 }
 
+namespace {
+
+const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+const wchar_t kSaverSecure[] = L"ScreenSaverIsSecure";
+
+}  // namespace
+
+SaverValue::SaverValue()
+{
+    RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    original_ = Read();
+}
+
+SaverValue::~SaverValue()
+{
+    if (original_.present)
+        Write(original_.type, original_.bytes);
+    else
+        RegDeleteValueW(key_, kSaverSecure);
+    if (watch_) CloseHandle(watch_);
+    RegCloseKey(key_);
+}
+
+SaverValue::Value SaverValue::Read() const
+{
+    Value value = {false, 0, {}};
+    DWORD size = 0;
+    if (RegQueryValueExW(key_, kSaverSecure, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return value;
+    value.bytes.resize(size);
+    if (RegQueryValueExW(key_, kSaverSecure, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
+        return value;
+    value.bytes.resize(size);
+    value.present = true;
+    return value;
+}
+
+std::wstring SaverValue::ReadText() const
+{
+    Value value = Read();
+    if (!value.present) return L"<absent>";
+    if (value.type != REG_SZ) return L"<type " + std::to_wstring(value.type) + L">";
+    std::wstring text(reinterpret_cast<const wchar_t *>(value.bytes.data()), value.bytes.size() / sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
+}
+
+SaverValue::Value SaverValue::Text(const std::wstring &text)
+{
+    const BYTE *first = reinterpret_cast<const BYTE *>(text.c_str());
+    return Value{true, REG_SZ, std::vector<BYTE>(first, first + (text.size() + 1) * sizeof(wchar_t))};
+}
+
+void SaverValue::Write(DWORD type, const std::vector<BYTE> &bytes)
+{
+    RegSetValueExW(key_, kSaverSecure, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+void SaverValue::SetDword(DWORD number)
+{
+    const BYTE *first = reinterpret_cast<const BYTE *>(&number);
+    Write(REG_DWORD, std::vector<BYTE>(first, first + sizeof number));
+}
+
+void SaverValue::Delete()
+{
+    RegDeleteValueW(key_, kSaverSecure);
+}
+
+bool SaverValue::Watch()
+{
+    if (!watch_) watch_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(watch_);
+    return RegNotifyChangeKeyValue(key_, FALSE, REG_NOTIFY_CHANGE_LAST_SET, watch_, TRUE) == ERROR_SUCCESS;
+}
+
+bool SaverValue::WrittenSinceWatch() const
+{
+    return WaitForSingleObject(watch_, 200) == WAIT_OBJECT_0;
+}
+
+std::string Describe(const SaverValue::Value &value)
+{
+    if (!value.present) return "(absent)";
+    std::string text = "type " + std::to_string(value.type) + ":";
+    for (BYTE b : value.bytes) text += " " + std::to_string(b);
+    return text;
+}
+
 }  // namespace testsupport

@@ -122,6 +122,47 @@ private:
     std::thread thread_;
 };
 
+// "ScreenSaverIsSecure" under HKCU\Control Panel\Desktop as it was before a
+// test, put back afterwards exactly (type and bytes, or absent).
+class SaverValue {
+public:
+    SaverValue();
+    ~SaverValue();
+    SaverValue(const SaverValue &) = delete;
+    SaverValue &operator=(const SaverValue &) = delete;
+
+    struct Value {
+        bool present;
+        DWORD type;
+        std::vector<BYTE> bytes;
+        bool operator==(const Value &other) const
+        {
+            return present == other.present && (!present || (type == other.type && bytes == other.bytes));
+        }
+    };
+
+    Value Read() const;
+    // The value as a text: "<absent>", "<type N>" for anything but REG_SZ.
+    std::wstring ReadText() const;
+    static Value Text(const std::wstring &text);
+
+    void Write(DWORD type, const std::vector<BYTE> &bytes);
+    void SetText(const std::wstring &text) { Write(REG_SZ, Text(text).bytes); }
+    void SetDword(DWORD number);
+    void Delete();
+
+    // From here on, a write that changes a value of the key signals WrittenSinceWatch().
+    bool Watch();
+    bool WrittenSinceWatch() const;
+
+private:
+    HKEY key_ = nullptr;
+    HANDLE watch_ = nullptr;
+    Value original_;
+};
+
+std::string Describe(const SaverValue::Value &value);
+
 }  // namespace testsupport
 
 #endif

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 
 namespace {
 

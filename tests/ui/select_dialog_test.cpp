@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 #include "dialog_driver.h"
 #include "power_recorder.h"
 #include "resources/resource_ids.h"

@@ -19,6 +19,7 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "test_support.h"
+#include "power/operation_table.h"
 #include "ui/shortcuts.h"
 #include "ui_test_support.h"
 

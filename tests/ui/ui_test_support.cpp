@@ -1,8 +1,8 @@
 #include "ui_test_support.h"
 
 #include "app/app_context.h"
-#include "app/owned_string.h"
-#include "resources/resource_ids.h"
+#include "app/startup.h"
+#include "base/owned_string.h"
 #include "resources/resource_module.h"
 
 namespace uitest {
@@ -31,19 +31,13 @@ ProgramScope::ProgramScope(const wchar_t *moduleFileName)
     g_iconLarge = g_iconSmall = nullptr;
     g_resourceModule = module_;
     if (!module_ || !g_app) return;
-    g_app->Init(module_, IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION, IDS_TEXT_10011, IDS_TEXT_10003, 104, 1, 0,
-                L"2006-2013", L"02/02/2013", KELDRIN_HOME_PAGE);
-    g_iconLarge = static_cast<HICON>(
-        LoadImageW(module_, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 32, 32, LR_COLOR));
-    g_iconSmall = static_cast<HICON>(
-        LoadImageW(module_, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 16, 16, LR_COLOR));
+    TakeModuleTexts(module_);  // what the program's start-up takes from its module
     ready_ = true;
 }
 
 ProgramScope::~ProgramScope()
 {
-    if (g_iconLarge) DestroyIcon(g_iconLarge);
-    if (g_iconSmall) DestroyIcon(g_iconSmall);
+    DestroyWindowIcons();
     if (module_) FreeLibrary(module_);
     g_resourceModule = savedModule_;
     g_iconLarge = savedIconLarge_;

@@ -209,9 +209,12 @@ TEST_F(UpdateDescription, FileThatCannotBeCreatedIsReported)
 }
 
 // HandOffUpdateSets works on the running program's own folder, here the test
-// program's; the description names are unique so nothing else is disturbed.
+// program's, as the context took it; the description names are unique so
+// nothing else is disturbed.
 class HandOff : public ::testing::Test {
 protected:
+    testsupport::StartUpContext context_;
+
     void SetUp() override
     {
         wchar_t name[64];
@@ -231,6 +234,15 @@ protected:
     std::wstring programFolder_;
     std::wstring dataFolder_;
 };
+
+TEST(HandOffWithoutContext, DoesNothing)
+{
+    ASSERT_EQ(nullptr, g_app);
+    const wchar_t *sets[] = {L"a.txt\0", nullptr};
+    const wchar_t *urls[] = {L"U", nullptr};
+    EXPECT_EQ(0, HandOffUpdateSets(nullptr, sets, urls, L"no-context.kvx", 1, 1));
+    EXPECT_FALSE(Exists(OwnFolder() + L"no-context.kvx"));
+}
 
 TEST_F(HandOff, MissingArgumentsDoNothing)
 {

@@ -1,4 +1,4 @@
-#include "app/owned_string.h"
+#include "base/owned_string.h"
 
 #include <stdarg.h>
 #include <stdio.h>

@@ -1,11 +1,15 @@
 // Strings owned by the program's records: exact-size (characters + 1),
 // zero-filled blocks of the process heap, released with HeapFree.
-#ifndef KELDRIN_OWNED_STRING_H
-#define KELDRIN_OWNED_STRING_H
+#ifndef KELDRIN_BASE_OWNED_STRING_H
+#define KELDRIN_BASE_OWNED_STRING_H
 
 #include <windows.h>
 
 #define COUNTOF(array) (sizeof(array) / sizeof((array)[0]))
+
+// Path and text buffers hold at most this many UTF-16 units with the NUL.
+#define KELDRIN_PATH_UNITS 8192
+#define KELDRIN_TEXT_UNITS 1024
 
 // A new exact-size copy of text (null counts as empty), or null when the heap is out.
 wchar_t *OwnedStringCopy(const wchar_t *text);
