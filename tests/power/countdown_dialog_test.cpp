@@ -23,6 +23,8 @@
 #include "sysinfo/windows_edition.h"
 #include "test_support.h"
 
+namespace windows8 = testsupport::windows8;
+
 namespace {
 
 using testsupport::AlteredModule;
@@ -453,8 +455,8 @@ TEST_F(CountdownDialogTest, ColouredLookPaintsWithItsBrushesAndDeletesThemAtTheE
     });
     ASSERT_NE(nullptr, dialogBrush);
     EXPECT_EQ(dialogBrush, staticBrush);
-    EXPECT_EQ(RGB(31, 174, 255), brushColour);
-    EXPECT_EQ(RGB(255, 224, 128), staticText);
+    EXPECT_EQ(windows8::kBackground, brushColour);
+    EXPECT_EQ(windows8::kStaticText, staticText);
     EXPECT_EQ(BS_OWNERDRAW, firstStyle & BS_TYPEMASK);
     EXPECT_EQ(BS_OWNERDRAW, secondStyle & BS_TYPEMASK);
     EXPECT_EQ(0u, GetObjectType(dialogBrush)) << "the background brush outlived the dialog";

@@ -122,6 +122,17 @@ private:
     std::thread thread_;
 };
 
+// The Windows 8 look's colours, as every test of the coloured dialogs expects them.
+namespace windows8 {
+const COLORREF kBackground = RGB(31, 174, 255);     // the dialog and its static controls
+const COLORREF kStaticText = RGB(255, 224, 128);
+const COLORREF kFirstFace = RGB(27, 88, 184);       // OK / run now
+const COLORREF kSecondFace = RGB(255, 29, 119);     // Cancel
+const COLORREF kButtonText = RGB(255, 255, 0);
+const COLORREF kFirstActiveText = RGB(255, 0, 0);   // while selected, focused or hot
+const COLORREF kSecondActiveText = RGB(0, 255, 255);
+}  // namespace windows8
+
 // "ScreenSaverIsSecure" under HKCU\Control Panel\Desktop as it was before a
 // test, put back afterwards exactly (type and bytes, or absent).
 class SaverValue {

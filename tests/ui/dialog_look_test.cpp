@@ -6,6 +6,9 @@
 
 #include "sysinfo/windows_edition.h"
 #include "ui/dialog_look.h"
+#include "test_support.h"
+
+namespace windows8 = testsupport::windows8;
 
 namespace {
 
@@ -120,7 +123,8 @@ TEST_F(ColouredLookTest, OnWindows8TheButtonsAreFlatFacesWithTheirFixedCaptions)
         UINT id;
         COLORREF face;
         COLORREF activeText;
-    } buttons[] = {{IDOK, RGB(27, 88, 184), RGB(255, 0, 0)}, {IDCANCEL, RGB(255, 29, 119), RGB(0, 255, 255)}};
+    } buttons[] = {{IDOK, windows8::kFirstFace, windows8::kFirstActiveText},
+                   {IDCANCEL, windows8::kSecondFace, windows8::kSecondActiveText}};
     for (const auto &button : buttons) {
         for (UINT state : {0u, static_cast<UINT>(ODS_SELECTED), static_cast<UINT>(ODS_FOCUS),
                            static_cast<UINT>(ODS_HOTLIGHT), static_cast<UINT>(ODS_DISABLED)}) {
@@ -132,7 +136,7 @@ TEST_F(ColouredLookTest, OnWindows8TheButtonsAreFlatFacesWithTheirFixedCaptions)
             EXPECT_EQ(button.face, canvas.At(0, 0));
             EXPECT_EQ(button.face, canvas.At(kWidth - 1, kHeight - 1));
             bool active = (state & (ODS_SELECTED | ODS_FOCUS | ODS_HOTLIGHT)) != 0;
-            COLORREF text = active ? button.activeText : RGB(255, 255, 0);
+            COLORREF text = active ? button.activeText : windows8::kButtonText;
             EXPECT_EQ(text, GetTextColor(canvas.dc()));
             EXPECT_EQ(TRANSPARENT, GetBkMode(canvas.dc()));
             // The caption is drawn, on one line in the middle of the face.
@@ -176,11 +180,11 @@ TEST_F(ColouredLookTest, StaticTextIsLightYellowOnTheBackgroundBrush)
         INT_PTR brush = ColouredLookCtlColorStatic(look_, canvas.dc());
         EXPECT_EQ(reinterpret_cast<INT_PTR>(look_.background), brush);
         EXPECT_EQ(brush, ColouredLookCtlColorDialog(look_));
-        EXPECT_EQ(RGB(255, 224, 128), GetTextColor(canvas.dc()));
+        EXPECT_EQ(windows8::kStaticText, GetTextColor(canvas.dc()));
         EXPECT_EQ(TRANSPARENT, GetBkMode(canvas.dc()));
         LOGBRUSH logBrush = {};
         ASSERT_NE(0, GetObjectW(look_.background, sizeof logBrush, &logBrush));
-        EXPECT_EQ(RGB(31, 174, 255), logBrush.lbColor);
+        EXPECT_EQ(windows8::kBackground, logBrush.lbColor);
     }
 }
 

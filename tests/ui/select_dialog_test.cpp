@@ -22,6 +22,8 @@
 #include "ui/select_dialog.h"
 #include "ui_test_support.h"
 
+namespace windows8 = testsupport::windows8;
+
 namespace {
 
 using testsupport::ControlText;
@@ -260,8 +262,8 @@ TEST_F(SelectDialogTest, ColouredLookOnWindows8PaintsWithBrushesThatEndWithTheDi
                   },
                   &seen);
         ASSERT_NE(nullptr, brush);
-        EXPECT_EQ(RGB(31, 174, 255), colour);
-        EXPECT_EQ(RGB(255, 224, 128), staticText);
+        EXPECT_EQ(windows8::kBackground, colour);
+        EXPECT_EQ(windows8::kStaticText, staticText);
         EXPECT_EQ(BS_OWNERDRAW, okStyle & BS_TYPEMASK);
         EXPECT_EQ(0u, GetObjectType(brush)) << "the background brush outlived the dialog";
     }
