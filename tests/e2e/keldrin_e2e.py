@@ -27,11 +27,35 @@ import subprocess
 import sys
 import threading
 import time
+import types
 import unittest
 from typing import List, NamedTuple, Optional
 
 MODULE_NAMES = ("Keldrin.Jpn.dll", "Keldrin.Eng.dll", "KeldrinResource.dll")
 USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
+
+RESOURCE_IDS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "resources",
+                            "resource_ids.h")
+
+
+def _resource_ids(path: str = RESOURCE_IDS) -> types.SimpleNamespace:
+    """The ids the program and its modules share, read from their header, so a
+    test names a control or string as the code does and follows any renumbering."""
+    with open(path, encoding="ascii") as f:
+        found = re.findall(r"^#define\s+(\w+)\s+(\d+)\b", f.read(), re.MULTILINE)
+    return types.SimpleNamespace(**{name: int(value) for name, value in found})
+
+
+ID = _resource_ids()
+
+# Windows' own ids and messages, which the header does not hold.
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+MESSAGE_TEXT = 0xFFFF        # the text control of every message box
+WM_COMMAND = 0x0111
+BS_TYPEMASK, BS_OWNERDRAW = 0x0F, 0x0B
+
+OPERATION_RADIOS = range(ID.IDC_OPERATION_FIRST, ID.IDC_OPERATION_LAST + 1)          # codes 1..9
+DESTINATION_RADIOS = range(ID.IDC_DESTINATION_FIRST, ID.IDC_DESTINATION_LAST + 1)    # destinations 0..2
 
 # The power calls a test may watch, plus SetTimer for timing the countdown.
 # SendMessageW is in the list for the monitor-off broadcast; the program's

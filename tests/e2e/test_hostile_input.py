@@ -17,8 +17,9 @@ import subprocess
 import time
 import unittest
 
-from keldrin_e2e import (CONFIG, wine, MONITOR_OFF, USER, KeldrinTestCase, Probe, ProgramFolder, countdown_timers,
-                         relay_text, wine_env, wine_pids)
+from keldrin_e2e import (CONFIG, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, IDYES, MESSAGE_TEXT, MONITOR_OFF,
+                         OPERATION_RADIOS, USER, WM_COMMAND, KeldrinTestCase, Probe, ProgramFolder, countdown_timers,
+                         relay_text, wine, wine_env, wine_pids)
 
 BUILT = os.path.dirname(CONFIG.probe)
 HOSTILE_MODULES = os.path.join(BUILT, "hostile_modules")
@@ -30,13 +31,6 @@ SAVER = "ScreenSaverIsSecure"
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
 QUICK_LAUNCH = os.path.join(USER_FOLDER, "AppData", "Roaming", "Microsoft", "Internet Explorer", "Quick Launch")
 
-IDOK, IDCANCEL, IDYES, IDC_UPDATE = 1, 2, 6, 6
-OPERATION_RADIOS = range(2001, 2010)      # codes 1..9
-DESTINATION_RADIOS = range(2101, 2104)    # destinations 0..2
-IDC_WAIT_SEC, IDC_WAIT_MIN, IDC_REMAINING, IDC_CAPTION = 2202, 2204, 2206, 2207
-WM_COMMAND = 0x0111
-MESSAGE_TEXT = 0xFFFF
-IDS_PRODUCT_NAME, IDS_OPERATION_NAME = 10002, 10200
 SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin")
 
 
@@ -87,28 +81,29 @@ def settings_cases():
     """(what, file bytes, what the dialog must show: checked operation radio (0:
     none), checked destination radio, minutes and seconds; None: not fixed here,
     only consistent with what is saved)."""
+    op, dest = OPERATION_RADIOS[0] - 1, DESTINATION_RADIOS[0]    # + operation code, + destination
     rnd = random.Random(20130202)
     binary = rnd.randbytes(8192)
     assert b"\0" in binary
     return (
         ("plain", ini(*OTHER, "[Keldrin]", "PowerOperation=3", "PowerDestination=2", "PowerWaitMin=5",
-                      "PowerWaitSec=30"), (2003, 2103, "5", "30")),
+                      "PowerWaitSec=30"), (op + 3, dest + 2, "5", "30")),
         # Every reading of these (wrapped or clamped to 32 bits) lies outside the
         # codes the radios stand for; the up-downs keep the waits in their ranges.
         ("beyond 32 bits", ini("[Keldrin]", "PowerOperation=2147483648", "PowerDestination=-2147483649",
                                "PowerWaitMin=99999999999", "PowerWaitSec=2147483648",
                                "PowerSelection=-2147483649", *OTHER), (0, 0, None, None)),
         ("text and empty values", ini("[Keldrin]", "PowerOperation=abc", "PowerDestination=", "PowerWaitMin=",
-                                      "PowerWaitSec=abc", *OTHER), (0, 2101, "0", "0")),
+                                      "PowerWaitSec=abc", *OTHER), (0, dest, "0", "0")),
         # The first of two equal keys counts, whatever the letter case.
         ("duplicate keys", ini(*OTHER, "[Keldrin]", "PowerOperation=3", "poweroperation=5", "PowerWaitMin=5",
-                               "POWERWAITMIN=9", "PowerWaitSec=30", "PowerWaitSec=40"), (2003, 2101, "5", "30")),
+                               "POWERWAITMIN=9", "PowerWaitSec=30", "PowerWaitSec=40"), (op + 3, dest, "5", "30")),
         ("1 MB lines", ini(*OTHER, "Long=" + "x" * (1 << 20), "[Keldrin]", "PowerOperation=6",
-                           "PowerWaitMin=" + "7" * (1 << 20)), (2006, 2101, None, "10")),
+                           "PowerWaitMin=" + "7" * (1 << 20)), (op + 6, dest, None, "10")),
         ("random bytes", binary, (None, None, None, None)),
         ("UTF-16 with BOM", ("\ufeff" + "\r\n".join(("[Other]", "Name=\u96fb\u6e90", "[Keldrin]",
                                                         "PowerOperation=4", "PowerWaitMin=2", "PowerWaitSec=45"))
-                             + "\r\n").encode("utf-16-le"), (2004, 2101, "2", "45")),
+                             + "\r\n").encode("utf-16-le"), (op + 4, dest, "2", "45")),
     )
 
 
@@ -197,7 +192,7 @@ class HostileTestCase(KeldrinTestCase):
         text = ""
         while not text and time.monotonic() - opened < 1:
             time.sleep(0.02)
-            text = self.p.text(hwnd, IDC_REMAINING)
+            text = self.p.text(hwnd, ID.IDC_REMAINING)
         return text
 
     def texts_set(self, result, control_id: int):
@@ -218,7 +213,7 @@ class SettingsFile(HostileTestCase):
                 launch, hwnd = self.open_main_dialog()
                 operations = [i for i in OPERATION_RADIOS if self.p.checked(hwnd, i)]
                 destinations = [i for i in DESTINATION_RADIOS if self.p.checked(hwnd, i)]
-                shown_min, shown_sec = self.p.text(hwnd, IDC_WAIT_MIN), self.p.text(hwnd, IDC_WAIT_SEC)
+                shown_min, shown_sec = self.p.text(hwnd, ID.IDC_WAIT_MIN), self.p.text(hwnd, ID.IDC_WAIT_SEC)
                 self.cancel(launch, hwnd, what)
 
                 if operation is not None:
@@ -235,8 +230,9 @@ class SettingsFile(HostileTestCase):
                 # What Cancel saves is what the dialog showed.
                 saved = self.assertFourLines(path)
                 self.assertEqual(int(shown_min), saved["PowerWaitMin"])
-                for shown, key, codes, first in ((operations, "PowerOperation", range(1, 10), 2000),
-                                                 (destinations, "PowerDestination", range(0, 3), 2101)):
+                for shown, key, codes, first in (
+                        (operations, "PowerOperation", range(1, 10), OPERATION_RADIOS[0] - 1),
+                        (destinations, "PowerDestination", range(0, 3), DESTINATION_RADIOS[0])):
                     if shown:
                         self.assertEqual(shown[0] - first, saved[key])
                     else:
@@ -257,12 +253,12 @@ class ModulesMissingParts(HostileTestCase):
 
         launch, hwnd = self.open_countdown("--monitoroff --wait 2")
         self.assertEqual("2", self.first_remaining_text(hwnd))
-        caption = self.p.text(hwnd, IDC_CAPTION)    # as the first tick left it
+        caption = self.p.text(hwnd, ID.IDC_OPERATION_CAPTION)    # as the first tick left it
         result = launch.wait()
         self.assertCleanEnd(result, "countdown without strings")
         self.assertEqual("", caption)
-        self.assertEqual(["", "", ""], self.texts_set(result, IDC_CAPTION))
-        self.assertEqual(["2", "1", "0"], self.texts_set(result, IDC_REMAINING), "neutral remaining-time text")
+        self.assertEqual(["", "", ""], self.texts_set(result, ID.IDC_OPERATION_CAPTION))
+        self.assertEqual(["2", "1", "0"], self.texts_set(result, ID.IDC_REMAINING), "neutral remaining-time text")
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
 
     def test_a_missing_template_shows_nothing_and_the_run_closes_down(self):
@@ -301,13 +297,13 @@ class ModulesMissingParts(HostileTestCase):
         launch, hwnd = self.open_countdown("--monitoroff --wait 61")
         first = self.first_remaining_text(hwnd)
         deadline = time.monotonic() + 5
-        while self.p.text(hwnd, IDC_REMAINING) == first and time.monotonic() < deadline:
+        while self.p.text(hwnd, ID.IDC_REMAINING) == first and time.monotonic() < deadline:
             time.sleep(0.05)
         self.p.click(hwnd, IDCANCEL)
         result = launch.wait()
         self.assertCleanEnd(result, "countdown with wrong formats")
         self.assertEqual("1:01", first)
-        self.assertEqual(["1:01", "60"], self.texts_set(result, IDC_REMAINING)[:2])
+        self.assertEqual(["1:01", "60"], self.texts_set(result, ID.IDC_REMAINING)[:2])
         self.assertEqual([], result.power_calls)
 
         # Shortcut names: a Quick Launch shortcut that cannot be written names
@@ -317,13 +313,13 @@ class ModulesMissingParts(HostileTestCase):
             os.rename(QUICK_LAUNCH, aside)
             self.addCleanup(os.rename, aside, QUICK_LAUNCH)
         module = self.folder.windows_path + "\\Keldrin.Eng.dll"
-        name = "%s %s 2 min 5 s.lnk" % (self.p.module_string(module, IDS_PRODUCT_NAME),
-                                        self.p.module_string(module, IDS_OPERATION_NAME + 1))
+        name = "%s %s 2 min 5 s.lnk" % (self.p.module_string(module, ID.IDS_PRODUCT_NAME),
+                                        self.p.module_string(module, ID.IDS_OPERATION_NAME_FIRST + 1))
         launch, hwnd = self.open_main_dialog()
-        for control in (2001, 2103):
+        for control in (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_QUICKLAUNCH):
             self.p.click(hwnd, control)
-        self.p.set_text(hwnd, IDC_WAIT_MIN, "2")
-        self.p.set_text(hwnd, IDC_WAIT_SEC, "5")
+        self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "2")
+        self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "5")
         self.p.click(hwnd, IDOK)
         deadline = time.monotonic() + 10
         boxes = []
@@ -403,7 +399,7 @@ class ProgramFolderNames(HostileTestCase):
         self.assertEqual(6, self.assertFourLines(self.folder.settings_path)["PowerOperation"])
 
         launch, hwnd = self.open_main_dialog()
-        self.p.click(hwnd, IDC_UPDATE)
+        self.p.click(hwnd, ID.IDC_UPDATE)
         self.assertCleanEnd(launch.wait(), "update button")
         description = read_file(os.path.join(self.folder.path, "Keldrin.kvx"))
         # Code page 932 holds the Japanese, not the check mark nor the e-acute: "?" each.

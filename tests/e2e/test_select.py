@@ -7,13 +7,9 @@ Windows 8 family gets the coloured template.
 import re
 import unittest
 
-from keldrin_e2e import MONITOR_OFF, KeldrinTestCase, countdown_timers
+from keldrin_e2e import ID, IDCANCEL, IDOK, MONITOR_OFF, WM_COMMAND, KeldrinTestCase, countdown_timers
 from screen_look import ColouredLookChecks
 
-IDOK, IDCANCEL = 1, 2
-IDC_VERSION_TEXT, IDC_SELECT_LIST = 2201, 2401
-IDS_OPERATION_NAME_FIRST = 10200
-WM_COMMAND = 0x0111
 CB_SETCURSEL, CB_GETCURSEL = 0x014E, 0x0147
 CBN_SELCHANGE = 1
 
@@ -37,16 +33,18 @@ class SelectTestCase(KeldrinTestCase):
         hwnd = self.p.wait_window(launch.pid, timeout=15)
         self.assertIsNotNone(hwnd, "Keldrin.exe %s opened no window" % tail)
         self.children = {child.id: child for child in self.p.children(hwnd)}
-        self.assertIn(IDC_SELECT_LIST, self.children, "Keldrin.exe %s opened a window that is no select dialog" % tail)
+        self.assertIn(ID.IDC_SELECT_LIST, self.children,
+                      "Keldrin.exe %s opened a window that is no select dialog" % tail)
         return launch, hwnd
 
     def choose(self, hwnd, entry):
         """Picks an entry as a mouse choice does: the list changes and tells the dialog."""
-        self.p.send(hwnd, IDC_SELECT_LIST, CB_SETCURSEL, entry)
-        self.p.send(hwnd, 0, WM_COMMAND, (CBN_SELCHANGE << 16) | IDC_SELECT_LIST, self.children[IDC_SELECT_LIST].hwnd)
+        self.p.send(hwnd, ID.IDC_SELECT_LIST, CB_SETCURSEL, entry)
+        self.p.send(hwnd, 0, WM_COMMAND, (CBN_SELCHANGE << 16) | ID.IDC_SELECT_LIST,
+                    self.children[ID.IDC_SELECT_LIST].hwnd)
 
     def operation_name(self, code):
-        return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", IDS_OPERATION_NAME_FIRST + code)
+        return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", ID.IDS_OPERATION_NAME_FIRST + code)
 
 
 class ChoosingAndRunning(SelectTestCase):
@@ -54,9 +52,9 @@ class ChoosingAndRunning(SelectTestCase):
     def test_opens_on_the_saved_choice_and_ok_performs_the_entry_chosen(self):
         self.folder.write_settings(Selection=4, Operation=1)
         launch, hwnd = self.open_select()
-        self.assertEqual(4, self.p.send(hwnd, IDC_SELECT_LIST, CB_GETCURSEL))
-        self.assertEqual(self.operation_name(4), self.p.text(hwnd, IDC_SELECT_LIST))
-        self.assertEqual("Keldrin Version 1.04.01", self.p.text(hwnd, IDC_VERSION_TEXT))
+        self.assertEqual(4, self.p.send(hwnd, ID.IDC_SELECT_LIST, CB_GETCURSEL))
+        self.assertEqual(self.operation_name(4), self.p.text(hwnd, ID.IDC_SELECT_LIST))
+        self.assertEqual("Keldrin Version 1.04.01", self.p.text(hwnd, ID.IDC_VERSION_TEXT))
 
         self.choose(hwnd, 6)
         self.p.click(hwnd, IDOK)
@@ -92,7 +90,7 @@ class ChoosingAndRunning(SelectTestCase):
     def test_a_wait_never_brings_the_countdown_in(self):
         self.folder.write_settings(Selection=6)
         launch, hwnd = self.open_select("--select --wait 60")
-        self.assertNotIn(2206, self.children)
+        self.assertNotIn(ID.IDC_REMAINING, self.children)
         self.p.click(hwnd, IDOK)
         result = launch.wait(timeout=15)
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])

@@ -16,15 +16,14 @@ import time
 import unittest
 
 import e2e_user
-from keldrin_e2e import CHILD_WINEDEBUG, CONFIG, RELAY_KEY, KeldrinTestCase, Probe, _prepare_prefix, wine, wine_env
+from keldrin_e2e import (CHILD_WINEDEBUG, CONFIG, ID, IDNO, IDYES, RELAY_KEY, KeldrinTestCase, Probe, _prepare_prefix,
+                         wine, wine_env)
 
 STANDIN = os.path.join(os.path.dirname(CONFIG.probe), "Fennrick.exe")
 STARTS = "fennrick-starts.txt"
 PROBE_FILE = "__marlowen_check_writable.txt"
 SHELL_CALLS = ("shell32.ShellExecuteW", "shell32.ShellExecuteExW")
 BASE_URL = "http://www.marlowen.example/sources/Keldrin32"
-UPDATE_BUTTON = 6
-IDYES, IDNO = 6, 7
 CLASSES = r"HKCU\Software\Classes"
 # Wine's shell looks up file types in HKEY_CLASSES_ROOT only, which it does not
 # merge with the user's classes as Windows does; the program itself tests the
@@ -103,7 +102,7 @@ class UpdateFromMainDialog(KeldrinTestCase):
     """The main dialog's update button ends the run with the hand-off."""
 
     def press_update(self):
-        return click_in_first_window(self, UPDATE_BUTTON, "the main dialog")
+        return click_in_first_window(self, ID.IDC_UPDATE, "the main dialog")
 
     def description(self) -> bytes:
         with open(os.path.join(self.folder.path, "Keldrin.kvx"), "rb") as f:
@@ -253,7 +252,7 @@ class UpdateFromUnwritableFolder(unittest.TestCase):
         with self.user.probe() as probe:
             dialog = probe.wait_window(launch.pid, timeout=10)
             self.assertIsNotNone(dialog, "the main dialog did not appear")
-            probe.click(dialog, UPDATE_BUTTON)
+            probe.click(dialog, ID.IDC_UPDATE)
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         return result
