@@ -29,7 +29,7 @@ import threading
 import time
 import types
 import unittest
-from typing import List, NamedTuple, Optional
+from typing import Dict, List, NamedTuple, Optional, Tuple
 
 MODULE_NAMES = ("Keldrin.Jpn.dll", "Keldrin.Eng.dll", "KeldrinResource.dll")
 USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
@@ -260,6 +260,78 @@ def unix_to_windows_path(path: str) -> str:
     return result.stdout.decode("utf-8").strip()
 
 
+# ---- the settings file ------------------------------------------------------------
+
+# What every save leaves in the program's section, in this order.
+SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin")
+
+
+def read_bytes(path: str) -> bytes:
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write_bytes(path: str, data: bytes) -> None:
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def ini(*lines: str) -> bytes:
+    """A settings file of these lines, each ended with CR LF."""
+    return "".join(line + "\r\n" for line in lines).encode("latin-1")
+
+
+def ini_lines(data: bytes) -> List[str]:
+    """The file's lines, separators kept apart so that a block joined with "\\n"
+    gives its bytes back; a UTF-16 file (with its BOM) is read as such."""
+    if data.startswith(b"\xff\xfe"):
+        return data[2:].decode("utf-16-le").split("\n")
+    return data.decode("latin-1").split("\n")
+
+
+def section_bounds(lines: List[str], name: str) -> List[Tuple[int, int]]:
+    """(header index, end index) of every section called name, in any letter case."""
+    headers = [i for i, line in enumerate(lines) if line.strip().startswith("[")]
+    bounds = []
+    for n, i in enumerate(headers):
+        if lines[i].strip().rstrip("\r").lower() == "[%s]" % name.lower():
+            bounds.append((i, headers[n + 1] if n + 1 < len(headers) else len(lines)))
+    return bounds
+
+
+def section_text(data: bytes, name: str) -> str:
+    lines = ini_lines(data)
+    (start, end), = section_bounds(lines, name)
+    return "\n".join(lines[start:end])
+
+
+def section_entries(lines: List[str], start: int, end: int) -> List[Tuple[str, str]]:
+    """(key, value) of each line of the section lines[start:end], blanks around
+    "=" dropped: Windows keeps a line as handed over, Wine writes "key =value"."""
+    body = [line.rstrip("\r") for line in lines[start + 1:end]]
+    if end == len(lines) and body and body[-1] == "":
+        body.pop()    # the file's last line end
+    return [(key.strip(), value.strip()) for key, _, value in (line.partition("=") for line in body)]
+
+
+def read_settings(path: str) -> Dict[str, int]:
+    """{key: number} of the file's [Keldrin] section, as the program left it."""
+    lines = ini_lines(read_bytes(path))
+    bounds = section_bounds(lines, "Keldrin")
+    if not bounds:
+        raise AssertionError("no [Keldrin] section in %s:\n%s" % (path, "\n".join(lines)))
+    return {key: int(value) for key, value in section_entries(lines, *bounds[0]) if re.fullmatch(r"-?\d+", value)}
+
+
+def saved_settings(section: str, operation: int, destination: int = 0, selection: int = 0,
+                   wait_min: int = 0) -> List[bytes]:
+    """The two byte forms a fresh save may take: Windows keeps the lines as
+    handed over, Wine re-writes each as key "=" value without the blank."""
+    values = (operation, destination, selection, wait_min)
+    return [ini("[%s]" % section, *("%-17s=%s%d" % (key, gap, value) for key, value in zip(SAVED_KEYS, values)))
+            for gap in (" ", "")]
+
+
 # ---- program folders ----------------------------------------------------------
 
 def _safe_name(text: str) -> str:
@@ -295,9 +367,10 @@ class ProgramFolder:
 
     def write_settings(self, **values: int) -> None:
         """A [Keldrin] section the program reads at start-up: SaverLockOff=1 is PowerSaverLockOff=1."""
-        lines = ["[Keldrin]"] + ["Power%s=%d" % item for item in values.items()]
-        with open(self.settings_path, "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
+        write_bytes(self.settings_path, ini("[Keldrin]", *("Power%s=%d" % item for item in values.items())))
+
+    def read_settings(self) -> Dict[str, int]:
+        return read_settings(self.settings_path)
 
     def files(self) -> List[str]:
         return sorted(os.listdir(self.path))

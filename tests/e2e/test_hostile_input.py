@@ -18,8 +18,9 @@ import time
 import unittest
 
 from keldrin_e2e import (CONFIG, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, IDYES, MESSAGE_TEXT, MONITOR_OFF,
-                         OPERATION_RADIOS, USER, WM_COMMAND, KeldrinTestCase, Probe, ProgramFolder, countdown_timers,
-                         relay_text, wine, wine_env, wine_pids)
+                         OPERATION_RADIOS, SAVED_KEYS, USER, WM_COMMAND, KeldrinTestCase, Probe, ProgramFolder,
+                         countdown_timers, ini, ini_lines, read_bytes, relay_text, section_bounds, section_entries,
+                         section_text, wine, wine_env, wine_pids, write_bytes)
 
 BUILT = os.path.dirname(CONFIG.probe)
 HOSTILE_MODULES = os.path.join(BUILT, "hostile_modules")
@@ -30,49 +31,6 @@ DESKTOP = "HKCU\\" + DESKTOP_KEY
 SAVER = "ScreenSaverIsSecure"
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
 QUICK_LAUNCH = os.path.join(USER_FOLDER, "AppData", "Roaming", "Microsoft", "Internet Explorer", "Quick Launch")
-
-SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin")
-
-
-# ---- the settings file as text -------------------------------------------------
-
-def ini_lines(data: bytes):
-    """The file's lines, separators kept apart so that a block joined with "\\n"
-    gives its bytes back; a UTF-16 file (with its BOM) is read as such."""
-    if data.startswith(b"\xff\xfe"):
-        return data[2:].decode("utf-16-le").split("\n")
-    return data.decode("latin-1").split("\n")
-
-
-def section_bounds(lines, name):
-    """(header index, end index) of every section called name, in any letter case."""
-    headers = [i for i, line in enumerate(lines) if line.strip().startswith("[")]
-    bounds = []
-    for n, i in enumerate(headers):
-        if lines[i].strip().rstrip("\r").lower() == "[%s]" % name.lower():
-            bounds.append((i, headers[n + 1] if n + 1 < len(headers) else len(lines)))
-    return bounds
-
-
-def section_text(data: bytes, name: str) -> str:
-    lines = ini_lines(data)
-    (start, end), = section_bounds(lines, name)
-    return "\n".join(lines[start:end])
-
-
-def read_file(path: str) -> bytes:
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write_file(path: str, data: bytes) -> None:
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def ini(*lines: str) -> bytes:
-    return "".join(line + "\r\n" for line in lines).encode("latin-1")
-
 
 OTHER = ("[Other]", "Name=Value", ";kept as written", "Path=C:\\Program Files\\x")
 
@@ -154,19 +112,15 @@ class HostileTestCase(KeldrinTestCase):
     def assertFourLines(self, path: str) -> dict:
         """Exactly one section of the program's, holding exactly its four lines; their values."""
         self.assertTrue(os.path.isfile(path), "no settings file %s" % path)
-        lines = ini_lines(read_file(path))
+        lines = ini_lines(read_bytes(path))
         bounds = section_bounds(lines, "Keldrin")
         self.assertEqual(1, len(bounds), "[Keldrin] %d times in %s" % (len(bounds), path))
-        start, end = bounds[0]
-        body = [line.rstrip("\r") for line in lines[start + 1:end]]
-        if end == len(lines) and body and body[-1] == "":
-            body.pop()    # the file's last line end
-        pairs = [line.split("=", 1) for line in body]
-        self.assertEqual(list(SAVED_KEYS), [pair[0].strip() for pair in pairs], body)
+        entries = section_entries(lines, *bounds[0])
+        self.assertEqual(list(SAVED_KEYS), [key for key, _ in entries], entries)
         try:
-            return {pair[0].strip(): int(pair[1].strip()) for pair in pairs}
+            return {key: int(value) for key, value in entries}
         except ValueError:
-            self.fail("a saved value is no number: %r" % body)
+            self.fail("a saved value is no number: %r" % entries)
 
     def open_main_dialog(self):
         launch = self.start(None, relay=False)
@@ -209,7 +163,7 @@ class SettingsFile(HostileTestCase):
             with self.subTest(file=what):
                 self.folder = ProgramFolder("%s-%s" % (self.id(), what))
                 path = self.folder.settings_path
-                write_file(path, content)
+                write_bytes(path, content)
                 launch, hwnd = self.open_main_dialog()
                 operations = [i for i in OPERATION_RADIOS if self.p.checked(hwnd, i)]
                 destinations = [i for i in DESTINATION_RADIOS if self.p.checked(hwnd, i)]
@@ -237,7 +191,7 @@ class SettingsFile(HostileTestCase):
                         self.assertEqual(shown[0] - first, saved[key])
                     else:
                         self.assertNotIn(saved[key], codes, "%s %d saved, but no radio shown" % (key, saved[key]))
-                after = read_file(path)
+                after = read_bytes(path)
                 self.assertEqual(content[:2] == b"\xff\xfe", after[:2] == b"\xff\xfe", "encoding changed")
                 if section_bounds(ini_lines(content), "Other"):
                     self.assertEqual(section_text(content, "Other"), section_text(after, "Other"))
@@ -401,7 +355,7 @@ class ProgramFolderNames(HostileTestCase):
         launch, hwnd = self.open_main_dialog()
         self.p.click(hwnd, ID.IDC_UPDATE)
         self.assertCleanEnd(launch.wait(), "update button")
-        description = read_file(os.path.join(self.folder.path, "Keldrin.kvx"))
+        description = read_bytes(os.path.join(self.folder.path, "Keldrin.kvx"))
         # Code page 932 holds the Japanese, not the check mark nor the e-acute: "?" each.
         folder = self.folder.windows_path.encode("cp932", errors="replace") + b"\\"
         self.assertIn("\u96fb\u6e90 ? ?\\".encode("cp932"), folder)
@@ -480,24 +434,24 @@ class Faults(HostileTestCase):
         return launch
 
     def test_a_killed_countdown_gets_the_password_back_at_the_next_start(self):
-        write_file(self.folder.settings_path, ini(*OTHER, "[Keldrin]", "PowerSaverLockOff=1"))
-        other = section_text(read_file(self.folder.settings_path), "Other")
+        write_bytes(self.folder.settings_path, ini(*OTHER, "[Keldrin]", "PowerSaverLockOff=1"))
+        other = section_text(read_bytes(self.folder.settings_path), "Other")
         launch = self.switched_off_countdown()
         launch.kill()
         self.assertEqual(1, launch.wait().exit_code, "not ended by TerminateProcess")
         self.assertEqual("0", self.p.reg_get(DESKTOP, SAVER))
-        mark = section_text(read_file(self.folder.settings_path), "Keldrin.Recovery")
+        mark = section_text(read_bytes(self.folder.settings_path), "Keldrin.Recovery")
         self.assertIn("PowerSaverLockRestore=1", [line.strip() for line in mark.splitlines()])
 
         result = self.run_keldrin("--monitoroff")
         self.assertCleanEnd(result, "the next start")
         self.assertEqual("1", self.p.reg_get(DESKTOP, SAVER))
         self.assertFourLines(self.folder.settings_path)
-        self.assertEqual(other, section_text(read_file(self.folder.settings_path), "Other"))
+        self.assertEqual(other, section_text(read_bytes(self.folder.settings_path), "Other"))
 
     def test_two_copies_saving_at_once_leave_one_valid_section(self):
-        write_file(self.folder.settings_path, ini("[Keldrin]", "PowerOperation=6", *OTHER))
-        other = section_text(read_file(self.folder.settings_path), "Other")
+        write_bytes(self.folder.settings_path, ini("[Keldrin]", "PowerOperation=6", *OTHER))
+        other = section_text(read_bytes(self.folder.settings_path), "Other")
         for round_number in range(4):
             for kind in ("--monitoroff", "main dialog"):
                 with self.subTest(round=round_number, kind=kind):
@@ -511,7 +465,7 @@ class Faults(HostileTestCase):
                         self.assertCleanEnd(launch.wait(), kind)
                     saved = self.assertFourLines(self.folder.settings_path)
                     self.assertEqual((6, 0), (saved["PowerOperation"], saved["PowerWaitMin"]))
-                    self.assertEqual(other, section_text(read_file(self.folder.settings_path), "Other"))
+                    self.assertEqual(other, section_text(read_bytes(self.folder.settings_path), "Other"))
 
     # The mark alone cannot tell a killed countdown from one still running in
     # another copy: the running copy holds a mutex, and keeps its mark out of

@@ -119,15 +119,6 @@ class MainDialogTestCase(KeldrinTestCase):
         super().setUp()
         self.p = self.probe()
 
-    def write_settings(self, text: str) -> None:
-        with open(self.folder.settings_path, "w", newline="") as f:
-            f.write(text)
-
-    def read_settings(self) -> dict:
-        with open(self.folder.settings_path, "rb") as f:
-            text = f.read().decode("latin-1")
-        return {key: int(value) for key, value in re.findall(r"^\s*(Power\w+)\s*=\s*(-?\d+)", text, re.MULTILINE)}
-
     def module_text(self, string_id: int) -> str:
         text = self.p.module_string(self.folder.windows_path + "\\" + MODULE, string_id)
         self.assertIsNotNone(text, "the module has no string %d" % string_id)
@@ -200,8 +191,7 @@ class MainDialogTestCase(KeldrinTestCase):
 class OpensOnTheSettings(MainDialogTestCase):
 
     def test_shows_the_stored_choice_and_the_long_version_text(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
-                            "PowerWaitSec=10\r\nPowerSaverLockOff=1\r\n")
+        self.folder.write_settings(Operation=3, Destination=0, WaitMin=5, WaitSec=10, SaverLockOff=1)
         launch, hwnd = self.open_main()
         checked = [control for control in OPERATION_RADIOS if self.p.checked(hwnd, control)]
         self.assertEqual([ID.IDC_OP_STANDBY], checked)
@@ -224,11 +214,10 @@ class OpensOnTheSettings(MainDialogTestCase):
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
-        self.assertEqual(3, self.read_settings()["PowerOperation"])
+        self.assertEqual(3, self.folder.read_settings()["PowerOperation"])
 
     def test_cancel_keeps_the_edits_in_the_settings_file(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
-                            "PowerWaitSec=10\r\n")
+        self.folder.write_settings(Operation=3, Destination=0, WaitMin=5, WaitSec=10)
         launch, hwnd = self.open_main()
         self.p.click(hwnd, ID.IDC_OP_LOGOFF)
         self.p.click(hwnd, ID.IDC_DEST_QUICKLAUNCH)
@@ -238,7 +227,7 @@ class OpensOnTheSettings(MainDialogTestCase):
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(5, settings["PowerOperation"])
         self.assertEqual(2, settings["PowerDestination"])
         self.assertEqual(7, settings["PowerWaitMin"])
@@ -249,8 +238,7 @@ class OpensOnTheSettings(MainDialogTestCase):
 class RunDestination(MainDialogTestCase):
 
     def test_wait_beyond_the_spin_ranges_counts_down_from_the_total(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
-                            "PowerWaitSec=10\r\n")
+        self.folder.write_settings(Operation=3, Destination=0, WaitMin=5, WaitSec=10)
         launch, hwnd = self.open_main()
         self.p.click(hwnd, ID.IDC_OP_MONITOROFF)
         self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "90")
@@ -274,13 +262,12 @@ class RunDestination(MainDialogTestCase):
         self.assertTrue(shown, "the countdown showed no remaining time")
         self.assertEqual(self.module_text(ID.IDS_REMAINING_MIN_SEC) % (3, 30), shown[0], "90 s and 2 min are 3:30")
         self.assertTrue(countdown_timers(result.calls))
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(6, settings["PowerOperation"])
         self.assertEqual(2, settings["PowerWaitMin"])
 
     def test_select_opens_the_select_dialog_whatever_the_wait(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerWaitMin=1\r\n"
-                            "PowerWaitSec=30\r\n")
+        self.folder.write_settings(Operation=1, Destination=0, WaitMin=1, WaitSec=30)
         launch, hwnd = self.open_main()
         self.p.click(hwnd, ID.IDC_OP_SELECT)
         self.p.click(hwnd, IDOK)
@@ -308,8 +295,7 @@ class TheRunningWindows(MainDialogTestCase):
 
     def open_from_main(self, operation: int, wait_min: int):
         """The main dialog on these settings, then OK: (launch, main dialog's version text, window opened)."""
-        self.write_settings("[Keldrin]\r\nPowerOperation=%d\r\nPowerDestination=0\r\nPowerWaitMin=%d\r\n"
-                            "PowerWaitSec=0\r\n" % (operation, wait_min))
+        self.folder.write_settings(Operation=operation, Destination=0, WaitMin=wait_min, WaitSec=0)
         launch, hwnd = self.open_main()
         version = self.p.text(hwnd, ID.IDC_VERSION_TEXT)
         self.p.click(hwnd, IDOK)
@@ -365,8 +351,7 @@ class ShortcutDestinations(MainDialogTestCase):
         self.assertEqual(1, link["show"])
 
     def test_desktop_shortcut_is_written_announced_and_the_dialog_stays(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=1\r\nPowerWaitMin=1\r\n"
-                            "PowerWaitSec=30\r\n")
+        self.folder.write_settings(Operation=1, Destination=1, WaitMin=1, WaitSec=30)
         link = os.path.join(desktop_folder(), self.expected_name(ID.IDS_SHORTCUT_NAME_MIN_SEC, 1, 1, 30) + ".lnk")
         self.remove_later(link)
         launch, hwnd = self.open_main()
@@ -382,7 +367,7 @@ class ShortcutDestinations(MainDialogTestCase):
         self.assertEqual(1, self.p.checked(hwnd, ID.IDC_DEST_DESKTOP))
         self.assertEqual(("1", "30"), (self.p.text(hwnd, ID.IDC_WAIT_MIN), self.p.text(hwnd, ID.IDC_WAIT_SEC)))
         self.close_main(launch, hwnd)
-        self.assertEqual(1, self.read_settings()["PowerDestination"])
+        self.assertEqual(1, self.folder.read_settings()["PowerDestination"])
 
     def test_quick_launch_shortcut_goes_into_an_existing_quick_launch_folder(self):
         self.quick_launch(present=True)
@@ -430,7 +415,7 @@ class UpdateAndHelp(MainDialogTestCase):
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
         self.assertIn("Keldrin.kvx", self.folder.files(), "no update description at exit")
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(3, settings["PowerOperation"])
         self.assertEqual(4, settings["PowerWaitMin"])
 

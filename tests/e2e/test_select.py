@@ -4,7 +4,6 @@ does and saves nothing of it, a wait never brings a countdown in, and the
 Windows 8 family gets the coloured template.
 """
 
-import re
 import unittest
 
 from keldrin_e2e import ID, IDCANCEL, IDOK, MONITOR_OFF, WM_COMMAND, KeldrinTestCase, countdown_timers
@@ -19,14 +18,6 @@ class SelectTestCase(KeldrinTestCase):
     def setUp(self):
         super().setUp()
         self.p = self.probe()
-
-    def read_settings(self):
-        """{key: value} of the [Keldrin] section, as the program left it."""
-        with open(self.folder.settings_path, "rb") as f:
-            text = f.read().decode("ascii")
-        section = re.search(r"^\[Keldrin\]\r?\n((?:[^\[\r\n][^\r\n]*\r?\n?)*)", text, re.M)
-        self.assertIsNotNone(section, "no [Keldrin] section in:\n%s" % text)
-        return {key: int(value) for key, value in re.findall(r"^(\w+)\s*=\s*(-?\d+)\s*$", section.group(1), re.M)}
 
     def open_select(self, tail="--select"):
         launch = self.start(tail, timeout=60)
@@ -61,7 +52,7 @@ class ChoosingAndRunning(SelectTestCase):
         result = launch.wait(timeout=15)
         self.assertEqual(0, result.exit_code)
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(6, settings.get("PowerSelection"), settings)
         self.assertEqual(6, settings.get("PowerOperation"), settings)
 
@@ -72,7 +63,7 @@ class ChoosingAndRunning(SelectTestCase):
         self.p.key(hwnd, "enter")    # OK is the default button
         result = launch.wait(timeout=15)
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual((6, 6), (settings.get("PowerSelection"), settings.get("PowerOperation")), settings)
 
     def test_cancel_performs_and_keeps_nothing_of_the_choice(self):
@@ -83,7 +74,7 @@ class ChoosingAndRunning(SelectTestCase):
         result = launch.wait(timeout=15)
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(3, settings.get("PowerSelection"), settings)
         self.assertNotEqual(6, settings.get("PowerOperation"), settings)
 

@@ -11,31 +11,14 @@ import unittest
 
 import e2e_user
 from keldrin_e2e import (CONFIG, ID, IDCANCEL, IDNO, IDYES, MESSAGE_TEXT, MODULE_NAMES, MONITOR_OFF, USER,
-                         KeldrinTestCase, ProgramFolder, unix_to_windows_path, wine, wine_env)
+                         KeldrinTestCase, ProgramFolder, read_bytes, saved_settings, unix_to_windows_path, wine,
+                         wine_env, write_bytes)
 
 JPN, ENG, GENERIC = MODULE_NAMES
 PROBE_FILE = "__marlowen_check_writable.txt"
 QUESTION = ("Keldrin.Jpn.dll\u304c\u3042\u308a\u307e\u305b\u3093\r\n"
             "\u30c0\u30a6\u30f3\u30ed\u30fc\u30c9\u3057\u307e\u3059\u304b\uff1f\r\n\r\n"
             "Cannot find Keldrin.Eng.dll.\r\nDownload the file?")
-
-def saved_settings(section, operation, destination=0, selection=0, wait_min=0):
-    """The two byte forms a fresh save may take: Windows keeps the lines as
-    handed over, Wine re-writes each as key "=" value without the blank."""
-    forms = []
-    for gap in (" ", ""):
-        lines = ["[%s]" % section,
-                 "PowerOperation   =%s%d" % (gap, operation),
-                 "PowerDestination =%s%d" % (gap, destination),
-                 "PowerSelection   =%s%d" % (gap, selection),
-                 "PowerWaitMin     =%s%d" % (gap, wait_min)]
-        forms.append(("\r\n".join(lines) + "\r\n").encode("ascii"))
-    return forms
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def has_japanese(text):
@@ -190,8 +173,7 @@ class NoModuleAnywhere(StartupTestCase):
     def test_answering_no_leaves_an_existing_settings_file_as_it_was(self):
         ini = self.folder.settings_path
         before = b"[Keldrin]\r\nPowerOperation=3\r\nPowerWaitSec=30\r\nPowerSaverLockOff=1\r\n"
-        with open(ini, "wb") as f:
-            f.write(before)
+        write_bytes(ini, before)
         self.answer_question(IDNO)
         self.assertEqual(before, read_bytes(ini))
 
