@@ -791,6 +791,32 @@ def reg_delete(key: str, name: str) -> bool:
         return probe.reg_delete(key, name)
 
 
+# ---- the screen-saver password the countdown switches off ---------------------------
+
+DESKTOP_KEY = r"Control Panel\Desktop"
+DESKTOP = "HKCU\\" + DESKTOP_KEY
+SAVER = "ScreenSaverIsSecure"
+
+
+def put_saver_value(probe: Probe, value) -> None:
+    """Sets "ScreenSaverIsSecure" (a str or a REG_DWORD int); None removes it."""
+    if value is None:
+        probe.reg_delete(DESKTOP, SAVER)
+    else:
+        probe.reg_set(DESKTOP, SAVER, value)
+
+
+def _restore_saver_value(value) -> None:
+    # A probe of its own, so the value comes back even when the test's probe has failed.
+    with Probe() as probe:
+        put_saver_value(probe, value)
+
+
+def saver_writes(calls: List[Call]) -> List[Call]:
+    """The traced writes of "ScreenSaverIsSecure", in order."""
+    return [call for call in calls if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
+
+
 # ---- test case base ---------------------------------------------------------------
 
 class KeldrinTestCase(unittest.TestCase):
@@ -816,3 +842,7 @@ class KeldrinTestCase(unittest.TestCase):
         probe = Probe()
         self.addCleanup(probe.quit)
         return probe
+
+    def keep_saver_value(self, probe: Probe) -> None:
+        """Puts "ScreenSaverIsSecure" back as the user had it when the test ends."""
+        self.addCleanup(_restore_saver_value, probe.reg_get(DESKTOP, SAVER))

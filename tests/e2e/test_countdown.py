@@ -10,12 +10,10 @@ colours (a screenshot).
 import time
 import unittest
 
-from keldrin_e2e import (ID, IDCANCEL, IDOK, MONITOR_OFF, KeldrinTestCase, Probe, ProbeError, countdown_timers,
-                         relay_text)
+from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDOK, MONITOR_OFF, SAVER, KeldrinTestCase, ProbeError,
+                         countdown_timers, put_saver_value, relay_text, saver_writes)
 from screen_look import ColouredLookChecks
 
-DESKTOP = r"HKCU\Control Panel\Desktop"
-SAVER = "ScreenSaverIsSecure"
 IDS_CAPTION_MONITOROFF = ID.IDS_CAPTION_NONE + 6    # the caption of operation code 6
 
 
@@ -24,15 +22,7 @@ class CountdownTestCase(KeldrinTestCase):
     def setUp(self):
         super().setUp()
         self.p = self.probe()
-        original = self.p.reg_get(DESKTOP, SAVER)
-        self.addCleanup(self.restore_saver, original)
-
-    def restore_saver(self, original):
-        with Probe() as probe:
-            if original is None:
-                probe.reg_delete(DESKTOP, SAVER)
-            else:
-                probe.reg_set(DESKTOP, SAVER, original)
+        self.keep_saver_value(self.p)
 
     def module_text(self, string_id):
         return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", string_id)
@@ -60,10 +50,6 @@ class CountdownTestCase(KeldrinTestCase):
                 break  # the window is gone
             time.sleep(0.05)
         return seen
-
-    def saver_writes(self, result):
-        return [call for call in result.calls
-                if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
 
     def first_countdown_timer(self, result):
         timers = countdown_timers(result.calls)
@@ -156,7 +142,7 @@ class ScreenSaverPassword(CountdownTestCase):
                 self.assertEqual("0", during)
                 self.assertEqual("1", self.p.reg_get(DESKTOP, SAVER))
 
-                writes = self.saver_writes(result)
+                writes = saver_writes(result.calls)
                 self.assertEqual(2, len(writes), "ScreenSaverIsSecure written %d times" % len(writes))
                 if ending == "cancel":
                     self.assertEqual([], result.power_calls)
@@ -170,10 +156,7 @@ class ScreenSaverPassword(CountdownTestCase):
         cases = (("value 0", "0", 1), ("value absent", None, 1), ("option off", "1", 0))
         for what, value, option in cases:
             with self.subTest(case=what):
-                if value is None:
-                    self.p.reg_delete(DESKTOP, SAVER)
-                else:
-                    self.p.reg_set(DESKTOP, SAVER, value)
+                put_saver_value(self.p, value)
                 self.folder.write_settings(SaverLockOff=option)
                 launch, hwnd = self.open_countdown("--monitoroff --wait 30")
                 during = self.p.reg_get(DESKTOP, SAVER)
@@ -181,7 +164,7 @@ class ScreenSaverPassword(CountdownTestCase):
                 result = launch.wait(timeout=10)
                 self.assertEqual(value, during)
                 self.assertEqual(value, self.p.reg_get(DESKTOP, SAVER))
-                self.assertEqual([], self.saver_writes(result))
+                self.assertEqual([], saver_writes(result.calls))
 
 
 class Windows8Look(ColouredLookChecks, CountdownTestCase):

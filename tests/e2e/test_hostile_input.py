@@ -17,18 +17,15 @@ import subprocess
 import time
 import unittest
 
-from keldrin_e2e import (CONFIG, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, IDYES, MESSAGE_TEXT, MONITOR_OFF,
-                         OPERATION_RADIOS, SAVED_KEYS, USER, WM_COMMAND, KeldrinTestCase, Probe, ProgramFolder,
-                         countdown_timers, ini, ini_lines, read_bytes, relay_text, section_bounds, section_entries,
-                         section_text, wine, wine_env, wine_pids, write_bytes)
+from keldrin_e2e import (CONFIG, DESKTOP, DESKTOP_KEY, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, IDYES, MESSAGE_TEXT,
+                         MONITOR_OFF, OPERATION_RADIOS, SAVED_KEYS, SAVER, USER, WM_COMMAND, KeldrinTestCase,
+                         ProgramFolder, countdown_timers, ini, ini_lines, read_bytes, relay_text, saver_writes,
+                         section_bounds, section_entries, section_text, wine, wine_env, wine_pids, write_bytes)
 
 BUILT = os.path.dirname(CONFIG.probe)
 HOSTILE_MODULES = os.path.join(BUILT, "hostile_modules")
 KEY_ACCESS = os.path.join(BUILT, "key_access.exe")
 
-DESKTOP_KEY = "Control Panel\\Desktop"
-DESKTOP = "HKCU\\" + DESKTOP_KEY
-SAVER = "ScreenSaverIsSecure"
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
 QUICK_LAUNCH = os.path.join(USER_FOLDER, "AppData", "Roaming", "Microsoft", "Internet Explorer", "Quick Launch")
 
@@ -70,18 +67,6 @@ class HostileTestCase(KeldrinTestCase):
     def setUp(self):
         super().setUp()
         self.p = self.probe()
-
-    def keep_saver_value(self) -> None:
-        """Puts "ScreenSaverIsSecure" back as the user had it when the test ends."""
-        original = self.p.reg_get(DESKTOP, SAVER)
-
-        def put_back():
-            with Probe() as probe:
-                if original is None:
-                    probe.reg_delete(DESKTOP, SAVER)
-                else:
-                    probe.reg_set(DESKTOP, SAVER, original)
-        self.addCleanup(put_back)
 
     def use_module(self, module: str) -> None:
         """A program folder whose only module is the hostile one, as Keldrin.Eng.dll."""
@@ -293,7 +278,7 @@ class ScreenSaverValue(HostileTestCase):
 
     def setUp(self):
         super().setUp()
-        self.keep_saver_value()
+        self.keep_saver_value(self.p)
 
     def deny_desktop_key(self):
         """Refuses everyone the key (key_access.exe); returns what gives it back, also run at cleanup."""
@@ -326,8 +311,7 @@ class ScreenSaverValue(HostileTestCase):
                 after = self.p.reg_get(DESKTOP, SAVER)
                 self.assertCleanEnd(result, what)
                 self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
-                writes = [call for call in result.calls
-                          if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
+                writes = saver_writes(result.calls)
                 self.assertEqual(switches, len(writes), [call.args for call in writes])
                 self.assertEqual((type(value), value), (type(after), after))
                 self.assertFourLines(self.folder.settings_path)
@@ -421,7 +405,7 @@ class Faults(HostileTestCase):
 
     def setUp(self):
         super().setUp()
-        self.keep_saver_value()
+        self.keep_saver_value(self.p)
 
     def switched_off_countdown(self):
         """A countdown that has switched the screen-saver password off."""
