@@ -776,6 +776,14 @@ class Probe:
         self.quit()
 
 
+def fill_in_main_dialog(probe: Probe, hwnd: int, controls, wait_min: str, wait_sec: str) -> None:
+    """Clicks the controls (operation, destination, screen-saver option) and types the wait, as a user does."""
+    for control in controls:
+        probe.click(hwnd, control)
+    probe.set_text(hwnd, ID.IDC_WAIT_MIN, wait_min)
+    probe.set_text(hwnd, ID.IDC_WAIT_SEC, wait_sec)
+
+
 def reg_get(key: str, name: str):
     with Probe() as probe:
         return probe.reg_get(key, name)

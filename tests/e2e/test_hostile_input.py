@@ -19,8 +19,9 @@ import unittest
 
 from keldrin_e2e import (CONFIG, DESKTOP, DESKTOP_KEY, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, IDYES, MESSAGE_TEXT,
                          MONITOR_OFF, OPERATION_RADIOS, SAVED_KEYS, SAVER, USER, WM_COMMAND, KeldrinTestCase,
-                         ProgramFolder, countdown_timers, ini, ini_lines, read_bytes, relay_text, saver_writes,
-                         section_bounds, section_entries, section_text, wine, wine_env, wine_pids, write_bytes)
+                         ProgramFolder, countdown_timers, fill_in_main_dialog, ini, ini_lines, read_bytes, relay_text,
+                         saver_writes, section_bounds, section_entries, section_text, wine, wine_env, wine_pids,
+                         write_bytes)
 
 BUILT = os.path.dirname(CONFIG.probe)
 HOSTILE_MODULES = os.path.join(BUILT, "hostile_modules")
@@ -255,10 +256,7 @@ class ModulesMissingParts(HostileTestCase):
         name = "%s %s 2 min 5 s.lnk" % (self.p.module_string(module, ID.IDS_PRODUCT_NAME),
                                         self.p.module_string(module, ID.IDS_OPERATION_NAME_FIRST + 1))
         launch, hwnd = self.open_main_dialog()
-        for control in (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_QUICKLAUNCH):
-            self.p.click(hwnd, control)
-        self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "2")
-        self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "5")
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_QUICKLAUNCH), "2", "5")
         self.p.click(hwnd, IDOK)
         deadline = time.monotonic() + 10
         boxes = []

@@ -16,7 +16,7 @@ import unittest
 
 from keldrin_e2e import (BS_OWNERDRAW, BS_TYPEMASK, CONFIG, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, MESSAGE_TEXT,
                          OPERATION_RADIOS, RELAY_KEY, USER, KeldrinTestCase, Probe, _prepare_prefix, countdown_timers,
-                         relay_text)
+                         fill_in_main_dialog, relay_text)
 from screen_look import set_windows_version
 
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
@@ -219,10 +219,7 @@ class OpensOnTheSettings(MainDialogTestCase):
     def test_cancel_keeps_the_edits_in_the_settings_file(self):
         self.folder.write_settings(Operation=3, Destination=0, WaitMin=5, WaitSec=10)
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, ID.IDC_OP_LOGOFF)
-        self.p.click(hwnd, ID.IDC_DEST_QUICKLAUNCH)
-        self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "7")
-        self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "33")
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_LOGOFF, ID.IDC_DEST_QUICKLAUNCH), "7", "33")
         self.p.key(hwnd, "esc")
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
@@ -373,11 +370,8 @@ class ShortcutDestinations(MainDialogTestCase):
         self.quick_launch(present=True)
         link = os.path.join(QUICK_LAUNCH, self.expected_name(ID.IDS_SHORTCUT_NAME_SEC, 3, 45) + ".lnk")
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, ID.IDC_OP_STANDBY)
-        self.p.click(hwnd, ID.IDC_DEST_QUICKLAUNCH)
-        self.p.click(hwnd, ID.IDC_SAVER_LOCK_OFF)
-        self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "0")
-        self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "45")
+        controls = (ID.IDC_OP_STANDBY, ID.IDC_DEST_QUICKLAUNCH, ID.IDC_SAVER_LOCK_OFF)
+        fill_in_main_dialog(self.p, hwnd, controls, "0", "45")
         self.p.click(hwnd, IDOK)
         caption, text = self.answer_message_box(launch.pid, hwnd)
         self.assertEqual(self.module_text(ID.IDS_QUICKLAUNCH_SHORTCUT_MADE), text)
@@ -389,10 +383,7 @@ class ShortcutDestinations(MainDialogTestCase):
         self.quick_launch(present=False)
         name = self.expected_name(ID.IDS_SHORTCUT_NAME_NOW, 2) + ".lnk"
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, ID.IDC_OP_REBOOT)
-        self.p.click(hwnd, ID.IDC_DEST_QUICKLAUNCH)
-        self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "0")
-        self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "0")
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_REBOOT, ID.IDC_DEST_QUICKLAUNCH), "0", "0")
         self.p.click(hwnd, IDOK)
         caption, text = self.answer_message_box(launch.pid, hwnd)
         self.assertEqual(self.module_text(ID.IDS_PRODUCT_NAME), caption)
