@@ -27,11 +27,35 @@ import subprocess
 import sys
 import threading
 import time
+import types
 import unittest
-from typing import List, NamedTuple, Optional
+from typing import Dict, List, NamedTuple, Optional, Tuple
 
 MODULE_NAMES = ("Keldrin.Jpn.dll", "Keldrin.Eng.dll", "KeldrinResource.dll")
 USER = pwd.getpwuid(os.geteuid()).pw_name    # Wine's GetUserNameW gives the Unix user
+
+RESOURCE_IDS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "resources",
+                            "resource_ids.h")
+
+
+def _resource_ids(path: str = RESOURCE_IDS) -> types.SimpleNamespace:
+    """The ids the program and its modules share, read from their header, so a
+    test names a control or string as the code does and follows any renumbering."""
+    with open(path, encoding="ascii") as f:
+        found = re.findall(r"^#define\s+(\w+)\s+(\d+)\b", f.read(), re.MULTILINE)
+    return types.SimpleNamespace(**{name: int(value) for name, value in found})
+
+
+ID = _resource_ids()
+
+# Windows' own ids and messages, which the header does not hold.
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+MESSAGE_TEXT = 0xFFFF        # the text control of every message box
+WM_COMMAND = 0x0111
+BS_TYPEMASK, BS_OWNERDRAW = 0x0F, 0x0B
+
+OPERATION_RADIOS = range(ID.IDC_OPERATION_FIRST, ID.IDC_OPERATION_LAST + 1)          # codes 1..9
+DESTINATION_RADIOS = range(ID.IDC_DESTINATION_FIRST, ID.IDC_DESTINATION_LAST + 1)    # destinations 0..2
 
 # The power calls a test may watch, plus SetTimer for timing the countdown.
 # SendMessageW is in the list for the monitor-off broadcast; the program's
@@ -236,6 +260,78 @@ def unix_to_windows_path(path: str) -> str:
     return result.stdout.decode("utf-8").strip()
 
 
+# ---- the settings file ------------------------------------------------------------
+
+# What every save leaves in the program's section, in this order.
+SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin")
+
+
+def read_bytes(path: str) -> bytes:
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write_bytes(path: str, data: bytes) -> None:
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def ini(*lines: str) -> bytes:
+    """A settings file of these lines, each ended with CR LF."""
+    return "".join(line + "\r\n" for line in lines).encode("latin-1")
+
+
+def ini_lines(data: bytes) -> List[str]:
+    """The file's lines, separators kept apart so that a block joined with "\\n"
+    gives its bytes back; a UTF-16 file (with its BOM) is read as such."""
+    if data.startswith(b"\xff\xfe"):
+        return data[2:].decode("utf-16-le").split("\n")
+    return data.decode("latin-1").split("\n")
+
+
+def section_bounds(lines: List[str], name: str) -> List[Tuple[int, int]]:
+    """(header index, end index) of every section called name, in any letter case."""
+    headers = [i for i, line in enumerate(lines) if line.strip().startswith("[")]
+    bounds = []
+    for n, i in enumerate(headers):
+        if lines[i].strip().rstrip("\r").lower() == "[%s]" % name.lower():
+            bounds.append((i, headers[n + 1] if n + 1 < len(headers) else len(lines)))
+    return bounds
+
+
+def section_text(data: bytes, name: str) -> str:
+    lines = ini_lines(data)
+    (start, end), = section_bounds(lines, name)
+    return "\n".join(lines[start:end])
+
+
+def section_entries(lines: List[str], start: int, end: int) -> List[Tuple[str, str]]:
+    """(key, value) of each line of the section lines[start:end], blanks around
+    "=" dropped: Windows keeps a line as handed over, Wine writes "key =value"."""
+    body = [line.rstrip("\r") for line in lines[start + 1:end]]
+    if end == len(lines) and body and body[-1] == "":
+        body.pop()    # the file's last line end
+    return [(key.strip(), value.strip()) for key, _, value in (line.partition("=") for line in body)]
+
+
+def read_settings(path: str) -> Dict[str, int]:
+    """{key: number} of the file's [Keldrin] section, as the program left it."""
+    lines = ini_lines(read_bytes(path))
+    bounds = section_bounds(lines, "Keldrin")
+    if not bounds:
+        raise AssertionError("no [Keldrin] section in %s:\n%s" % (path, "\n".join(lines)))
+    return {key: int(value) for key, value in section_entries(lines, *bounds[0]) if re.fullmatch(r"-?\d+", value)}
+
+
+def saved_settings(section: str, operation: int, destination: int = 0, selection: int = 0,
+                   wait_min: int = 0) -> List[bytes]:
+    """The two byte forms a fresh save may take: Windows keeps the lines as
+    handed over, Wine re-writes each as key "=" value without the blank."""
+    values = (operation, destination, selection, wait_min)
+    return [ini("[%s]" % section, *("%-17s=%s%d" % (key, gap, value) for key, value in zip(SAVED_KEYS, values)))
+            for gap in (" ", "")]
+
+
 # ---- program folders ----------------------------------------------------------
 
 def _safe_name(text: str) -> str:
@@ -271,9 +367,10 @@ class ProgramFolder:
 
     def write_settings(self, **values: int) -> None:
         """A [Keldrin] section the program reads at start-up: SaverLockOff=1 is PowerSaverLockOff=1."""
-        lines = ["[Keldrin]"] + ["Power%s=%d" % item for item in values.items()]
-        with open(self.settings_path, "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
+        write_bytes(self.settings_path, ini("[Keldrin]", *("Power%s=%d" % item for item in values.items())))
+
+    def read_settings(self) -> Dict[str, int]:
+        return read_settings(self.settings_path)
 
     def files(self) -> List[str]:
         return sorted(os.listdir(self.path))
@@ -702,6 +799,14 @@ class Probe:
         self.quit()
 
 
+def fill_in_main_dialog(probe: Probe, hwnd: int, controls, wait_min: str, wait_sec: str) -> None:
+    """Clicks the controls (operation, destination, screen-saver option) and types the wait, as a user does."""
+    for control in controls:
+        probe.click(hwnd, control)
+    probe.set_text(hwnd, ID.IDC_WAIT_MIN, wait_min)
+    probe.set_text(hwnd, ID.IDC_WAIT_SEC, wait_sec)
+
+
 def reg_get(key: str, name: str):
     with Probe() as probe:
         return probe.reg_get(key, name)
@@ -715,6 +820,32 @@ def reg_set(key: str, name: str, value) -> None:
 def reg_delete(key: str, name: str) -> bool:
     with Probe() as probe:
         return probe.reg_delete(key, name)
+
+
+# ---- the screen-saver password the countdown switches off ---------------------------
+
+DESKTOP_KEY = r"Control Panel\Desktop"
+DESKTOP = "HKCU\\" + DESKTOP_KEY
+SAVER = "ScreenSaverIsSecure"
+
+
+def put_saver_value(probe: Probe, value) -> None:
+    """Sets "ScreenSaverIsSecure" (a str or a REG_DWORD int); None removes it."""
+    if value is None:
+        probe.reg_delete(DESKTOP, SAVER)
+    else:
+        probe.reg_set(DESKTOP, SAVER, value)
+
+
+def _restore_saver_value(value) -> None:
+    # A probe of its own, so the value comes back even when the test's probe has failed.
+    with Probe() as probe:
+        put_saver_value(probe, value)
+
+
+def saver_writes(calls: List[Call]) -> List[Call]:
+    """The traced writes of "ScreenSaverIsSecure", in order."""
+    return [call for call in calls if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
 
 
 # ---- test case base ---------------------------------------------------------------
@@ -742,3 +873,7 @@ class KeldrinTestCase(unittest.TestCase):
         probe = Probe()
         self.addCleanup(probe.quit)
         return probe
+
+    def keep_saver_value(self, probe: Probe) -> None:
+        """Puts "ScreenSaverIsSecure" back as the user had it when the test ends."""
+        self.addCleanup(_restore_saver_value, probe.reg_get(DESKTOP, SAVER))

@@ -13,7 +13,7 @@ import subprocess
 import time
 from typing import Callable, Optional, Tuple
 
-from keldrin_e2e import Probe, wine_env
+from keldrin_e2e import BS_OWNERDRAW, BS_TYPEMASK, IDCANCEL, IDOK, Probe, wine_env
 
 APP_DEFAULTS = r"HKCU\Software\Wine\AppDefaults\Keldrin.exe"
 
@@ -21,9 +21,6 @@ BACKGROUND = (31, 174, 255)
 STATIC_TEXT = (255, 224, 128)
 FIRST_FACE = (27, 88, 184)
 SECOND_FACE = (255, 29, 119)
-
-BS_TYPEMASK = 0x0F
-BS_OWNERDRAW = 0x0B
 
 Colour = Tuple[int, int, int]
 
@@ -98,7 +95,6 @@ def keep_shots_folder(logs: str) -> str:
     return folder
 
 
-IDOK, IDCANCEL = 1, 2
 WINDOWS_8_COLOURS = {"background": BACKGROUND, "first": FIRST_FACE, "second": SECOND_FACE}
 
 

@@ -10,14 +10,11 @@ colours (a screenshot).
 import time
 import unittest
 
-from keldrin_e2e import MONITOR_OFF, KeldrinTestCase, Probe, ProbeError, countdown_timers, relay_text
+from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDOK, MONITOR_OFF, SAVER, KeldrinTestCase, ProbeError,
+                         countdown_timers, put_saver_value, relay_text, saver_writes)
 from screen_look import ColouredLookChecks
 
-DESKTOP = r"HKCU\Control Panel\Desktop"
-SAVER = "ScreenSaverIsSecure"
-IDOK, IDCANCEL = 1, 2
-IDC_REMAINING, IDC_CAPTION = 2206, 2207
-IDS_REMAINING_SEC, IDS_CAPTION_MONITOROFF = 11002, 11009
+IDS_CAPTION_MONITOROFF = ID.IDS_CAPTION_NONE + 6    # the caption of operation code 6
 
 
 class CountdownTestCase(KeldrinTestCase):
@@ -25,15 +22,7 @@ class CountdownTestCase(KeldrinTestCase):
     def setUp(self):
         super().setUp()
         self.p = self.probe()
-        original = self.p.reg_get(DESKTOP, SAVER)
-        self.addCleanup(self.restore_saver, original)
-
-    def restore_saver(self, original):
-        with Probe() as probe:
-            if original is None:
-                probe.reg_delete(DESKTOP, SAVER)
-            else:
-                probe.reg_set(DESKTOP, SAVER, original)
+        self.keep_saver_value(self.p)
 
     def module_text(self, string_id):
         return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", string_id)
@@ -44,7 +33,7 @@ class CountdownTestCase(KeldrinTestCase):
         hwnd = self.p.wait_window(launch.pid, timeout=15)
         self.assertIsNotNone(hwnd, "Keldrin.exe %s opened no window" % tail)
         ids = [child.id for child in self.p.children(hwnd)]
-        self.assertIn(IDC_REMAINING, ids, "Keldrin.exe %s opened a window that is no countdown" % tail)
+        self.assertIn(ID.IDC_REMAINING, ids, "Keldrin.exe %s opened a window that is no countdown" % tail)
         return launch, hwnd
 
     def watch_texts(self, hwnd, control_ids, timeout):
@@ -62,10 +51,6 @@ class CountdownTestCase(KeldrinTestCase):
             time.sleep(0.05)
         return seen
 
-    def saver_writes(self, result):
-        return [call for call in result.calls
-                if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
-
     def first_countdown_timer(self, result):
         timers = countdown_timers(result.calls)
         self.assertTrue(timers, "no SetTimer of timer 5001 in the trace")
@@ -76,20 +61,20 @@ class CountsDownAndFires(CountdownTestCase):
 
     def test_three_seconds_show_three_two_one_zero_then_the_monitors_go_off(self):
         launch, hwnd = self.open_countdown("--monitoroff --wait 3")
-        seen = self.watch_texts(hwnd, (IDC_REMAINING, IDC_CAPTION), timeout=10)
-        polled = seen[IDC_REMAINING]
+        seen = self.watch_texts(hwnd, (ID.IDC_REMAINING, ID.IDC_OPERATION_CAPTION), timeout=10)
+        polled = seen[ID.IDC_REMAINING]
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
 
-        seconds_format = self.module_text(IDS_REMAINING_SEC)
+        seconds_format = self.module_text(ID.IDS_REMAINING_SEC)
         expected = [seconds_format % n for n in (3, 2, 1, 0)]
         # The user sees each second; 0 stands only for the moment before the operation.
         self.assertEqual(expected[:3], [text for text in polled if text != expected[3]], polled)
-        self.assertEqual([self.module_text(IDS_CAPTION_MONITOROFF)], seen[IDC_CAPTION])
+        self.assertEqual([self.module_text(IDS_CAPTION_MONITOROFF)], seen[ID.IDC_OPERATION_CAPTION])
 
         # The trace holds every text set, with its time.
         shown = [call for call in result.calls
-                 if call.name == "user32.SetDlgItemTextW" and int(call.args[1], 16) == IDC_REMAINING]
+                 if call.name == "user32.SetDlgItemTextW" and int(call.args[1], 16) == ID.IDC_REMAINING]
         self.assertEqual(expected, [relay_text(call.args[2]) for call in shown])
         start = self.first_countdown_timer(result).time
         for n, call in enumerate(shown):
@@ -157,7 +142,7 @@ class ScreenSaverPassword(CountdownTestCase):
                 self.assertEqual("0", during)
                 self.assertEqual("1", self.p.reg_get(DESKTOP, SAVER))
 
-                writes = self.saver_writes(result)
+                writes = saver_writes(result.calls)
                 self.assertEqual(2, len(writes), "ScreenSaverIsSecure written %d times" % len(writes))
                 if ending == "cancel":
                     self.assertEqual([], result.power_calls)
@@ -171,10 +156,7 @@ class ScreenSaverPassword(CountdownTestCase):
         cases = (("value 0", "0", 1), ("value absent", None, 1), ("option off", "1", 0))
         for what, value, option in cases:
             with self.subTest(case=what):
-                if value is None:
-                    self.p.reg_delete(DESKTOP, SAVER)
-                else:
-                    self.p.reg_set(DESKTOP, SAVER, value)
+                put_saver_value(self.p, value)
                 self.folder.write_settings(SaverLockOff=option)
                 launch, hwnd = self.open_countdown("--monitoroff --wait 30")
                 during = self.p.reg_get(DESKTOP, SAVER)
@@ -182,7 +164,7 @@ class ScreenSaverPassword(CountdownTestCase):
                 result = launch.wait(timeout=10)
                 self.assertEqual(value, during)
                 self.assertEqual(value, self.p.reg_get(DESKTOP, SAVER))
-                self.assertEqual([], self.saver_writes(result))
+                self.assertEqual([], saver_writes(result.calls))
 
 
 class Windows8Look(ColouredLookChecks, CountdownTestCase):
@@ -194,7 +176,7 @@ class Windows8Look(ColouredLookChecks, CountdownTestCase):
     def open_for_look(self):
         launch, hwnd = self.open_countdown("--monitoroff --wait 30")
         # The shot shows the texts of the first tick, 100 ms after the opening.
-        self.watch_texts(hwnd, (IDC_REMAINING,), timeout=0.3)
+        self.watch_texts(hwnd, (ID.IDC_REMAINING,), timeout=0.3)
         return launch, hwnd
 
     def test_windows_8_paints_blue_with_dark_blue_and_red_buttons(self):

@@ -17,68 +17,18 @@ import subprocess
 import time
 import unittest
 
-from keldrin_e2e import (CONFIG, wine, MONITOR_OFF, USER, KeldrinTestCase, Probe, ProgramFolder, countdown_timers,
-                         relay_text, wine_env, wine_pids)
+from keldrin_e2e import (CONFIG, DESKTOP, DESKTOP_KEY, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, IDYES, MESSAGE_TEXT,
+                         MONITOR_OFF, OPERATION_RADIOS, SAVED_KEYS, SAVER, USER, WM_COMMAND, KeldrinTestCase,
+                         ProgramFolder, countdown_timers, fill_in_main_dialog, ini, ini_lines, read_bytes, relay_text,
+                         saver_writes, section_bounds, section_entries, section_text, wine, wine_env, wine_pids,
+                         write_bytes)
 
 BUILT = os.path.dirname(CONFIG.probe)
 HOSTILE_MODULES = os.path.join(BUILT, "hostile_modules")
 KEY_ACCESS = os.path.join(BUILT, "key_access.exe")
 
-DESKTOP_KEY = "Control Panel\\Desktop"
-DESKTOP = "HKCU\\" + DESKTOP_KEY
-SAVER = "ScreenSaverIsSecure"
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
 QUICK_LAUNCH = os.path.join(USER_FOLDER, "AppData", "Roaming", "Microsoft", "Internet Explorer", "Quick Launch")
-
-IDOK, IDCANCEL, IDYES, IDC_UPDATE = 1, 2, 6, 6
-OPERATION_RADIOS = range(2001, 2010)      # codes 1..9
-DESTINATION_RADIOS = range(2101, 2104)    # destinations 0..2
-IDC_WAIT_SEC, IDC_WAIT_MIN, IDC_REMAINING, IDC_CAPTION = 2202, 2204, 2206, 2207
-WM_COMMAND = 0x0111
-MESSAGE_TEXT = 0xFFFF
-IDS_PRODUCT_NAME, IDS_OPERATION_NAME = 10002, 10200
-SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin")
-
-
-# ---- the settings file as text -------------------------------------------------
-
-def ini_lines(data: bytes):
-    """The file's lines, separators kept apart so that a block joined with "\\n"
-    gives its bytes back; a UTF-16 file (with its BOM) is read as such."""
-    if data.startswith(b"\xff\xfe"):
-        return data[2:].decode("utf-16-le").split("\n")
-    return data.decode("latin-1").split("\n")
-
-
-def section_bounds(lines, name):
-    """(header index, end index) of every section called name, in any letter case."""
-    headers = [i for i, line in enumerate(lines) if line.strip().startswith("[")]
-    bounds = []
-    for n, i in enumerate(headers):
-        if lines[i].strip().rstrip("\r").lower() == "[%s]" % name.lower():
-            bounds.append((i, headers[n + 1] if n + 1 < len(headers) else len(lines)))
-    return bounds
-
-
-def section_text(data: bytes, name: str) -> str:
-    lines = ini_lines(data)
-    (start, end), = section_bounds(lines, name)
-    return "\n".join(lines[start:end])
-
-
-def read_file(path: str) -> bytes:
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write_file(path: str, data: bytes) -> None:
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def ini(*lines: str) -> bytes:
-    return "".join(line + "\r\n" for line in lines).encode("latin-1")
-
 
 OTHER = ("[Other]", "Name=Value", ";kept as written", "Path=C:\\Program Files\\x")
 
@@ -87,28 +37,29 @@ def settings_cases():
     """(what, file bytes, what the dialog must show: checked operation radio (0:
     none), checked destination radio, minutes and seconds; None: not fixed here,
     only consistent with what is saved)."""
+    op, dest = OPERATION_RADIOS[0] - 1, DESTINATION_RADIOS[0]    # + operation code, + destination
     rnd = random.Random(20130202)
     binary = rnd.randbytes(8192)
     assert b"\0" in binary
     return (
         ("plain", ini(*OTHER, "[Keldrin]", "PowerOperation=3", "PowerDestination=2", "PowerWaitMin=5",
-                      "PowerWaitSec=30"), (2003, 2103, "5", "30")),
+                      "PowerWaitSec=30"), (op + 3, dest + 2, "5", "30")),
         # Every reading of these (wrapped or clamped to 32 bits) lies outside the
         # codes the radios stand for; the up-downs keep the waits in their ranges.
         ("beyond 32 bits", ini("[Keldrin]", "PowerOperation=2147483648", "PowerDestination=-2147483649",
                                "PowerWaitMin=99999999999", "PowerWaitSec=2147483648",
                                "PowerSelection=-2147483649", *OTHER), (0, 0, None, None)),
         ("text and empty values", ini("[Keldrin]", "PowerOperation=abc", "PowerDestination=", "PowerWaitMin=",
-                                      "PowerWaitSec=abc", *OTHER), (0, 2101, "0", "0")),
+                                      "PowerWaitSec=abc", *OTHER), (0, dest, "0", "0")),
         # The first of two equal keys counts, whatever the letter case.
         ("duplicate keys", ini(*OTHER, "[Keldrin]", "PowerOperation=3", "poweroperation=5", "PowerWaitMin=5",
-                               "POWERWAITMIN=9", "PowerWaitSec=30", "PowerWaitSec=40"), (2003, 2101, "5", "30")),
+                               "POWERWAITMIN=9", "PowerWaitSec=30", "PowerWaitSec=40"), (op + 3, dest, "5", "30")),
         ("1 MB lines", ini(*OTHER, "Long=" + "x" * (1 << 20), "[Keldrin]", "PowerOperation=6",
-                           "PowerWaitMin=" + "7" * (1 << 20)), (2006, 2101, None, "10")),
+                           "PowerWaitMin=" + "7" * (1 << 20)), (op + 6, dest, None, "10")),
         ("random bytes", binary, (None, None, None, None)),
         ("UTF-16 with BOM", ("\ufeff" + "\r\n".join(("[Other]", "Name=\u96fb\u6e90", "[Keldrin]",
                                                         "PowerOperation=4", "PowerWaitMin=2", "PowerWaitSec=45"))
-                             + "\r\n").encode("utf-16-le"), (2004, 2101, "2", "45")),
+                             + "\r\n").encode("utf-16-le"), (op + 4, dest, "2", "45")),
     )
 
 
@@ -117,18 +68,6 @@ class HostileTestCase(KeldrinTestCase):
     def setUp(self):
         super().setUp()
         self.p = self.probe()
-
-    def keep_saver_value(self) -> None:
-        """Puts "ScreenSaverIsSecure" back as the user had it when the test ends."""
-        original = self.p.reg_get(DESKTOP, SAVER)
-
-        def put_back():
-            with Probe() as probe:
-                if original is None:
-                    probe.reg_delete(DESKTOP, SAVER)
-                else:
-                    probe.reg_set(DESKTOP, SAVER, original)
-        self.addCleanup(put_back)
 
     def use_module(self, module: str) -> None:
         """A program folder whose only module is the hostile one, as Keldrin.Eng.dll."""
@@ -159,19 +98,15 @@ class HostileTestCase(KeldrinTestCase):
     def assertFourLines(self, path: str) -> dict:
         """Exactly one section of the program's, holding exactly its four lines; their values."""
         self.assertTrue(os.path.isfile(path), "no settings file %s" % path)
-        lines = ini_lines(read_file(path))
+        lines = ini_lines(read_bytes(path))
         bounds = section_bounds(lines, "Keldrin")
         self.assertEqual(1, len(bounds), "[Keldrin] %d times in %s" % (len(bounds), path))
-        start, end = bounds[0]
-        body = [line.rstrip("\r") for line in lines[start + 1:end]]
-        if end == len(lines) and body and body[-1] == "":
-            body.pop()    # the file's last line end
-        pairs = [line.split("=", 1) for line in body]
-        self.assertEqual(list(SAVED_KEYS), [pair[0].strip() for pair in pairs], body)
+        entries = section_entries(lines, *bounds[0])
+        self.assertEqual(list(SAVED_KEYS), [key for key, _ in entries], entries)
         try:
-            return {pair[0].strip(): int(pair[1].strip()) for pair in pairs}
+            return {key: int(value) for key, value in entries}
         except ValueError:
-            self.fail("a saved value is no number: %r" % body)
+            self.fail("a saved value is no number: %r" % entries)
 
     def open_main_dialog(self):
         launch = self.start(None, relay=False)
@@ -197,7 +132,7 @@ class HostileTestCase(KeldrinTestCase):
         text = ""
         while not text and time.monotonic() - opened < 1:
             time.sleep(0.02)
-            text = self.p.text(hwnd, IDC_REMAINING)
+            text = self.p.text(hwnd, ID.IDC_REMAINING)
         return text
 
     def texts_set(self, result, control_id: int):
@@ -214,11 +149,11 @@ class SettingsFile(HostileTestCase):
             with self.subTest(file=what):
                 self.folder = ProgramFolder("%s-%s" % (self.id(), what))
                 path = self.folder.settings_path
-                write_file(path, content)
+                write_bytes(path, content)
                 launch, hwnd = self.open_main_dialog()
                 operations = [i for i in OPERATION_RADIOS if self.p.checked(hwnd, i)]
                 destinations = [i for i in DESTINATION_RADIOS if self.p.checked(hwnd, i)]
-                shown_min, shown_sec = self.p.text(hwnd, IDC_WAIT_MIN), self.p.text(hwnd, IDC_WAIT_SEC)
+                shown_min, shown_sec = self.p.text(hwnd, ID.IDC_WAIT_MIN), self.p.text(hwnd, ID.IDC_WAIT_SEC)
                 self.cancel(launch, hwnd, what)
 
                 if operation is not None:
@@ -235,13 +170,14 @@ class SettingsFile(HostileTestCase):
                 # What Cancel saves is what the dialog showed.
                 saved = self.assertFourLines(path)
                 self.assertEqual(int(shown_min), saved["PowerWaitMin"])
-                for shown, key, codes, first in ((operations, "PowerOperation", range(1, 10), 2000),
-                                                 (destinations, "PowerDestination", range(0, 3), 2101)):
+                for shown, key, codes, first in (
+                        (operations, "PowerOperation", range(1, 10), OPERATION_RADIOS[0] - 1),
+                        (destinations, "PowerDestination", range(0, 3), DESTINATION_RADIOS[0])):
                     if shown:
                         self.assertEqual(shown[0] - first, saved[key])
                     else:
                         self.assertNotIn(saved[key], codes, "%s %d saved, but no radio shown" % (key, saved[key]))
-                after = read_file(path)
+                after = read_bytes(path)
                 self.assertEqual(content[:2] == b"\xff\xfe", after[:2] == b"\xff\xfe", "encoding changed")
                 if section_bounds(ini_lines(content), "Other"):
                     self.assertEqual(section_text(content, "Other"), section_text(after, "Other"))
@@ -257,12 +193,12 @@ class ModulesMissingParts(HostileTestCase):
 
         launch, hwnd = self.open_countdown("--monitoroff --wait 2")
         self.assertEqual("2", self.first_remaining_text(hwnd))
-        caption = self.p.text(hwnd, IDC_CAPTION)    # as the first tick left it
+        caption = self.p.text(hwnd, ID.IDC_OPERATION_CAPTION)    # as the first tick left it
         result = launch.wait()
         self.assertCleanEnd(result, "countdown without strings")
         self.assertEqual("", caption)
-        self.assertEqual(["", "", ""], self.texts_set(result, IDC_CAPTION))
-        self.assertEqual(["2", "1", "0"], self.texts_set(result, IDC_REMAINING), "neutral remaining-time text")
+        self.assertEqual(["", "", ""], self.texts_set(result, ID.IDC_OPERATION_CAPTION))
+        self.assertEqual(["2", "1", "0"], self.texts_set(result, ID.IDC_REMAINING), "neutral remaining-time text")
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
 
     def test_a_missing_template_shows_nothing_and_the_run_closes_down(self):
@@ -301,13 +237,13 @@ class ModulesMissingParts(HostileTestCase):
         launch, hwnd = self.open_countdown("--monitoroff --wait 61")
         first = self.first_remaining_text(hwnd)
         deadline = time.monotonic() + 5
-        while self.p.text(hwnd, IDC_REMAINING) == first and time.monotonic() < deadline:
+        while self.p.text(hwnd, ID.IDC_REMAINING) == first and time.monotonic() < deadline:
             time.sleep(0.05)
         self.p.click(hwnd, IDCANCEL)
         result = launch.wait()
         self.assertCleanEnd(result, "countdown with wrong formats")
         self.assertEqual("1:01", first)
-        self.assertEqual(["1:01", "60"], self.texts_set(result, IDC_REMAINING)[:2])
+        self.assertEqual(["1:01", "60"], self.texts_set(result, ID.IDC_REMAINING)[:2])
         self.assertEqual([], result.power_calls)
 
         # Shortcut names: a Quick Launch shortcut that cannot be written names
@@ -317,13 +253,10 @@ class ModulesMissingParts(HostileTestCase):
             os.rename(QUICK_LAUNCH, aside)
             self.addCleanup(os.rename, aside, QUICK_LAUNCH)
         module = self.folder.windows_path + "\\Keldrin.Eng.dll"
-        name = "%s %s 2 min 5 s.lnk" % (self.p.module_string(module, IDS_PRODUCT_NAME),
-                                        self.p.module_string(module, IDS_OPERATION_NAME + 1))
+        name = "%s %s 2 min 5 s.lnk" % (self.p.module_string(module, ID.IDS_PRODUCT_NAME),
+                                        self.p.module_string(module, ID.IDS_OPERATION_NAME_FIRST + 1))
         launch, hwnd = self.open_main_dialog()
-        for control in (2001, 2103):
-            self.p.click(hwnd, control)
-        self.p.set_text(hwnd, IDC_WAIT_MIN, "2")
-        self.p.set_text(hwnd, IDC_WAIT_SEC, "5")
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_QUICKLAUNCH), "2", "5")
         self.p.click(hwnd, IDOK)
         deadline = time.monotonic() + 10
         boxes = []
@@ -343,7 +276,7 @@ class ScreenSaverValue(HostileTestCase):
 
     def setUp(self):
         super().setUp()
-        self.keep_saver_value()
+        self.keep_saver_value(self.p)
 
     def deny_desktop_key(self):
         """Refuses everyone the key (key_access.exe); returns what gives it back, also run at cleanup."""
@@ -376,8 +309,7 @@ class ScreenSaverValue(HostileTestCase):
                 after = self.p.reg_get(DESKTOP, SAVER)
                 self.assertCleanEnd(result, what)
                 self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
-                writes = [call for call in result.calls
-                          if call.name == "advapi32.RegSetValueExW" and relay_text(call.args[1]) == SAVER]
+                writes = saver_writes(result.calls)
                 self.assertEqual(switches, len(writes), [call.args for call in writes])
                 self.assertEqual((type(value), value), (type(after), after))
                 self.assertFourLines(self.folder.settings_path)
@@ -403,9 +335,9 @@ class ProgramFolderNames(HostileTestCase):
         self.assertEqual(6, self.assertFourLines(self.folder.settings_path)["PowerOperation"])
 
         launch, hwnd = self.open_main_dialog()
-        self.p.click(hwnd, IDC_UPDATE)
+        self.p.click(hwnd, ID.IDC_UPDATE)
         self.assertCleanEnd(launch.wait(), "update button")
-        description = read_file(os.path.join(self.folder.path, "Keldrin.kvx"))
+        description = read_bytes(os.path.join(self.folder.path, "Keldrin.kvx"))
         # Code page 932 holds the Japanese, not the check mark nor the e-acute: "?" each.
         folder = self.folder.windows_path.encode("cp932", errors="replace") + b"\\"
         self.assertIn("\u96fb\u6e90 ? ?\\".encode("cp932"), folder)
@@ -471,7 +403,7 @@ class Faults(HostileTestCase):
 
     def setUp(self):
         super().setUp()
-        self.keep_saver_value()
+        self.keep_saver_value(self.p)
 
     def switched_off_countdown(self):
         """A countdown that has switched the screen-saver password off."""
@@ -484,24 +416,24 @@ class Faults(HostileTestCase):
         return launch
 
     def test_a_killed_countdown_gets_the_password_back_at_the_next_start(self):
-        write_file(self.folder.settings_path, ini(*OTHER, "[Keldrin]", "PowerSaverLockOff=1"))
-        other = section_text(read_file(self.folder.settings_path), "Other")
+        write_bytes(self.folder.settings_path, ini(*OTHER, "[Keldrin]", "PowerSaverLockOff=1"))
+        other = section_text(read_bytes(self.folder.settings_path), "Other")
         launch = self.switched_off_countdown()
         launch.kill()
         self.assertEqual(1, launch.wait().exit_code, "not ended by TerminateProcess")
         self.assertEqual("0", self.p.reg_get(DESKTOP, SAVER))
-        mark = section_text(read_file(self.folder.settings_path), "Keldrin.Recovery")
+        mark = section_text(read_bytes(self.folder.settings_path), "Keldrin.Recovery")
         self.assertIn("PowerSaverLockRestore=1", [line.strip() for line in mark.splitlines()])
 
         result = self.run_keldrin("--monitoroff")
         self.assertCleanEnd(result, "the next start")
         self.assertEqual("1", self.p.reg_get(DESKTOP, SAVER))
         self.assertFourLines(self.folder.settings_path)
-        self.assertEqual(other, section_text(read_file(self.folder.settings_path), "Other"))
+        self.assertEqual(other, section_text(read_bytes(self.folder.settings_path), "Other"))
 
     def test_two_copies_saving_at_once_leave_one_valid_section(self):
-        write_file(self.folder.settings_path, ini("[Keldrin]", "PowerOperation=6", *OTHER))
-        other = section_text(read_file(self.folder.settings_path), "Other")
+        write_bytes(self.folder.settings_path, ini("[Keldrin]", "PowerOperation=6", *OTHER))
+        other = section_text(read_bytes(self.folder.settings_path), "Other")
         for round_number in range(4):
             for kind in ("--monitoroff", "main dialog"):
                 with self.subTest(round=round_number, kind=kind):
@@ -515,7 +447,7 @@ class Faults(HostileTestCase):
                         self.assertCleanEnd(launch.wait(), kind)
                     saved = self.assertFourLines(self.folder.settings_path)
                     self.assertEqual((6, 0), (saved["PowerOperation"], saved["PowerWaitMin"]))
-                    self.assertEqual(other, section_text(read_file(self.folder.settings_path), "Other"))
+                    self.assertEqual(other, section_text(read_bytes(self.folder.settings_path), "Other"))
 
     # The mark alone cannot tell a killed countdown from one still running in
     # another copy: the running copy holds a mutex, and keeps its mark out of

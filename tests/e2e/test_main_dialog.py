@@ -14,8 +14,9 @@ import struct
 import time
 import unittest
 
-from keldrin_e2e import (CONFIG, RELAY_KEY, USER, KeldrinTestCase, Probe, _prepare_prefix, countdown_timers,
-                         relay_text)
+from keldrin_e2e import (BS_OWNERDRAW, BS_TYPEMASK, CONFIG, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, MESSAGE_TEXT,
+                         OPERATION_RADIOS, RELAY_KEY, USER, KeldrinTestCase, Probe, _prepare_prefix, countdown_timers,
+                         fill_in_main_dialog, relay_text)
 from screen_look import set_windows_version
 
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
@@ -24,19 +25,7 @@ QUICK_LAUNCH = os.path.join(USER_FOLDER, *QUICK_LAUNCH_PARTS)
 QUICK_LAUNCH_WINDOWS = "C:\\users\\%s\\%s" % (USER, "\\".join(QUICK_LAUNCH_PARTS))
 MODULE = "Keldrin.Jpn.dll"   # the first the program looks for, and in every test folder
 
-IDOK, IDCANCEL, IDC_UPDATE, IDC_HELP = 1, 2, 6, 9
-IDC_OP_SHUTDOWN, IDC_OP_STANDBY, IDC_OP_MONITOROFF, IDC_OP_SELECT = 2001, 2003, 2006, 2009
-IDC_DEST_RUN, IDC_DEST_DESKTOP, IDC_DEST_QUICKLAUNCH = 2101, 2102, 2103
-IDC_VERSION, IDC_WAIT_SEC, IDC_WAIT_MIN, IDC_SAVER = 2201, 2202, 2204, 2301
-IDC_REMAINING, IDC_SELECT_LIST = 2206, 2401
-MESSAGE_TEXT = 0xFFFF        # the text control of every message box
-BS_TYPEMASK, BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_OWNERDRAW = 0x0F, 0x00, 0x01, 0x0B
-
-IDS_PRODUCT_NAME, IDS_SHORTCUT_DESCRIPTION = 10002, 10012
-IDS_NAME_MIN_SEC, IDS_NAME_SEC, IDS_NAME_NOW = 10101, 10102, 10103
-IDS_DESKTOP_MADE, IDS_QUICKLAUNCH_MADE, IDS_SHORTCUT_FAILED = 10104, 10105, 10106
-IDS_OPERATION_NAME = 10200   # + code
-IDS_REMAINING_MIN_SEC = 11001
+BS_PUSHBUTTON, BS_DEFPUSHBUTTON = 0x00, 0x01
 
 HELP_CALL = "hhctrl.ocx.HtmlHelpW"
 # Traced for this file: the help viewer, and the texts the countdown shows.
@@ -130,15 +119,6 @@ class MainDialogTestCase(KeldrinTestCase):
         super().setUp()
         self.p = self.probe()
 
-    def write_settings(self, text: str) -> None:
-        with open(self.folder.settings_path, "w", newline="") as f:
-            f.write(text)
-
-    def read_settings(self) -> dict:
-        with open(self.folder.settings_path, "rb") as f:
-            text = f.read().decode("latin-1")
-        return {key: int(value) for key, value in re.findall(r"^\s*(Power\w+)\s*=\s*(-?\d+)", text, re.MULTILINE)}
-
     def module_text(self, string_id: int) -> str:
         text = self.p.module_string(self.folder.windows_path + "\\" + MODULE, string_id)
         self.assertIsNotNone(text, "the module has no string %d" % string_id)
@@ -149,7 +129,8 @@ class MainDialogTestCase(KeldrinTestCase):
         hwnd = self.p.wait_window(launch.pid, timeout=15)
         self.assertIsNotNone(hwnd, "Keldrin.exe without arguments opened no window")
         ids = {child.id for child in self.p.children(hwnd)}
-        self.assertTrue({IDOK, IDCANCEL, IDC_UPDATE, IDC_HELP, IDC_VERSION} <= ids, "not the main dialog: %s" % ids)
+        self.assertTrue({IDOK, IDCANCEL, ID.IDC_UPDATE, ID.IDC_HELP_BUTTON, ID.IDC_VERSION_TEXT} <= ids,
+                        "not the main dialog: %s" % ids)
         return launch, hwnd
 
     def wait_other_window(self, pid: int, known, timeout: float = 10.0):
@@ -210,43 +191,40 @@ class MainDialogTestCase(KeldrinTestCase):
 class OpensOnTheSettings(MainDialogTestCase):
 
     def test_shows_the_stored_choice_and_the_long_version_text(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
-                            "PowerWaitSec=10\r\nPowerSaverLockOff=1\r\n")
+        self.folder.write_settings(Operation=3, Destination=0, WaitMin=5, WaitSec=10, SaverLockOff=1)
         launch, hwnd = self.open_main()
-        checked = [control for control in range(2001, 2010) if self.p.checked(hwnd, control)]
-        self.assertEqual([IDC_OP_STANDBY], checked)
-        checked = [control for control in range(2101, 2104) if self.p.checked(hwnd, control)]
-        self.assertEqual([IDC_DEST_RUN], checked)
-        self.assertEqual("5", self.p.text(hwnd, IDC_WAIT_MIN))
-        self.assertEqual("10", self.p.text(hwnd, IDC_WAIT_SEC))
-        self.assertEqual(0, self.p.checked(hwnd, IDC_SAVER), "the screen-saver option opens off whatever was stored")
+        checked = [control for control in OPERATION_RADIOS if self.p.checked(hwnd, control)]
+        self.assertEqual([ID.IDC_OP_STANDBY], checked)
+        checked = [control for control in DESTINATION_RADIOS if self.p.checked(hwnd, control)]
+        self.assertEqual([ID.IDC_DEST_RUN], checked)
+        self.assertEqual("5", self.p.text(hwnd, ID.IDC_WAIT_MIN))
+        self.assertEqual("10", self.p.text(hwnd, ID.IDC_WAIT_SEC))
+        self.assertEqual(0, self.p.checked(hwnd, ID.IDC_SAVER_LOCK_OFF),
+                         "the screen-saver option opens off whatever was stored")
 
         # A new prefix reports Windows 7; whichever edition, it is named between " on " and the date.
-        version = self.p.text(hwnd, IDC_VERSION)
-        pattern = re.escape(self.module_text(IDS_PRODUCT_NAME)) + r" Version 1\.04\.01 on (Windows \S.*) \(02/02/2013\)"
+        version = self.p.text(hwnd, ID.IDC_VERSION_TEXT)
+        product = re.escape(self.module_text(ID.IDS_PRODUCT_NAME))
+        pattern = product + r" Version 1\.04\.01 on (Windows \S.*) \(02/02/2013\)"
         self.assertRegex(version, "^" + pattern + "$")
-        self.assertEqual(self.module_text(IDS_PRODUCT_NAME), self.p.text(hwnd))
+        self.assertEqual(self.module_text(ID.IDS_PRODUCT_NAME), self.p.text(hwnd))
 
         # The close box ends it like Cancel: nothing runs, the values are kept.
         self.p.close(hwnd)
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
-        self.assertEqual(3, self.read_settings()["PowerOperation"])
+        self.assertEqual(3, self.folder.read_settings()["PowerOperation"])
 
     def test_cancel_keeps_the_edits_in_the_settings_file(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
-                            "PowerWaitSec=10\r\n")
+        self.folder.write_settings(Operation=3, Destination=0, WaitMin=5, WaitSec=10)
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, 2005)
-        self.p.click(hwnd, IDC_DEST_QUICKLAUNCH)
-        self.p.set_text(hwnd, IDC_WAIT_MIN, "7")
-        self.p.set_text(hwnd, IDC_WAIT_SEC, "33")
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_LOGOFF, ID.IDC_DEST_QUICKLAUNCH), "7", "33")
         self.p.key(hwnd, "esc")
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(5, settings["PowerOperation"])
         self.assertEqual(2, settings["PowerDestination"])
         self.assertEqual(7, settings["PowerWaitMin"])
@@ -257,17 +235,16 @@ class OpensOnTheSettings(MainDialogTestCase):
 class RunDestination(MainDialogTestCase):
 
     def test_wait_beyond_the_spin_ranges_counts_down_from_the_total(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=3\r\nPowerDestination=0\r\nPowerWaitMin=5\r\n"
-                            "PowerWaitSec=10\r\n")
+        self.folder.write_settings(Operation=3, Destination=0, WaitMin=5, WaitSec=10)
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, IDC_OP_MONITOROFF)
-        self.p.set_text(hwnd, IDC_WAIT_SEC, "90")
-        self.p.set_text(hwnd, IDC_WAIT_MIN, "2")
+        self.p.click(hwnd, ID.IDC_OP_MONITOROFF)
+        self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "90")
+        self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "2")
         self.p.click(hwnd, IDOK)
         countdown = self.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(countdown, "OK opened no countdown")
         children = {child.id: child for child in self.p.children(countdown)}
-        self.assertIn(IDC_REMAINING, children, "the window after OK is no countdown")
+        self.assertIn(ID.IDC_REMAINING, children, "the window after OK is no countdown")
         # This prefix reports Windows 7: template 104, whose buttons the system draws.
         self.assertNotEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
         self.assertNotIn(hwnd, [w.hwnd for w in self.p.windows(launch.pid) if w.visible], "the main dialog ended")
@@ -278,25 +255,24 @@ class RunDestination(MainDialogTestCase):
         self.assertEqual([], result.power_calls, "a cancelled countdown performs nothing")
 
         shown = [relay_text(call.args[2]) for call in result.calls
-                 if call.name == "user32.SetDlgItemTextW" and int(call.args[1], 16) == IDC_REMAINING]
+                 if call.name == "user32.SetDlgItemTextW" and int(call.args[1], 16) == ID.IDC_REMAINING]
         self.assertTrue(shown, "the countdown showed no remaining time")
-        self.assertEqual(self.module_text(IDS_REMAINING_MIN_SEC) % (3, 30), shown[0], "90 s and 2 min are 3:30")
+        self.assertEqual(self.module_text(ID.IDS_REMAINING_MIN_SEC) % (3, 30), shown[0], "90 s and 2 min are 3:30")
         self.assertTrue(countdown_timers(result.calls))
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(6, settings["PowerOperation"])
         self.assertEqual(2, settings["PowerWaitMin"])
 
     def test_select_opens_the_select_dialog_whatever_the_wait(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerWaitMin=1\r\n"
-                            "PowerWaitSec=30\r\n")
+        self.folder.write_settings(Operation=1, Destination=0, WaitMin=1, WaitSec=30)
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, IDC_OP_SELECT)
+        self.p.click(hwnd, ID.IDC_OP_SELECT)
         self.p.click(hwnd, IDOK)
         select = self.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(select, "OK with select opened no window")
         children = {child.id: child for child in self.p.children(select)}
-        self.assertIn(IDC_SELECT_LIST, children, "the window after OK is no select dialog")
-        self.assertNotIn(IDC_REMAINING, children)
+        self.assertIn(ID.IDC_SELECT_LIST, children, "the window after OK is no select dialog")
+        self.assertNotIn(ID.IDC_REMAINING, children)
         # Template 106 outside the Windows 8 family, as from the command line.
         self.assertNotEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
         self.p.click(select, IDCANCEL)
@@ -316,10 +292,9 @@ class TheRunningWindows(MainDialogTestCase):
 
     def open_from_main(self, operation: int, wait_min: int):
         """The main dialog on these settings, then OK: (launch, main dialog's version text, window opened)."""
-        self.write_settings("[Keldrin]\r\nPowerOperation=%d\r\nPowerDestination=0\r\nPowerWaitMin=%d\r\n"
-                            "PowerWaitSec=0\r\n" % (operation, wait_min))
+        self.folder.write_settings(Operation=operation, Destination=0, WaitMin=wait_min, WaitSec=0)
         launch, hwnd = self.open_main()
-        version = self.p.text(hwnd, IDC_VERSION)
+        version = self.p.text(hwnd, ID.IDC_VERSION_TEXT)
         self.p.click(hwnd, IDOK)
         opened = self.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(opened, "OK opened no window")
@@ -347,7 +322,7 @@ class TheRunningWindows(MainDialogTestCase):
                 self.assertEqual([], result.power_calls, "Enter in the countdown performed the operation")
 
                 launch, _, select = self.open_from_main(9, 1)
-                self.assertIn(IDC_SELECT_LIST, [child.id for child in self.p.children(select)])
+                self.assertIn(ID.IDC_SELECT_LIST, [child.id for child in self.p.children(select)])
                 self.assertEqual((BS_OWNERDRAW, BS_OWNERDRAW) if coloured else (BS_DEFPUSHBUTTON, BS_PUSHBUTTON),
                                  self.button_kinds(select), "select template")
                 self.p.click(select, IDCANCEL)
@@ -358,8 +333,9 @@ class TheRunningWindows(MainDialogTestCase):
 class ShortcutDestinations(MainDialogTestCase):
 
     def expected_name(self, format_id: int, operation: int, *numbers) -> str:
-        product = self.module_text(IDS_PRODUCT_NAME)
-        return self.module_text(format_id) % ((product, self.module_text(IDS_OPERATION_NAME + operation)) + numbers)
+        product = self.module_text(ID.IDS_PRODUCT_NAME)
+        operation_name = self.module_text(ID.IDS_OPERATION_NAME_FIRST + operation)
+        return self.module_text(format_id) % ((product, operation_name) + numbers)
 
     def assertLinkFor(self, path: str, arguments: str) -> None:
         self.assertTrue(os.path.isfile(path), "no shortcut at %s" % path)
@@ -367,59 +343,52 @@ class ShortcutDestinations(MainDialogTestCase):
         self.assertEqual(arguments, link.get("arguments"))
         self.assertEqual(self.folder.windows_exe, link["target"])
         self.assertEqual(self.folder.windows_path + "\\", link.get("working_dir"))
-        self.assertEqual(self.module_text(IDS_SHORTCUT_DESCRIPTION), link.get("description"))
+        self.assertEqual(self.module_text(ID.IDS_SHORTCUT_DESCRIPTION), link.get("description"))
         self.assertEqual(self.folder.windows_exe, link.get("icon"))
         self.assertEqual(1, link["show"])
 
     def test_desktop_shortcut_is_written_announced_and_the_dialog_stays(self):
-        self.write_settings("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=1\r\nPowerWaitMin=1\r\n"
-                            "PowerWaitSec=30\r\n")
-        link = os.path.join(desktop_folder(), self.expected_name(IDS_NAME_MIN_SEC, 1, 1, 30) + ".lnk")
+        self.folder.write_settings(Operation=1, Destination=1, WaitMin=1, WaitSec=30)
+        link = os.path.join(desktop_folder(), self.expected_name(ID.IDS_SHORTCUT_NAME_MIN_SEC, 1, 1, 30) + ".lnk")
         self.remove_later(link)
         launch, hwnd = self.open_main()
         self.p.click(hwnd, IDOK)
         caption, text = self.answer_message_box(launch.pid, hwnd)
-        self.assertEqual(self.module_text(IDS_PRODUCT_NAME), caption)
-        self.assertEqual(self.module_text(IDS_DESKTOP_MADE), text)
+        self.assertEqual(self.module_text(ID.IDS_PRODUCT_NAME), caption)
+        self.assertEqual(self.module_text(ID.IDS_DESKTOP_SHORTCUT_MADE), text)
         self.assertLinkFor(link, "--shutdown --wait 90")
 
         # Still open, with the choice as it was: another shortcut can follow.
         self.assertStillOpen(launch, hwnd)
-        self.assertEqual(1, self.p.checked(hwnd, IDC_OP_SHUTDOWN))
-        self.assertEqual(1, self.p.checked(hwnd, IDC_DEST_DESKTOP))
-        self.assertEqual(("1", "30"), (self.p.text(hwnd, IDC_WAIT_MIN), self.p.text(hwnd, IDC_WAIT_SEC)))
+        self.assertEqual(1, self.p.checked(hwnd, ID.IDC_OP_SHUTDOWN))
+        self.assertEqual(1, self.p.checked(hwnd, ID.IDC_DEST_DESKTOP))
+        self.assertEqual(("1", "30"), (self.p.text(hwnd, ID.IDC_WAIT_MIN), self.p.text(hwnd, ID.IDC_WAIT_SEC)))
         self.close_main(launch, hwnd)
-        self.assertEqual(1, self.read_settings()["PowerDestination"])
+        self.assertEqual(1, self.folder.read_settings()["PowerDestination"])
 
     def test_quick_launch_shortcut_goes_into_an_existing_quick_launch_folder(self):
         self.quick_launch(present=True)
-        link = os.path.join(QUICK_LAUNCH, self.expected_name(IDS_NAME_SEC, 3, 45) + ".lnk")
+        link = os.path.join(QUICK_LAUNCH, self.expected_name(ID.IDS_SHORTCUT_NAME_SEC, 3, 45) + ".lnk")
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, IDC_OP_STANDBY)
-        self.p.click(hwnd, IDC_DEST_QUICKLAUNCH)
-        self.p.click(hwnd, IDC_SAVER)
-        self.p.set_text(hwnd, IDC_WAIT_MIN, "0")
-        self.p.set_text(hwnd, IDC_WAIT_SEC, "45")
+        controls = (ID.IDC_OP_STANDBY, ID.IDC_DEST_QUICKLAUNCH, ID.IDC_SAVER_LOCK_OFF)
+        fill_in_main_dialog(self.p, hwnd, controls, "0", "45")
         self.p.click(hwnd, IDOK)
         caption, text = self.answer_message_box(launch.pid, hwnd)
-        self.assertEqual(self.module_text(IDS_QUICKLAUNCH_MADE), text)
+        self.assertEqual(self.module_text(ID.IDS_QUICKLAUNCH_SHORTCUT_MADE), text)
         self.assertLinkFor(link, "--standby --wait 45 --saverlockoff")
         self.assertStillOpen(launch, hwnd)
         self.close_main(launch, hwnd)
 
     def test_missing_quick_launch_folder_is_reported_and_nothing_is_written(self):
         self.quick_launch(present=False)
-        name = self.expected_name(IDS_NAME_NOW, 2) + ".lnk"
+        name = self.expected_name(ID.IDS_SHORTCUT_NAME_NOW, 2) + ".lnk"
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, 2002)
-        self.p.click(hwnd, IDC_DEST_QUICKLAUNCH)
-        self.p.set_text(hwnd, IDC_WAIT_MIN, "0")
-        self.p.set_text(hwnd, IDC_WAIT_SEC, "0")
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_REBOOT, ID.IDC_DEST_QUICKLAUNCH), "0", "0")
         self.p.click(hwnd, IDOK)
         caption, text = self.answer_message_box(launch.pid, hwnd)
-        self.assertEqual(self.module_text(IDS_PRODUCT_NAME), caption)
-        self.assertEqual(self.module_text(IDS_SHORTCUT_FAILED) % (QUICK_LAUNCH_WINDOWS + "\\" + name), text)
-        self.assertNotEqual(self.module_text(IDS_QUICKLAUNCH_MADE), text)
+        self.assertEqual(self.module_text(ID.IDS_PRODUCT_NAME), caption)
+        self.assertEqual(self.module_text(ID.IDS_SHORTCUT_FAILED) % (QUICK_LAUNCH_WINDOWS + "\\" + name), text)
+        self.assertNotEqual(self.module_text(ID.IDS_QUICKLAUNCH_SHORTCUT_MADE), text)
         self.assertFalse(os.path.exists(QUICK_LAUNCH), "the program made the Quick Launch folder")
         self.assertStillOpen(launch, hwnd)
         self.close_main(launch, hwnd)
@@ -429,15 +398,15 @@ class UpdateAndHelp(MainDialogTestCase):
 
     def test_update_button_closes_the_dialog_and_hands_off_at_exit(self):
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, IDC_OP_STANDBY)
-        self.p.set_text(hwnd, IDC_WAIT_MIN, "4")
+        self.p.click(hwnd, ID.IDC_OP_STANDBY)
+        self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "4")
         self.assertNotIn("Keldrin.kvx", self.folder.files())
-        self.p.click(hwnd, IDC_UPDATE)
+        self.p.click(hwnd, ID.IDC_UPDATE)
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
         self.assertIn("Keldrin.kvx", self.folder.files(), "no update description at exit")
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(3, settings["PowerOperation"])
         self.assertEqual(4, settings["PowerWaitMin"])
 
@@ -446,7 +415,7 @@ class UpdateAndHelp(MainDialogTestCase):
         with open(os.path.join(self.folder.path, "Keldrin.chm"), "wb") as f:
             f.write(b"not a real help file")
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, IDC_HELP)
+        self.p.click(hwnd, ID.IDC_HELP_BUTTON)
         # Wine's viewer opens nothing for a file that is no help file; whatever does open is closed.
         viewer = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
         if viewer is not None:
@@ -461,7 +430,7 @@ class UpdateAndHelp(MainDialogTestCase):
 
     def test_help_without_the_help_file_does_nothing(self):
         launch, hwnd = self.open_main()
-        self.p.click(hwnd, IDC_HELP)
+        self.p.click(hwnd, ID.IDC_HELP_BUTTON)
         other = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
         if other is not None:
             title = self.p.text(other)

@@ -4,16 +4,11 @@ does and saves nothing of it, a wait never brings a countdown in, and the
 Windows 8 family gets the coloured template.
 """
 
-import re
 import unittest
 
-from keldrin_e2e import MONITOR_OFF, KeldrinTestCase, countdown_timers
+from keldrin_e2e import ID, IDCANCEL, IDOK, MONITOR_OFF, WM_COMMAND, KeldrinTestCase, countdown_timers
 from screen_look import ColouredLookChecks
 
-IDOK, IDCANCEL = 1, 2
-IDC_VERSION_TEXT, IDC_SELECT_LIST = 2201, 2401
-IDS_OPERATION_NAME_FIRST = 10200
-WM_COMMAND = 0x0111
 CB_SETCURSEL, CB_GETCURSEL = 0x014E, 0x0147
 CBN_SELCHANGE = 1
 
@@ -24,29 +19,23 @@ class SelectTestCase(KeldrinTestCase):
         super().setUp()
         self.p = self.probe()
 
-    def read_settings(self):
-        """{key: value} of the [Keldrin] section, as the program left it."""
-        with open(self.folder.settings_path, "rb") as f:
-            text = f.read().decode("ascii")
-        section = re.search(r"^\[Keldrin\]\r?\n((?:[^\[\r\n][^\r\n]*\r?\n?)*)", text, re.M)
-        self.assertIsNotNone(section, "no [Keldrin] section in:\n%s" % text)
-        return {key: int(value) for key, value in re.findall(r"^(\w+)\s*=\s*(-?\d+)\s*$", section.group(1), re.M)}
-
     def open_select(self, tail="--select"):
         launch = self.start(tail, timeout=60)
         hwnd = self.p.wait_window(launch.pid, timeout=15)
         self.assertIsNotNone(hwnd, "Keldrin.exe %s opened no window" % tail)
         self.children = {child.id: child for child in self.p.children(hwnd)}
-        self.assertIn(IDC_SELECT_LIST, self.children, "Keldrin.exe %s opened a window that is no select dialog" % tail)
+        self.assertIn(ID.IDC_SELECT_LIST, self.children,
+                      "Keldrin.exe %s opened a window that is no select dialog" % tail)
         return launch, hwnd
 
     def choose(self, hwnd, entry):
         """Picks an entry as a mouse choice does: the list changes and tells the dialog."""
-        self.p.send(hwnd, IDC_SELECT_LIST, CB_SETCURSEL, entry)
-        self.p.send(hwnd, 0, WM_COMMAND, (CBN_SELCHANGE << 16) | IDC_SELECT_LIST, self.children[IDC_SELECT_LIST].hwnd)
+        self.p.send(hwnd, ID.IDC_SELECT_LIST, CB_SETCURSEL, entry)
+        self.p.send(hwnd, 0, WM_COMMAND, (CBN_SELCHANGE << 16) | ID.IDC_SELECT_LIST,
+                    self.children[ID.IDC_SELECT_LIST].hwnd)
 
     def operation_name(self, code):
-        return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", IDS_OPERATION_NAME_FIRST + code)
+        return self.p.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", ID.IDS_OPERATION_NAME_FIRST + code)
 
 
 class ChoosingAndRunning(SelectTestCase):
@@ -54,16 +43,16 @@ class ChoosingAndRunning(SelectTestCase):
     def test_opens_on_the_saved_choice_and_ok_performs_the_entry_chosen(self):
         self.folder.write_settings(Selection=4, Operation=1)
         launch, hwnd = self.open_select()
-        self.assertEqual(4, self.p.send(hwnd, IDC_SELECT_LIST, CB_GETCURSEL))
-        self.assertEqual(self.operation_name(4), self.p.text(hwnd, IDC_SELECT_LIST))
-        self.assertEqual("Keldrin Version 1.04.01", self.p.text(hwnd, IDC_VERSION_TEXT))
+        self.assertEqual(4, self.p.send(hwnd, ID.IDC_SELECT_LIST, CB_GETCURSEL))
+        self.assertEqual(self.operation_name(4), self.p.text(hwnd, ID.IDC_SELECT_LIST))
+        self.assertEqual("Keldrin Version 1.04.01", self.p.text(hwnd, ID.IDC_VERSION_TEXT))
 
         self.choose(hwnd, 6)
         self.p.click(hwnd, IDOK)
         result = launch.wait(timeout=15)
         self.assertEqual(0, result.exit_code)
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(6, settings.get("PowerSelection"), settings)
         self.assertEqual(6, settings.get("PowerOperation"), settings)
 
@@ -74,7 +63,7 @@ class ChoosingAndRunning(SelectTestCase):
         self.p.key(hwnd, "enter")    # OK is the default button
         result = launch.wait(timeout=15)
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual((6, 6), (settings.get("PowerSelection"), settings.get("PowerOperation")), settings)
 
     def test_cancel_performs_and_keeps_nothing_of_the_choice(self):
@@ -85,14 +74,14 @@ class ChoosingAndRunning(SelectTestCase):
         result = launch.wait(timeout=15)
         self.assertEqual(0, result.exit_code)
         self.assertEqual([], result.power_calls)
-        settings = self.read_settings()
+        settings = self.folder.read_settings()
         self.assertEqual(3, settings.get("PowerSelection"), settings)
         self.assertNotEqual(6, settings.get("PowerOperation"), settings)
 
     def test_a_wait_never_brings_the_countdown_in(self):
         self.folder.write_settings(Selection=6)
         launch, hwnd = self.open_select("--select --wait 60")
-        self.assertNotIn(2206, self.children)
+        self.assertNotIn(ID.IDC_REMAINING, self.children)
         self.p.click(hwnd, IDOK)
         result = launch.wait(timeout=15)
         self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])

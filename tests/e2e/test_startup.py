@@ -10,36 +10,15 @@ import subprocess
 import unittest
 
 import e2e_user
-from keldrin_e2e import (CONFIG, wine, MODULE_NAMES, MONITOR_OFF, USER, KeldrinTestCase, ProgramFolder,
-                         unix_to_windows_path, wine_env)
+from keldrin_e2e import (CONFIG, ID, IDCANCEL, IDNO, IDYES, MESSAGE_TEXT, MODULE_NAMES, MONITOR_OFF, USER,
+                         KeldrinTestCase, ProgramFolder, read_bytes, saved_settings, unix_to_windows_path, wine,
+                         wine_env, write_bytes)
 
 JPN, ENG, GENERIC = MODULE_NAMES
 PROBE_FILE = "__marlowen_check_writable.txt"
 QUESTION = ("Keldrin.Jpn.dll\u304c\u3042\u308a\u307e\u305b\u3093\r\n"
             "\u30c0\u30a6\u30f3\u30ed\u30fc\u30c9\u3057\u307e\u3059\u304b\uff1f\r\n\r\n"
             "Cannot find Keldrin.Eng.dll.\r\nDownload the file?")
-IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
-MESSAGE_TEXT = 0xFFFF     # the text control of a message box
-OP_SHUTDOWN = 2001        # first operation radio button of the main dialog
-
-
-def saved_settings(section, operation, destination=0, selection=0, wait_min=0):
-    """The two byte forms a fresh save may take: Windows keeps the lines as
-    handed over, Wine re-writes each as key "=" value without the blank."""
-    forms = []
-    for gap in (" ", ""):
-        lines = ["[%s]" % section,
-                 "PowerOperation   =%s%d" % (gap, operation),
-                 "PowerDestination =%s%d" % (gap, destination),
-                 "PowerSelection   =%s%d" % (gap, selection),
-                 "PowerWaitMin     =%s%d" % (gap, wait_min)]
-        forms.append(("\r\n".join(lines) + "\r\n").encode("ascii"))
-    return forms
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def has_japanese(text):
@@ -84,7 +63,7 @@ class StartupTestCase(KeldrinTestCase):
         hwnd = probe.wait_window(launch.pid, timeout=15)
         self.assertIsNotNone(hwnd, "no window opened")
         texts = {child.id: child.text for child in probe.children(hwnd)}
-        self.assertIn(OP_SHUTDOWN, texts, "window %r is not the main dialog: %r" % (probe.text(hwnd), texts))
+        self.assertIn(ID.IDC_OP_SHUTDOWN, texts, "window %r is not the main dialog: %r" % (probe.text(hwnd), texts))
         probe.click(hwnd, IDCANCEL)
         result = launch.wait()
         self.assertFalse(result.timed_out)
@@ -133,20 +112,20 @@ class ModuleChoice(StartupTestCase):
     def test_the_japanese_module_wins_over_the_english_one(self):
         self.use_modules(JPN, ENG)
         texts = self.main_dialog_texts()
-        self.assertTrue(has_japanese(texts[OP_SHUTDOWN]), "shutdown button reads %r" % texts[OP_SHUTDOWN])
+        self.assertTrue(has_japanese(texts[ID.IDC_OP_SHUTDOWN]), "shutdown button reads %r" % texts[ID.IDC_OP_SHUTDOWN])
         self.assertSettingsFile(self.folder.settings_path, "Keldrin", 0)
 
     def test_the_english_module_alone_gives_english_texts(self):
         self.use_modules(ENG)
         texts = self.main_dialog_texts()
-        self.assertTrue(texts[OP_SHUTDOWN].strip(), "the shutdown button has no text")
+        self.assertTrue(texts[ID.IDC_OP_SHUTDOWN].strip(), "the shutdown button has no text")
         japanese = {ident: text for ident, text in texts.items() if has_japanese(text)}
         self.assertEqual({}, japanese, "Japanese texts with only the English module")
 
     def test_the_generic_module_alone_is_used(self):
         self.use_modules(GENERIC)
         texts = self.main_dialog_texts()
-        self.assertTrue(texts[OP_SHUTDOWN].strip())
+        self.assertTrue(texts[ID.IDC_OP_SHUTDOWN].strip())
         self.assertSettingsFile(self.folder.settings_path, "Keldrin", 0)
 
     def test_a_module_in_the_dll_folder_of_the_working_directory_is_found(self):
@@ -194,8 +173,7 @@ class NoModuleAnywhere(StartupTestCase):
     def test_answering_no_leaves_an_existing_settings_file_as_it_was(self):
         ini = self.folder.settings_path
         before = b"[Keldrin]\r\nPowerOperation=3\r\nPowerWaitSec=30\r\nPowerSaverLockOff=1\r\n"
-        with open(ini, "wb") as f:
-            f.write(before)
+        write_bytes(ini, before)
         self.answer_question(IDNO)
         self.assertEqual(before, read_bytes(ini))
 

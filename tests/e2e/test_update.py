@@ -16,15 +16,14 @@ import time
 import unittest
 
 import e2e_user
-from keldrin_e2e import CHILD_WINEDEBUG, CONFIG, RELAY_KEY, KeldrinTestCase, Probe, _prepare_prefix, wine, wine_env
+from keldrin_e2e import (CHILD_WINEDEBUG, CONFIG, ID, IDNO, IDYES, RELAY_KEY, KeldrinTestCase, Probe, _prepare_prefix,
+                         read_bytes, wine, wine_env)
 
 STANDIN = os.path.join(os.path.dirname(CONFIG.probe), "Fennrick.exe")
 STARTS = "fennrick-starts.txt"
 PROBE_FILE = "__marlowen_check_writable.txt"
 SHELL_CALLS = ("shell32.ShellExecuteW", "shell32.ShellExecuteExW")
 BASE_URL = "http://www.marlowen.example/sources/Keldrin32"
-UPDATE_BUTTON = 6
-IDYES, IDNO = 6, 7
 CLASSES = r"HKCU\Software\Classes"
 # Wine's shell looks up file types in HKEY_CLASSES_ROOT only, which it does not
 # merge with the user's classes as Windows does; the program itself tests the
@@ -65,8 +64,7 @@ def read_starts(folder: str, expected: int = 1, timeout: float = 10.0) -> list:
     while True:
         lines = []
         if os.path.isfile(path):
-            with open(path, "rb") as f:
-                lines = [line for line in f.read().decode("utf-8").split("\r\n") if line]
+            lines = [line for line in read_bytes(path).decode("utf-8").split("\r\n") if line]
         if len(lines) >= expected or time.monotonic() > deadline:
             return [tuple(line.split("\t", 1)) for line in lines]
         time.sleep(0.05)
@@ -103,11 +101,10 @@ class UpdateFromMainDialog(KeldrinTestCase):
     """The main dialog's update button ends the run with the hand-off."""
 
     def press_update(self):
-        return click_in_first_window(self, UPDATE_BUTTON, "the main dialog")
+        return click_in_first_window(self, ID.IDC_UPDATE, "the main dialog")
 
     def description(self) -> bytes:
-        with open(os.path.join(self.folder.path, "Keldrin.kvx"), "rb") as f:
-            return f.read()
+        return read_bytes(os.path.join(self.folder.path, "Keldrin.kvx"))
 
     def assertOpened(self, result, file: str, parameters: str):
         calls = shell_calls(result)
@@ -198,8 +195,7 @@ class UpdateForMissingModule(KeldrinTestCase):
     def test_yes_hands_off_the_update(self):
         self.answer(IDYES)
         folder = self.folder.windows_path + "\\"
-        with open(os.path.join(self.folder.path, "Keldrin.kvx"), "rb") as f:
-            self.assertEqual(description_bytes(folder), f.read())
+        self.assertEqual(description_bytes(folder), read_bytes(os.path.join(self.folder.path, "Keldrin.kvx")))
         starts = read_starts(self.folder.path)
         self.assertEqual(1, len(starts), starts)
         self.assertTrue(starts[0][0].endswith(' "%sKeldrin.kvx"' % folder), starts[0])
@@ -253,7 +249,7 @@ class UpdateFromUnwritableFolder(unittest.TestCase):
         with self.user.probe() as probe:
             dialog = probe.wait_window(launch.pid, timeout=10)
             self.assertIsNotNone(dialog, "the main dialog did not appear")
-            probe.click(dialog, UPDATE_BUTTON)
+            probe.click(dialog, ID.IDC_UPDATE)
         result = launch.wait()
         self.assertEqual(0, result.exit_code)
         return result
@@ -271,8 +267,7 @@ class UpdateFromUnwritableFolder(unittest.TestCase):
     def test_description_goes_to_the_users_folder_and_the_updater_is_elevated(self):
         result = self.press_update()
         program = self.user.windows_path(self.folder.path) + "\\"
-        with open(os.path.join(self.data, "Keldrin.kvx"), "rb") as f:
-            self.assertEqual(description_bytes(program), f.read())
+        self.assertEqual(description_bytes(program), read_bytes(os.path.join(self.data, "Keldrin.kvx")))
         self.assertNotIn("Keldrin.kvx", self.folder.files())
         self.assertNotIn(PROBE_FILE, self.folder.files())
 

@@ -29,6 +29,8 @@ const DWORD kClickWaitMs = 500;
 const UINT kLaunchTimeoutExitCode = 99;
 const UINT kLaunchFailedExitCode = 98;
 
+typedef std::vector<std::wstring> Arguments;
+
 std::string ToUtf8(const std::wstring &text)
 {
     if (text.empty()) {
@@ -142,6 +144,16 @@ std::wstring Number(long long value)
     return text;
 }
 
+HWND ParseHwnd(const std::wstring &text)
+{
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(text.c_str(), NULL, 16)));
+}
+
+DWORD ParseDecimal(const std::wstring &text)
+{
+    return wcstoul(text.c_str(), NULL, 10);
+}
+
 // ---- launch ---------------------------------------------------------------
 
 int Launch()
@@ -156,7 +168,7 @@ int Launch()
     std::wstring cwd = GetEnv(L"KELDRIN_E2E_CWD", &hasCwd);
     bool hasTimeout = false;
     std::wstring timeoutText = GetEnv(L"KELDRIN_E2E_TIMEOUT_MS", &hasTimeout);
-    DWORD timeoutMs = hasTimeout ? wcstoul(timeoutText.c_str(), NULL, 10) : kDefaultLaunchTimeoutMs;
+    DWORD timeoutMs = hasTimeout ? ParseDecimal(timeoutText) : kDefaultLaunchTimeoutMs;
 
     // Wine reads WINEDEBUG once when a process starts, so the launcher can run
     // quiet and hand the child its own debug channels.
@@ -244,10 +256,10 @@ bool ProcessEnded(HANDLE process)
     return process != NULL && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
 }
 
-void CommandWait(const std::vector<std::wstring> &args)
+void CommandWait(const Arguments &args)
 {
-    DWORD pid = wcstoul(args[1].c_str(), NULL, 10);
-    DWORD timeoutMs = wcstoul(args[2].c_str(), NULL, 10);
+    DWORD pid = ParseDecimal(args[1]);
+    DWORD timeoutMs = ParseDecimal(args[2]);
     std::wstring titlePart = args.size() > 3 ? args[3] : std::wstring();
     HANDLE process = pid != 0 ? OpenProcess(SYNCHRONIZE, FALSE, pid) : NULL;
     DWORD start = GetTickCount();
@@ -273,8 +285,10 @@ void CommandWait(const std::vector<std::wstring> &args)
     }
 }
 
-void CommandWaitGone(HWND hwnd, DWORD timeoutMs)
+void CommandWaitGone(const Arguments &args)
 {
+    HWND hwnd = ParseHwnd(args[1]);
+    DWORD timeoutMs = ParseDecimal(args[2]);
     DWORD start = GetTickCount();
     while (IsWindow(hwnd)) {
         if (GetTickCount() - start >= timeoutMs) {
@@ -286,9 +300,31 @@ void CommandWaitGone(HWND hwnd, DWORD timeoutMs)
     Answer(L"1");
 }
 
-HWND Target(HWND dialog, int id)
+// The window args[1] names; NULL, answered as an error, when there is none.
+HWND WindowArgument(const Arguments &args)
 {
-    return id == 0 ? dialog : GetDlgItem(dialog, id);
+    HWND hwnd = ParseHwnd(args[1]);
+    if (!IsWindow(hwnd)) {
+        Answer(L"error no window " + args[1]);
+        return NULL;
+    }
+    return hwnd;
+}
+
+// The control args[2] names in the window args[1] names (0: the window
+// itself); NULL, answered as an error, when either is missing.
+HWND TargetArgument(const Arguments &args)
+{
+    HWND hwnd = WindowArgument(args);
+    if (hwnd == NULL) {
+        return NULL;
+    }
+    int id = (int)wcstol(args[2].c_str(), NULL, 10);
+    HWND target = id == 0 ? hwnd : GetDlgItem(hwnd, id);
+    if (target == NULL) {
+        Answer(L"error no control " + args[2]);
+    }
+    return target;
 }
 
 bool SendWithTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, DWORD_PTR *result)
@@ -324,8 +360,12 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
-void CommandChildren(HWND dialog)
+void CommandChildren(const Arguments &args)
 {
+    HWND dialog = WindowArgument(args);
+    if (dialog == NULL) {
+        return;
+    }
     ChildList list;
     EnumChildWindows(dialog, CollectWindow, reinterpret_cast<LPARAM>(&list));
     for (HWND child : list.windows) {
@@ -345,8 +385,9 @@ void CommandChildren(HWND dialog)
     Answer(L".");
 }
 
-void CommandWindows(DWORD pid)
+void CommandWindows(const Arguments &args)
 {
+    DWORD pid = ParseDecimal(args[1]);
     ChildList list;
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&list));
     for (HWND hwnd : list.windows) {
@@ -382,8 +423,13 @@ WORD VirtualKeyFromName(const std::wstring &name)
 // The key goes to the control that has the focus in the target's thread, as
 // a real key press would, so the dialog's own loop (IsDialogMessage) turns
 // Enter and Esc into the default button and IDCANCEL.
-void CommandKey(HWND hwnd, WORD vk)
+void CommandKey(const Arguments &args)
 {
+    HWND hwnd = WindowArgument(args);
+    if (hwnd == NULL) {
+        return;
+    }
+    WORD vk = VirtualKeyFromName(args[2]);
     DWORD thread = GetWindowThreadProcessId(hwnd, NULL);
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
@@ -426,10 +472,11 @@ HKEY ParseRoot(const std::wstring &path, std::wstring *subKey)
     return NULL;
 }
 
-void CommandRegGet(const std::wstring &path, const std::wstring &name)
+void CommandRegGet(const Arguments &args)
 {
+    const std::wstring &name = args[2];
     std::wstring subKey;
-    HKEY root = ParseRoot(path, &subKey);
+    HKEY root = ParseRoot(args[1], &subKey);
     HKEY key = NULL;
     if (root == NULL) {
         Answer(L"error unknown root key");
@@ -473,11 +520,13 @@ void CommandRegGet(const std::wstring &path, const std::wstring &name)
     }
 }
 
-void CommandRegSet(const std::wstring &path, const std::wstring &name, const std::wstring &type,
-                   const std::wstring &value)
+void CommandRegSet(const Arguments &args)
 {
+    const std::wstring &name = args[2];
+    const std::wstring &type = args[3];
+    std::wstring value = Unescape(args[4]);
     std::wstring subKey;
-    HKEY root = ParseRoot(path, &subKey);
+    HKEY root = ParseRoot(args[1], &subKey);
     HKEY key = NULL;
     if (root == NULL || RegCreateKeyExW(root, subKey.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) !=
                             ERROR_SUCCESS) {
@@ -499,25 +548,25 @@ void CommandRegSet(const std::wstring &path, const std::wstring &name, const std
     Answer(status == ERROR_SUCCESS ? L"ok" : L"error " + Number(status));
 }
 
-void CommandRegDelete(const std::wstring &path, const std::wstring &name)
+void CommandRegDelete(const Arguments &args)
 {
     std::wstring subKey;
-    HKEY root = ParseRoot(path, &subKey);
+    HKEY root = ParseRoot(args[1], &subKey);
     HKEY key = NULL;
     if (root == NULL || RegOpenKeyExW(root, subKey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
         Answer(L"none");
         return;
     }
-    LONG status = RegDeleteValueW(key, name.c_str());
+    LONG status = RegDeleteValueW(key, args[2].c_str());
     RegCloseKey(key);
     Answer(status == ERROR_SUCCESS ? L"ok" : L"none");
 }
 
 // Lets the harness end a program left running by a failed test; ending the
 // Unix side of `winprobe launch` would leave the Windows child behind.
-void CommandKill(DWORD pid)
+void CommandKill(const Arguments &args)
 {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ParseDecimal(args[1]));
     if (process == NULL) {
         Answer(L"none");
         return;
@@ -531,9 +580,9 @@ void CommandKill(DWORD pid)
 // keep it, until "release": shared for reading and writing, not deleting.
 std::vector<HANDLE> g_heldFiles;
 
-void CommandHold(const std::wstring &path)
+void CommandHold(const Arguments &args)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+    HANDLE file = CreateFileW(args[1].c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         Answer(L"error CreateFileW failed " + Number(GetLastError()));
@@ -543,7 +592,7 @@ void CommandHold(const std::wstring &path)
     Answer(L"ok");
 }
 
-void CommandRelease()
+void CommandRelease(const Arguments &)
 {
     for (HANDLE file : g_heldFiles) {
         CloseHandle(file);
@@ -554,8 +603,12 @@ void CommandRelease()
 
 // Where a window (or a dialog's control) lies on the screen, so a test can
 // look at its pixels in a screenshot.
-void CommandRect(HWND target)
+void CommandRect(const Arguments &args)
 {
+    HWND target = TargetArgument(args);
+    if (target == NULL) {
+        return;
+    }
     RECT rect = {};
     if (!GetWindowRect(target, &rect)) {
         Answer(L"error GetWindowRect failed");
@@ -567,29 +620,25 @@ void CommandRect(HWND target)
 
 // A string of a resource module, loaded as data as the program loads it, so
 // a test can expect the texts of whichever module the program uses.
-void CommandString(const std::wstring &modulePath, UINT id)
+void CommandString(const Arguments &args)
 {
+    const std::wstring &modulePath = args[1];
     HMODULE module = LoadLibraryExW(modulePath.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     if (module == NULL) {
         Answer(L"error cannot load " + modulePath);
         return;
     }
     std::vector<wchar_t> text(4096, L'\0');
-    int length = LoadStringW(module, id, text.data(), (int)text.size());
+    int length = LoadStringW(module, ParseDecimal(args[2]), text.data(), (int)text.size());
     FreeLibrary(module);
     Answer(length > 0 ? L"ok " + Escape(std::wstring(text.data(), length)) : L"none");
 }
 
-HWND ParseHwnd(const std::wstring &text)
-{
-    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(wcstoull(text.c_str(), NULL, 16)));
-}
-
 // Arguments are separated by tabs when the line holds one (so texts and
 // registry paths keep their blanks), otherwise by blanks for typing by hand.
-std::vector<std::wstring> SplitArguments(const std::wstring &line)
+Arguments SplitArguments(const std::wstring &line)
 {
-    std::vector<std::wstring> args;
+    Arguments args;
     wchar_t separator = line.find(L'\t') != std::wstring::npos ? L'\t' : L' ';
     size_t start = 0;
     for (;;) {
@@ -606,9 +655,112 @@ std::vector<std::wstring> SplitArguments(const std::wstring &line)
     return args;
 }
 
-struct CommandArity {
+void CommandPing(const Arguments &)
+{
+    Answer(L"pong");
+}
+
+void CommandQuit(const Arguments &)
+{
+    Answer(L"bye");
+}
+
+void CommandAlive(const Arguments &args)
+{
+    Answer(IsWindow(ParseHwnd(args[1])) ? L"1" : L"0");
+}
+
+void CommandVisible(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) {
+        Answer(IsWindowVisible(hwnd) ? L"1" : L"0");
+    }
+}
+
+void CommandPid(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        Answer(Number(pid));
+    }
+}
+
+void CommandClose(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) {
+        Answer(PostMessageW(hwnd, WM_CLOSE, 0, 0) ? L"ok" : L"error PostMessageW failed");
+    }
+}
+
+void CommandItem(const Arguments &args)
+{
+    if (HWND target = TargetArgument(args)) {
+        Answer(Hex(reinterpret_cast<ULONG_PTR>(target)));
+    }
+}
+
+void CommandText(const Arguments &args)
+{
+    if (HWND target = TargetArgument(args)) {
+        std::wstring text;
+        Answer(ReadText(target, &text) ? L"ok " + Escape(text) : L"error WM_GETTEXT timed out");
+    }
+}
+
+void CommandChecked(const Arguments &args)
+{
+    if (HWND target = TargetArgument(args)) {
+        DWORD_PTR state = 0;
+        bool done = SendWithTimeout(target, BM_GETCHECK, 0, 0, kMessageTimeoutMs, &state);
+        Answer(done ? Number((long long)state) : L"error BM_GETCHECK timed out");
+    }
+}
+
+// Sent, not posted, so a following command sees the click's effect; the
+// short timeout answers "pending" when the click opened a nested modal loop
+// (or ended the process) instead of blocking.
+void CommandClick(const Arguments &args)
+{
+    if (HWND target = TargetArgument(args)) {
+        Answer(SendWithTimeout(target, BM_CLICK, 0, 0, kClickWaitMs, NULL) ? L"ok" : L"pending");
+    }
+}
+
+void CommandSetText(const Arguments &args)
+{
+    if (HWND target = TargetArgument(args)) {
+        std::wstring text = args.size() > 3 ? Unescape(args[3]) : std::wstring();
+        bool done = SendWithTimeout(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                                    kMessageTimeoutMs, NULL);
+        Answer(done ? L"ok" : L"error WM_SETTEXT timed out");
+    }
+}
+
+// "send" and "post": the parameters are pointer-sized, so a handle passed in
+// one arrives whole.
+void CommandMessage(const Arguments &args)
+{
+    HWND target = TargetArgument(args);
+    if (target == NULL) {
+        return;
+    }
+    UINT message = wcstoul(args[3].c_str(), NULL, 0);
+    WPARAM wParam = static_cast<WPARAM>(wcstoull(args[4].c_str(), NULL, 0));
+    LPARAM lParam = static_cast<LPARAM>(wcstoll(args[5].c_str(), NULL, 0));
+    if (args[0] == L"post") {
+        Answer(PostMessageW(target, message, wParam, lParam) ? L"ok" : L"error PostMessageW failed");
+        return;
+    }
+    DWORD_PTR result = 0;
+    bool done = SendWithTimeout(target, message, wParam, lParam, kMessageTimeoutMs, &result);
+    Answer(done ? L"ok " + Number((long long)(LONG_PTR)result) : L"error message timed out");
+}
+
+struct Command {
     const wchar_t *name;
-    size_t minArgs;
+    size_t minArgs;    // counting the name
+    void (*run)(const Arguments &args);
 };
 
 // The serve commands; <hwnd> is hexadecimal, <id> a control id (0: the window
@@ -630,121 +782,38 @@ struct CommandArity {
 //   regget <key> <name>              [sz text | expand_sz text | dword n | typeN hex | none]
 //   regset <key> <name> sz|dword <value>, regdel <key> <name>   [ok | none]
 //   ping, quit                       [pong | bye]
-// Failures answer "error <why>". Returns false for "quit".
-bool RunCommand(const std::vector<std::wstring> &args)
+// Failures answer "error <why>".
+const Command kCommands[] = {
+    {L"wait", 3, CommandWait},         {L"waitgone", 3, CommandWaitGone}, {L"windows", 2, CommandWindows},
+    {L"children", 2, CommandChildren}, {L"text", 3, CommandText},         {L"checked", 3, CommandChecked},
+    {L"item", 3, CommandItem},         {L"click", 3, CommandClick},       {L"settext", 3, CommandSetText},
+    {L"key", 3, CommandKey},           {L"send", 6, CommandMessage},      {L"post", 6, CommandMessage},
+    {L"close", 2, CommandClose},       {L"alive", 2, CommandAlive},       {L"visible", 2, CommandVisible},
+    {L"pid", 2, CommandPid},           {L"kill", 2, CommandKill},         {L"rect", 3, CommandRect},
+    {L"string", 3, CommandString},     {L"hold", 2, CommandHold},         {L"release", 1, CommandRelease},
+    {L"regget", 3, CommandRegGet},     {L"regset", 5, CommandRegSet},     {L"regdel", 3, CommandRegDelete},
+    {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},
+};
+
+// Returns false for "quit".
+bool RunCommand(const Arguments &args)
 {
-    static const CommandArity commands[] = {
-        {L"wait", 3},    {L"waitgone", 3}, {L"text", 3},     {L"checked", 3},  {L"click", 3},
-        {L"settext", 3}, {L"key", 3},      {L"close", 2},    {L"alive", 2},    {L"children", 2},
-        {L"windows", 2}, {L"item", 3},     {L"send", 6},     {L"post", 6},     {L"regget", 3},
-        {L"regset", 5},  {L"regdel", 3},   {L"ping", 1},     {L"quit", 1},     {L"visible", 2},
-        {L"pid", 2},      {L"kill", 2},
-        {L"rect", 3},     {L"string", 3},   {L"hold", 2},     {L"release", 1},
-    };
     if (args.empty()) {
         Answer(L"error empty command");
         return true;
     }
-    const std::wstring &command = args[0];
-    const CommandArity *known = NULL;
-    for (const auto &entry : commands) {
-        if (command == entry.name) {
-            known = &entry;
+    for (const Command &command : kCommands) {
+        if (args[0] != command.name) {
+            continue;
         }
-    }
-    if (known == NULL) {
-        Answer(L"error unknown command " + command);
-        return true;
-    }
-    if (args.size() < known->minArgs) {
-        Answer(L"error too few arguments for " + command);
-        return true;
-    }
-    if (command == L"quit") {
-        Answer(L"bye");
-        return false;
-    }
-    if (command == L"ping") {
-        Answer(L"pong");
-    } else if (command == L"wait") {
-        CommandWait(args);
-    } else if (command == L"waitgone") {
-        CommandWaitGone(ParseHwnd(args[1]), wcstoul(args[2].c_str(), NULL, 10));
-    } else if (command == L"windows") {
-        CommandWindows(wcstoul(args[1].c_str(), NULL, 10));
-    } else if (command == L"regget") {
-        CommandRegGet(args[1], args[2]);
-    } else if (command == L"regset") {
-        CommandRegSet(args[1], args[2], args[3], Unescape(args[4]));
-    } else if (command == L"regdel") {
-        CommandRegDelete(args[1], args[2]);
-    } else if (command == L"kill") {
-        CommandKill(wcstoul(args[1].c_str(), NULL, 10));
-    } else if (command == L"hold") {
-        CommandHold(args[1]);
-    } else if (command == L"release") {
-        CommandRelease();
-    } else if (command == L"string") {
-        CommandString(args[1], wcstoul(args[2].c_str(), NULL, 10));
-    } else {
-        HWND hwnd = ParseHwnd(args[1]);
-        if (!IsWindow(hwnd)) {
-            Answer(command == L"alive" ? L"0" : L"error no window " + args[1]);
-            return true;
+        if (args.size() < command.minArgs) {
+            Answer(L"error too few arguments for " + args[0]);
+        } else {
+            command.run(args);
         }
-        int id = args.size() > 2 ? (int)wcstol(args[2].c_str(), NULL, 10) : 0;
-        HWND target = Target(hwnd, id);
-        if (command == L"alive") {
-            Answer(L"1");
-        } else if (command == L"visible") {
-            Answer(IsWindowVisible(hwnd) ? L"1" : L"0");
-        } else if (command == L"pid") {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            Answer(Number(pid));
-        } else if (command == L"close") {
-            Answer(PostMessageW(hwnd, WM_CLOSE, 0, 0) ? L"ok" : L"error PostMessageW failed");
-        } else if (command == L"children") {
-            CommandChildren(hwnd);
-        } else if (command == L"key") {
-            CommandKey(hwnd, VirtualKeyFromName(args[2]));
-        } else if (target == NULL) {
-            Answer(L"error no control " + args[2]);
-        } else if (command == L"item") {
-            Answer(Hex(reinterpret_cast<ULONG_PTR>(target)));
-        } else if (command == L"rect") {
-            CommandRect(target);
-        } else if (command == L"text") {
-            std::wstring text;
-            Answer(ReadText(target, &text) ? L"ok " + Escape(text) : L"error WM_GETTEXT timed out");
-        } else if (command == L"checked") {
-            DWORD_PTR state = 0;
-            bool done = SendWithTimeout(target, BM_GETCHECK, 0, 0, kMessageTimeoutMs, &state);
-            Answer(done ? Number((long long)state) : L"error BM_GETCHECK timed out");
-        } else if (command == L"click") {
-            // Sent, not posted, so a following command sees the click's effect;
-            // the short timeout returns "pending" when the click opened a
-            // nested modal loop (or ended the process) instead of blocking.
-            bool done = SendWithTimeout(target, BM_CLICK, 0, 0, kClickWaitMs, NULL);
-            Answer(done ? L"ok" : L"pending");
-        } else if (command == L"settext") {
-            std::wstring text = args.size() > 3 ? Unescape(args[3]) : std::wstring();
-            bool done = SendWithTimeout(target, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                                        kMessageTimeoutMs, NULL);
-            Answer(done ? L"ok" : L"error WM_SETTEXT timed out");
-        } else if (command == L"send" || command == L"post") {
-            UINT message = wcstoul(args[3].c_str(), NULL, 0);
-            WPARAM wParam = static_cast<WPARAM>(wcstoull(args[4].c_str(), NULL, 0));
-            LPARAM lParam = static_cast<LPARAM>(wcstoll(args[5].c_str(), NULL, 0));
-            if (command == L"post") {
-                Answer(PostMessageW(target, message, wParam, lParam) ? L"ok" : L"error PostMessageW failed");
-            } else {
-                DWORD_PTR result = 0;
-                bool done = SendWithTimeout(target, message, wParam, lParam, kMessageTimeoutMs, &result);
-                Answer(done ? L"ok " + Number((long long)(LONG_PTR)result) : L"error message timed out");
-            }
-        }
+        return command.run != CommandQuit;
     }
+    Answer(L"error unknown command " + args[0]);
     return true;
 }
 
