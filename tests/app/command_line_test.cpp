@@ -153,13 +153,19 @@ TEST(ReadCommandLine, OperationOptionsSetTheirCodesAndTheLastOneWins)
     EXPECT_EQ(2, Read(L"--shutdown --reboot").operation);
 }
 
+// The operation and the three waits a command line leaves.
+void ExpectRead(const PowerSettings &s, int operation, int waitTotal, int waitMin, int waitSec)
+{
+    EXPECT_EQ(operation, s.operation);
+    EXPECT_EQ(waitTotal, s.waitTotal);
+    EXPECT_EQ(waitMin, s.waitMin);
+    EXPECT_EQ(waitSec, s.waitSec);
+}
+
 TEST(ReadCommandLine, ClearsLoadedOperationAndWaitsEvenWhenNothingMatches)
 {
     PowerSettings s = Read(L"   ");
-    EXPECT_EQ(0, s.operation);
-    EXPECT_EQ(0, s.waitTotal);
-    EXPECT_EQ(0, s.waitMin);
-    EXPECT_EQ(0, s.waitSec);
+    ExpectRead(s, 0, 0, 0, 0);
     // Other letter case and an equals sign are not options.
     s = Read(L"--Shutdown --wait=10");
     EXPECT_EQ(0, s.operation);
@@ -168,11 +174,7 @@ TEST(ReadCommandLine, ClearsLoadedOperationAndWaitsEvenWhenNothingMatches)
 
 TEST(ReadCommandLine, WaitsAddUpAndKeepTheirParts)
 {
-    PowerSettings s = Read(L"--reboot --wait-min 2 --wait-sec 5 --wait 10");
-    EXPECT_EQ(2, s.operation);
-    EXPECT_EQ(135, s.waitTotal);
-    EXPECT_EQ(2, s.waitMin);
-    EXPECT_EQ(5, s.waitSec);
+    ExpectRead(Read(L"--reboot --wait-min 2 --wait-sec 5 --wait 10"), 2, 135, 2, 5);
     EXPECT_EQ(10, Read(L"--wait 10").waitTotal);
     EXPECT_EQ(30, Read(L"--wait 5 --wait 30").waitTotal);
     EXPECT_EQ(-5, Read(L"--logoff --wait -5").waitTotal);

@@ -40,6 +40,14 @@ std::vector<Shown> RunCount(int total, long long lateMs, long long *finishedAt)
     return shown;
 }
 
+// A tick that is due, showing `shown`, and whether the operation runs now.
+void ExpectShows(const CountdownTick &tick, int shown, bool finished)
+{
+    EXPECT_TRUE(tick.due);
+    EXPECT_EQ(shown, tick.shown);
+    EXPECT_EQ(finished, tick.finished);
+}
+
 }  // namespace
 
 TEST(CountdownSchedule, OneSecondShowsOneThenZeroAndFinishesAtOnePointOneSeconds)
@@ -48,15 +56,11 @@ TEST(CountdownSchedule, OneSecondShowsOneThenZeroAndFinishesAtOnePointOneSeconds
     EXPECT_EQ(100u, CountdownStart(&schedule, 1, kOpened));
 
     CountdownTick first = CountdownOnTimer(&schedule, kOpened + 100);
-    EXPECT_TRUE(first.due);
-    EXPECT_EQ(1, first.shown);
-    EXPECT_FALSE(first.finished);
+    ExpectShows(first, 1, false);
     EXPECT_EQ(1000u, first.nextDelayMs);
 
     CountdownTick last = CountdownOnTimer(&schedule, kOpened + 1100);
-    EXPECT_TRUE(last.due);
-    EXPECT_EQ(0, last.shown);
-    EXPECT_TRUE(last.finished);
+    ExpectShows(last, 0, true);
 }
 
 TEST(CountdownSchedule, ShowsEveryValueFromTheTotalDownToZeroOncePerSecond)
@@ -107,9 +111,7 @@ TEST(CountdownSchedule, ALateTimerShowsTheValueDueThenAndKeepsToTheDeadlines)
 
     // 2.5 s late (a busy machine): ticks 1 and 2 are gone, 3 is due at 3.1 s.
     CountdownTick late = CountdownOnTimer(&schedule, kOpened + 2600);
-    EXPECT_TRUE(late.due);
-    EXPECT_EQ(8, late.shown);
-    EXPECT_FALSE(late.finished);
+    ExpectShows(late, 8, false);
     EXPECT_EQ(500u, late.nextDelayMs);
 
     CountdownTick next = CountdownOnTimer(&schedule, kOpened + 3100);
@@ -118,9 +120,7 @@ TEST(CountdownSchedule, ALateTimerShowsTheValueDueThenAndKeepsToTheDeadlines)
 
     // Far past the end: the count finishes at once, showing 0, not a negative number.
     CountdownTick overdue = CountdownOnTimer(&schedule, kOpened + 60000);
-    EXPECT_TRUE(overdue.due);
-    EXPECT_EQ(0, overdue.shown);
-    EXPECT_TRUE(overdue.finished);
+    ExpectShows(overdue, 0, true);
 }
 
 TEST(CountdownSchedule, LateTimersDoNotAddUpOverADay)

@@ -219,52 +219,30 @@ protected:
     std::vector<HINSTANCE> loaded_;
 };
 
-TEST_F(ResourceModuleSearch, FoundInTheDllFolderOfTheCurrentDirectory)
+// Where a module is looked for, in order: the program folder (never the
+// current one for the bare name), then .\PlugIn, .\DLL and .. of the current
+// folder. Each case plants copies (true: the Japanese one) and names the one found.
+TEST_F(ResourceModuleSearch, PlacesAreSearchedInOrder)
 {
-    std::wstring name = Name(L"Dll");
-    Plant(L"\\work\\DLL", name, true);
-    EXPECT_EQ("japanese", Found(name));
-}
-
-TEST_F(ResourceModuleSearch, FoundInTheParentOfTheCurrentDirectory)
-{
-    std::wstring name = Name(L"Parent");
-    Plant(L"", name, false);
-    EXPECT_EQ("english", Found(name));
-}
-
-TEST_F(ResourceModuleSearch, PlugInComesBeforeDllAndDllBeforeTheParent)
-{
-    std::wstring first = Name(L"Order1");
-    Plant(L"\\work\\PlugIn", first, true);
-    Plant(L"\\work\\DLL", first, false);
-    Plant(L"", first, false);
-    EXPECT_EQ("japanese", Found(first));
-
-    std::wstring second = Name(L"Order2");
-    Plant(L"\\work\\DLL", second, true);
-    Plant(L"", second, false);
-    EXPECT_EQ("japanese", Found(second));
-}
-
-TEST_F(ResourceModuleSearch, TheProgramFolderWinsOverTheCurrentDirectory)
-{
-    std::wstring name = Name(L"Program");
-    Plant(L"\\program", name, true);
-    Plant(L"\\work", name, false);
-    Plant(L"\\work\\PlugIn", name, false);
-    Plant(L"\\work\\DLL", name, false);
-    Plant(L"", name, false);
-    EXPECT_EQ("japanese", Found(name));
-}
-
-// The bare name means the program's folder: a copy lying in whatever folder
-// the program was started from is not taken.
-TEST_F(ResourceModuleSearch, TheCurrentDirectoryItselfIsNotSearched)
-{
-    std::wstring name = Name(L"Current");
-    Plant(L"\\work", name, false);
-    EXPECT_EQ("none", Found(name));
+    const struct {
+        const wchar_t *name;
+        std::vector<std::pair<const wchar_t *, bool>> plants;
+        const char *found;
+    } cases[] = {
+        {L"Dll", {{L"\\work\\DLL", true}}, "japanese"},
+        {L"Parent", {{L"", false}}, "english"},
+        {L"Order1", {{L"\\work\\PlugIn", true}, {L"\\work\\DLL", false}, {L"", false}}, "japanese"},
+        {L"Order2", {{L"\\work\\DLL", true}, {L"", false}}, "japanese"},
+        {L"Program", {{L"\\program", true}, {L"\\work", false}, {L"\\work\\PlugIn", false},
+                      {L"\\work\\DLL", false}, {L"", false}}, "japanese"},
+        // A copy lying in whatever folder the program was started from is not taken.
+        {L"Current", {{L"\\work", false}}, "none"},
+    };
+    for (const auto &c : cases) {
+        std::wstring name = Name(c.name);
+        for (const auto &plant : c.plants) Plant(plant.first, name, plant.second);
+        EXPECT_EQ(c.found, Found(name)) << testing::PrintToString(std::wstring(c.name));
+    }
 }
 
 TEST_F(ResourceModuleSearch, NothingFoundGivesNull)

@@ -19,6 +19,14 @@ class AppContext;
 
 namespace testsupport {
 
+// What a scope object derives from: each one undoes what it did, once.
+class NotCopied {
+public:
+    NotCopied() = default;
+    NotCopied(const NotCopied &) = delete;
+    NotCopied &operator=(const NotCopied &) = delete;
+};
+
 // The dist folder from KELDRIN_DIST (set by CTest), else beside the build's
 // tests folder; a Unix path becomes its Wine Z: form. Ends in a backslash.
 std::wstring DistFolder();
@@ -59,12 +67,10 @@ std::string ReadFileBytes(const std::wstring &path);
 // g_app made as the entry point makes it (constructed in a zeroed block of
 // the process heap, nothing read from a module yet) for this object's
 // lifetime; the previous g_app comes back afterwards.
-class StartUpContext {
+class StartUpContext : NotCopied {
 public:
     StartUpContext();
     ~StartUpContext();
-    StartUpContext(const StartUpContext &) = delete;
-    StartUpContext &operator=(const StartUpContext &) = delete;
 
 private:
     AppContext *app_;
@@ -75,12 +81,10 @@ private:
 // removes the string), written with the resource update functions, so a test
 // can feed the code the module a translator might get wrong. module() is null
 // when the copy could not be made.
-class AlteredModule {
+class AlteredModule : NotCopied {
 public:
     AlteredModule(const std::wstring &sourcePath, const std::map<UINT, std::wstring> &strings);
     ~AlteredModule();
-    AlteredModule(const AlteredModule &) = delete;
-    AlteredModule &operator=(const AlteredModule &) = delete;
 
     HINSTANCE module() const { return module_; }
     const std::wstring &path() const { return path_; }
@@ -103,12 +107,10 @@ struct SeenBox {
 // Watches this process for message boxes from its start until Stop(): each
 // one is read and answered with OK. A box is told from the program's own
 // dialogs by the text control every message box has (id 0xFFFF).
-class MessageBoxWatcher {
+class MessageBoxWatcher : NotCopied {
 public:
     MessageBoxWatcher();
     ~MessageBoxWatcher();
-    MessageBoxWatcher(const MessageBoxWatcher &) = delete;
-    MessageBoxWatcher &operator=(const MessageBoxWatcher &) = delete;
 
     // Ends the watch after lingering a little, so a box shown late is still seen.
     std::vector<SeenBox> Stop(DWORD lingerMs = 0);
@@ -135,12 +137,10 @@ const COLORREF kSecondActiveText = RGB(0, 255, 255);
 
 // "ScreenSaverIsSecure" under HKCU\Control Panel\Desktop as it was before a
 // test, put back afterwards exactly (type and bytes, or absent).
-class SaverValue {
+class SaverValue : NotCopied {
 public:
     SaverValue();
     ~SaverValue();
-    SaverValue(const SaverValue &) = delete;
-    SaverValue &operator=(const SaverValue &) = delete;
 
     struct Value {
         bool present;

@@ -25,44 +25,26 @@ protected:
     AppContext app;
 };
 
-TEST_F(VersionText, NumberPrintsWithTwoDecimals)
+// Two decimals for the number (taken unsigned, so values from 2^31 up stay
+// positive), at least two digits for the revision, and the beta number last.
+TEST_F(VersionText, ShortTextByNumberRevisionAndBeta)
 {
-    SetVersion(100, 0, 0);
-    EXPECT_EQ(L"Version 1.00", Short());
-    SetVersion(1234, 0, 0);
-    EXPECT_EQ(L"Version 12.34", Short());
-    SetVersion(5, 0, 0);
-    EXPECT_EQ(L"Version 0.05", Short());
-    SetVersion(0, 0, 0);
-    EXPECT_EQ(L"Version 0.00", Short());
-}
-
-TEST_F(VersionText, NumbersFromTwoToTheThirtyFirstStayPositive)
-{
-    SetVersion(0x80000000u, 0, 0);
-    EXPECT_EQ(L"Version 21474836.48", Short());
-    SetVersion(0xFFFFFFFFu, 0, 0);
-    EXPECT_EQ(L"Version 42949672.95", Short());
-}
-
-TEST_F(VersionText, RevisionHasAtLeastTwoDigits)
-{
-    SetVersion(104, 1, 0);
-    EXPECT_EQ(L"Version 1.04.01", Short());
-    SetVersion(104, 12, 0);
-    EXPECT_EQ(L"Version 1.04.12", Short());
-    SetVersion(104, 123, 0);
-    EXPECT_EQ(L"Version 1.04.123", Short());
-}
-
-TEST_F(VersionText, BetaNumberFollowsWithOrWithoutRevision)
-{
-    SetVersion(104, 0, 3);
-    EXPECT_EQ(L"Version 1.04 b3", Short());
-    SetVersion(104, 1, 3);
-    EXPECT_EQ(L"Version 1.04.01 b3", Short());
-    SetVersion(104, 1, 12);
-    EXPECT_EQ(L"Version 1.04.01 b12", Short());
+    const struct {
+        unsigned int number;
+        int revision, beta;
+        const wchar_t *expected;
+    } cases[] = {
+        {100, 0, 0, L"Version 1.00"},          {1234, 0, 0, L"Version 12.34"},
+        {5, 0, 0, L"Version 0.05"},            {0, 0, 0, L"Version 0.00"},
+        {0x80000000u, 0, 0, L"Version 21474836.48"}, {0xFFFFFFFFu, 0, 0, L"Version 42949672.95"},
+        {104, 1, 0, L"Version 1.04.01"},       {104, 12, 0, L"Version 1.04.12"},
+        {104, 123, 0, L"Version 1.04.123"},    {104, 0, 3, L"Version 1.04 b3"},
+        {104, 1, 3, L"Version 1.04.01 b3"},    {104, 1, 12, L"Version 1.04.01 b12"},
+    };
+    for (const auto &c : cases) {
+        SetVersion(c.number, c.revision, c.beta);
+        EXPECT_EQ(c.expected, Short()) << c.number << " " << c.revision << " " << c.beta;
+    }
 }
 
 TEST_F(VersionText, LongTextNamesProductEditionAndDate)

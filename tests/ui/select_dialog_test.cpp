@@ -120,6 +120,15 @@ protected:
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SELECT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     }
 
+    // Steps that choose an entry and then press a button.
+    static std::function<void(HWND)> ChooseAndPress(int entry, WORD button)
+    {
+        return [entry, button](HWND dialog) {
+            Choose(dialog, entry);
+            PostMessageW(dialog, WM_COMMAND, button, 0);
+        };
+    }
+
     int IniValue(const wchar_t *key) const
     {
         return static_cast<int>(GetPrivateProfileIntW(g_app->productName, key, -99, iniPath_.c_str()));
@@ -174,12 +183,7 @@ TEST_F(SelectDialogTest, TheNoneEntryIsStoredAndSavedButPerformsNothing)
     g_settings.selection = 4;
     g_settings.operation = 9;
     Seen seen;
-    EXPECT_EQ(IDOK, RunSelect(IDD_SELECT,
-                              [](HWND dialog) {
-                                  Choose(dialog, 0);
-                                  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-                              },
-                              &seen));
+    EXPECT_EQ(IDOK, RunSelect(IDD_SELECT, ChooseAndPress(0, IDOK), &seen));
     EXPECT_EQ(0, g_settings.selection);
     EXPECT_EQ(0, g_settings.operation);
     EXPECT_EQ(0, IniValue(L"PowerSelection"));
@@ -210,12 +214,7 @@ TEST_F(SelectDialogTest, CancelChangesNothingAndSavesNothing)
     g_settings.selection = 3;
     g_settings.operation = 7;
     Seen seen;
-    EXPECT_EQ(IDCANCEL, RunSelect(IDD_SELECT,
-                                  [](HWND dialog) {
-                                      Choose(dialog, 6);
-                                      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-                                  },
-                                  &seen));
+    EXPECT_EQ(IDCANCEL, RunSelect(IDD_SELECT, ChooseAndPress(6, IDCANCEL), &seen));
     EXPECT_EQ(3, seen.currentEntry);
     EXPECT_EQ(3, g_settings.selection);
     EXPECT_EQ(7, g_settings.operation);

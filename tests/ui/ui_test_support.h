@@ -13,15 +13,15 @@
 
 namespace uitest {
 
+using testsupport::NotCopied;
+
 // g_app, g_resourceModule and the icons as ResourceModuleStartUp leaves
 // them, with the module named here; the globals are put back as they were at
 // destruction.
-class ProgramScope {
+class ProgramScope : NotCopied {
 public:
     explicit ProgramScope(const wchar_t *moduleFileName);
     ~ProgramScope();
-    ProgramScope(const ProgramScope &) = delete;
-    ProgramScope &operator=(const ProgramScope &) = delete;
 
     bool ready() const { return ready_; }
 
@@ -42,12 +42,10 @@ std::wstring UseUniqueProductName();
 
 // Points g_resourceModule at another module (a file name in the dist folder,
 // or a full path) for its lifetime.
-class ModuleSwitch {
+class ModuleSwitch : NotCopied {
 public:
     explicit ModuleSwitch(const wchar_t *moduleFileName);
     ~ModuleSwitch();
-    ModuleSwitch(const ModuleSwitch &) = delete;
-    ModuleSwitch &operator=(const ModuleSwitch &) = delete;
 
     bool ready() const { return module_ != nullptr; }
 
@@ -59,12 +57,10 @@ private:
 // Wine starts winemenubuilder for every link saved, to mirror it into the
 // host's desktop and menus. This override keeps it from running while a test
 // writes links; an override of the prefix's own is left as it was.
-class MenuBuilderOff {
+class MenuBuilderOff : NotCopied {
 public:
     MenuBuilderOff();
     ~MenuBuilderOff();
-    MenuBuilderOff(const MenuBuilderOff &) = delete;
-    MenuBuilderOff &operator=(const MenuBuilderOff &) = delete;
 
 private:
     bool set_;
