@@ -76,7 +76,7 @@ shoot() {
     shift 2
     (cd "$folder" && exec "$KELDRIN_WINE" Keldrin.exe "$@") >/dev/null 2>&1 &
     KELDRIN_PID=$!
-    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Keldrin$' | head -n 1) || true
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name '(^| - )Keldrin$' | head -n 1) || true
     if [ -z "$window" ]; then
         echo "no Keldrin window for $file" >&2
         return 1
@@ -87,7 +87,33 @@ shoot() {
     wait "$KELDRIN_PID" 2>/dev/null || true
     KELDRIN_PID=
     # The next window must not be mistaken for this one.
-    timeout 10 sh -c "while xdotool search --onlyvisible --name '^Keldrin\$' >/dev/null 2>&1; do sleep 0.1; done" || true
+    timeout 10 sh -c "while xdotool search --onlyvisible --name '(^| - )Keldrin\$' >/dev/null 2>&1; do sleep 0.1; done" || true
+    echo "$OUT/$file: $(identify -format '%wx%h' "$OUT/$file")"
+}
+
+# shoot_menu FILE FOLDER [ARGUMENTS...]: the countdown with its window menu
+# open (Alt+Space), cut from the whole screen: the menu is a window of its own.
+shoot_menu() {
+    local file=$1 folder=$2 window= x y w h
+    shift 2
+    (cd "$folder" && exec "$KELDRIN_WINE" Keldrin.exe "$@") >/dev/null 2>&1 &
+    KELDRIN_PID=$!
+    window=$(timeout 30 xdotool search --sync --onlyvisible --name ' - Keldrin$' | head -n 1) || true
+    if [ -z "$window" ]; then
+        echo "no countdown window for $file" >&2
+        return 1
+    fi
+    sleep 1.5
+    xdotool key --window "$window" alt+space
+    sleep 1
+    eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/local /')"
+    x=$((X > 4 ? X - 4 : 0)); y=$((Y > 30 ? Y - 30 : 0)); w=$((WIDTH + 260)); h=$((HEIGHT + 260))
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$OUT/$file"
+    xdotool key --window "$window" Escape
+    kill "$KELDRIN_PID" 2>/dev/null || true
+    wait "$KELDRIN_PID" 2>/dev/null || true
+    KELDRIN_PID=
+    timeout 10 sh -c "while xdotool search --onlyvisible --name ' - Keldrin\$' >/dev/null 2>&1; do sleep 0.1; done" || true
     echo "$OUT/$file: $(identify -format '%wx%h' "$OUT/$file")"
 }
 
@@ -99,6 +125,8 @@ shoot main-eng.png "$eng"
 shoot countdown-jpn.png "$jpn" --shutdown --wait-min 30
 shoot countdown-eng.png "$eng" --shutdown --wait-min 30
 shoot select-jpn.png "$jpn" --select
+shoot_menu countdown-menu-jpn.png "$jpn" --shutdown --wait-min 30
+shoot_menu countdown-menu-eng.png "$eng" --shutdown --wait-min 30
 
 # The Windows 8 family gets the coloured look; Wine reports Windows 8 to this
 # program alone through its application defaults.

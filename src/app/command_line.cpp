@@ -183,6 +183,16 @@ wchar_t **SplitCommandLine(const wchar_t *text, int *count)
     return array;
 }
 
+bool CommandLineHasOption(const wchar_t *text, const wchar_t *option)
+{
+    int count = 0;
+    wchar_t **args = SplitCommandLine(text, &count);
+    bool found = false;
+    for (int i = 0; i < count && !found; i++) found = WideStringEqual(args[i], option) != 0;
+    StringArrayFree(&args);
+    return found;
+}
+
 void ReadCommandLine(const wchar_t *text, PowerSettings *settings)
 {
     settings->operation = 0;

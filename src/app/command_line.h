@@ -34,4 +34,7 @@ int AddWaitSeconds(int waitTotal, int waitMin, int waitSec);
 // wait fields, walks the arguments, then adds minutes and seconds into waitTotal.
 void ReadCommandLine(const wchar_t *text, PowerSettings *settings);
 
+// Whether one of the arguments is exactly option ("--cancel").
+bool CommandLineHasOption(const wchar_t *text, const wchar_t *option);
+
 #endif

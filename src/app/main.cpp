@@ -39,6 +39,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     // command line of blanks into the main dialog.
     const wchar_t *commandLine = CommandLineArguments(GetCommandLineW());
 
+    // "--cancel" calls off the countdowns already running, as a script would
+    // with shutdown /a: no window of its own, no module needed, nothing else done.
+    if (commandLine && CommandLineHasOption(commandLine, L"--cancel")) {
+        CancelRunningCountdowns();
+        return 0;
+    }
+
     // The multibyte code page of the run-time library is Japanese (932).
     setlocale(LC_ALL, "jpn");
 

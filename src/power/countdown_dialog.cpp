@@ -16,9 +16,28 @@
 namespace {
 
 const UINT_PTR kCountdownTimer = 5001;
+// Marks a live countdown's window, for "--cancel" from another process.
+const wchar_t kCountdownProperty[] = L"Marlowen.Keldrin.Countdown";
+// The last minute is when the user must not be caught off guard.
+const int kLastMinute = 60;
+const int kWarningSecond = 10;
+
+// The window menu's postpone entries. The ids keep the low four bits clear,
+// which WM_SYSCOMMAND reserves for the system.
+const struct {
+    UINT command;
+    int seconds;
+    int textId;
+} kPostpones[] = {
+    {0x0110, 5 * 60, IDS_POSTPONE_5_MIN},
+    {0x0120, 15 * 60, IDS_POSTPONE_15_MIN},
+    {0x0130, 60 * 60, IDS_POSTPONE_1_HOUR},
+};
+
 CountdownSchedule g_schedule;
 ColouredLook g_look;
-
+bool g_inFront = false;  // topmost, for the last minute
+bool g_warned = false;   // the 10-second sound was played
 
 // Everything that must not outlive the dialog, on whichever path it ends.
 void EndCountdown(HWND dialog, INT_PTR result)
@@ -29,19 +48,77 @@ void EndCountdown(HWND dialog, INT_PTR result)
     EndDialog(dialog, result);
 }
 
+// In the last minute the countdown stays in front of every other window and
+// its taskbar button flashes once; the keyboard stays where the user types.
+// A postpone beyond the minute lets it go back.
+void KeepInFront(HWND dialog, int remaining)
+{
+    bool front = remaining <= kLastMinute;
+    if (front != g_inFront) {
+        g_inFront = front;
+        SetWindowPos(dialog, front ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (front) {
+            FLASHWINFO flash = {sizeof flash, dialog, FLASHW_TRAY, 1, 0};
+            FlashWindowEx(&flash);
+        }
+    }
+    if (remaining <= kWarningSecond && !g_warned) {
+        g_warned = true;
+        MessageBeep(MB_ICONEXCLAMATION);
+    } else if (remaining > kWarningSecond) {
+        g_warned = false;
+    }
+}
+
 void ShowTick(HWND dialog, int remaining)
 {
     wchar_t text[KELDRIN_TEXT_UNITS];
     RemainingTimeText(text, COUNTOF(text), remaining);
     SetDlgItemTextW(dialog, IDC_REMAINING, text);
+    // The title, and so the taskbar button and Alt+Tab, tells the time left too.
+    wchar_t title[KELDRIN_TEXT_UNITS];
+    const wchar_t *format = LoadResString(g_resourceModule, IDS_COUNTDOWN_TITLE, -1);
+    if (!FormatMatches(format, "ss")) format = L"%ls - %ls";
+    FormatText(title, COUNTOF(title), format, text, g_app && g_app->productName ? g_app->productName : L"");
+    SetWindowTextW(dialog, title);
     CopyText(text, COUNTOF(text), LoadResString(g_resourceModule, OperationCaptionId(g_settings.operation), -1));
     SetDlgItemTextW(dialog, IDC_OPERATION_CAPTION, text);
+    KeepInFront(dialog, remaining);
+}
+
+void AddPostponeEntries(HWND dialog)
+{
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    if (!menu) return;
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    for (const auto &postpone : kPostpones) {
+        const wchar_t *text = LoadResString(g_resourceModule, postpone.textId, -1);
+        AppendMenuW(menu, MF_STRING, postpone.command, text ? text : L"");
+    }
+}
+
+// A postpone from the window menu: the time left grows at once, and the
+// deadlines move with it.
+INT_PTR OnSysCommand(HWND dialog, WPARAM command)
+{
+    for (const auto &postpone : kPostpones) {
+        if ((command & 0xFFF0) == postpone.command) {
+            ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds));
+            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+    }
+    return FALSE;
 }
 
 INT_PTR OnInitDialog(HWND dialog)
 {
     ColouredLookCreate(&g_look);
     InitDialogFrame(dialog);
+    g_inFront = g_warned = false;
+    SetPropW(dialog, kCountdownProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
+    AddPostponeEntries(dialog);
     SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, g_settings.waitTotal, CountdownClockMs()), nullptr);
     // A shutdown set for 90 minutes must not wait for a machine that fell asleep at 30.
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
@@ -101,6 +178,28 @@ INT_PTR OnCommand(HWND dialog, WORD id)
 }  // namespace
 
 
+namespace {
+
+BOOL CALLBACK CancelIfCountdown(HWND window, LPARAM cancelled)
+{
+    if (GetPropW(window, kCountdownProperty)) {
+        // As a click on its Cancel button: that copy restores the password and saves as on Cancel.
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
+        ++*reinterpret_cast<int *>(cancelled);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int CancelRunningCountdowns()
+{
+    int cancelled = 0;
+    EnumWindows(CancelIfCountdown, reinterpret_cast<LPARAM>(&cancelled));
+    return cancelled;
+}
+
 int OperationCaptionId(int operation)
 {
     const OperationEntry *entry = FindOperation(operation);
@@ -131,11 +230,14 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return OnCommand(dialog, LOWORD(wParam));
     case WM_POWERBROADCAST:
         return OnPowerBroadcast(dialog, wParam);
+    case WM_SYSCOMMAND:
+        return OnSysCommand(dialog, wParam);
     case WM_ENDSESSION:
         // Someone else is ending the session: the password must not stay off.
         if (wParam) RestoreSaverLock();
         return FALSE;
     case WM_DESTROY:
+        RemovePropW(dialog, kCountdownProperty);
         ColouredLookDelete(&g_look);
         SetThreadExecutionState(ES_CONTINUOUS);
         return FALSE;

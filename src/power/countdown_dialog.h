@@ -10,6 +10,10 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 // Runs the countdown modally from the given template (104 or 105).
 void RunCountdownDialog(HWND owner, int templateId);
 
+// Ends every countdown of the program running on this desktop as its Cancel
+// button would ("--cancel"); a select dialog is left alone. Returns how many.
+int CancelRunningCountdowns();
+
 // The remaining-time text for seconds: minutes and seconds above a minute,
 // seconds alone up to it. A format from the module that does not take
 // exactly those numbers is replaced by a neutral one.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <limits.h>
+
 #include <type_traits>
 
 namespace {
@@ -33,6 +35,16 @@ unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs)
     schedule->asleep = false;
     schedule->suspendedMs = 0;
     return static_cast<unsigned>(kFirstTickMs);
+}
+
+int CountdownPostpone(CountdownSchedule *schedule, int seconds)
+{
+    if (seconds > 0) {
+        long long total = static_cast<long long>(schedule->total) + seconds;
+        schedule->total = total > INT_MAX ? INT_MAX : static_cast<int>(total);
+    }
+    long long shownSteps = schedule->nextStep > 0 ? schedule->nextStep - 1 : 0;
+    return static_cast<int>(schedule->total - shownSteps);
 }
 
 long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs)

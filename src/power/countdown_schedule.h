@@ -27,6 +27,12 @@ unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs)
 // the value due at that time, skipping what it missed.
 CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs);
 
+// Puts the operation off by seconds more (a postpone from the window menu):
+// the total grows, saturating at INT_MAX seconds, and the deadlines of the
+// ticks to come move with it, still counted from the opening. Returns the
+// value to show at once: the one shown last, plus what was added.
+int CountdownPostpone(CountdownSchedule *schedule, int seconds);
+
 // A WM_POWERBROADCAST event (PBT_*) at clock reading nowMs. The machine may
 // sleep for hours, and not every clock stands still meanwhile (only
 // QueryUnbiasedInterruptTime, Windows 7 and later, does): so a suspend notes

@@ -67,5 +67,9 @@
 #define IDS_REMAINING_SEC           11002   // %ld seconds
 #define IDS_CAPTION_NONE            11003   // + code 1..9 for the captions of the operations
 #define IDS_CAPTION_LAST            11012
+#define IDS_COUNTDOWN_TITLE         11013   // %ls time left, %ls product: the countdown's window title
+#define IDS_POSTPONE_5_MIN          11014   // the window menu's postpone entries
+#define IDS_POSTPONE_15_MIN         11015
+#define IDS_POSTPONE_1_HOUR         11016
 
 #endif

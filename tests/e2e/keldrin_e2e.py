@@ -728,6 +728,9 @@ class Probe:
     def close(self, hwnd: int) -> None:
         self.command("close", "%x" % hwnd)
 
+    def topmost(self, hwnd: int) -> bool:
+        return self.command("topmost", "%x" % hwnd) == "1"
+
     def alive(self, hwnd: int) -> bool:
         return self.command("alive", "%x" % hwnd) == "1"
 

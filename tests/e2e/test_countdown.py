@@ -11,10 +11,12 @@ import time
 import unittest
 
 from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDOK, MONITOR_OFF, SAVER, KeldrinTestCase, ProbeError,
-                         countdown_timers, put_saver_value, relay_text, saver_writes)
+                         ProgramFolder, countdown_timers, put_saver_value, relay_text, run, saver_writes)
 from screen_look import ColouredLookChecks
 
 IDS_CAPTION_MONITOROFF = ID.IDS_CAPTION_NONE + 6    # the caption of operation code 6
+WM_SYSCOMMAND = 0x0112
+POSTPONE_5_MIN = 0x0110      # the window menu's first postpone entry
 
 
 class CountdownTestCase(KeldrinTestCase):
@@ -165,6 +167,89 @@ class ScreenSaverPassword(CountdownTestCase):
                 self.assertEqual(value, during)
                 self.assertEqual(value, self.p.reg_get(DESKTOP, SAVER))
                 self.assertEqual([], saver_writes(result.calls))
+
+
+class NeverCaughtOffGuard(CountdownTestCase):
+    """The time left in the title, the last minute in front of everything,
+    postponing from the window menu, and --cancel from another process."""
+
+    def remaining(self, seconds: int) -> str:
+        if seconds > 60:
+            return self.module_text(ID.IDS_REMAINING_MIN_SEC) % (seconds // 60, seconds % 60)
+        return self.module_text(ID.IDS_REMAINING_SEC) % seconds
+
+    def title(self, seconds: int) -> str:
+        return self.module_text(ID.IDS_COUNTDOWN_TITLE) % (self.remaining(seconds), self.module_text(ID.IDS_PRODUCT_NAME))
+
+    def titles(self, hwnd: int, count: int, timeout: float = 5.0):
+        """The first `count` titles the countdown shows after its template's own."""
+        template, seen = self.p.text(hwnd), []
+        deadline = time.monotonic() + timeout
+        while len(seen) < count and time.monotonic() < deadline:
+            title = self.p.text(hwnd)
+            if title != template and (not seen or seen[-1] != title):
+                seen.append(title)
+            time.sleep(0.05)
+        return seen
+
+    def test_the_title_tells_the_time_left_at_every_tick(self):
+        launch, hwnd = self.open_countdown("--monitoroff --wait 125")
+        self.assertEqual([self.title(125), self.title(124)], self.titles(hwnd, 2))
+        self.assertTrue(self.title(125).startswith("あと 2 分 5 秒"), self.title(125))
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+
+    def test_only_the_last_minute_stays_in_front(self):
+        for wait, front in ((120, False), (61, False), (60, True)):
+            with self.subTest(wait=wait):
+                launch, hwnd = self.open_countdown("--monitoroff --wait %d" % wait)
+                self.assertEqual([self.title(wait)], self.titles(hwnd, 1))
+                self.assertEqual(front, self.p.topmost(hwnd))
+                self.p.click(hwnd, IDCANCEL)
+                self.assertEqual([], launch.wait(timeout=10).power_calls)
+
+    def test_a_postpone_from_the_window_menu_adds_five_minutes_to_the_wait(self):
+        launch = self.start("--monitoroff --wait 3", timeout=360)
+        hwnd = self.p.wait_window(launch.pid, timeout=15)
+        self.assertIsNotNone(hwnd)
+        self.assertEqual([self.title(3)], self.titles(hwnd, 1))
+        self.assertTrue(self.p.topmost(hwnd), "3 s left, and not in front")
+        self.assertEqual(0, self.p.send(hwnd, 0, WM_SYSCOMMAND, POSTPONE_5_MIN, 0))
+        shown = self.p.text(hwnd, ID.IDC_REMAINING)
+        self.assertIn(shown, (self.remaining(303), self.remaining(302)), "not five minutes more at once")
+        self.assertFalse(self.p.topmost(hwnd), "still in front with five minutes to go")
+        result = launch.wait(timeout=360)
+        self.assertEqual([MONITOR_OFF], [call.pair for call in result.power_calls])
+        fired = result.power_calls[0].time - self.first_countdown_timer(result).time
+        self.assertGreaterEqual(fired, 303.095)
+        self.assertLessEqual(fired, 303.5, "the monitors went off %.3f s after the countdown began" % fired)
+
+    def test_cancel_from_another_process_ends_every_countdown_as_its_cancel_button(self):
+        # A second copy with no module beside it: --cancel needs none and opens nothing.
+        canceller = ProgramFolder(self.id() + "-cancel", modules=())
+        self.assertEqual(0, run(canceller, "--cancel").exit_code, "--cancel with no countdown running")
+        self.p.reg_set(DESKTOP, SAVER, "1")
+        self.folder.write_settings(SaverLockOff=1)
+        countdown, _ = self.open_countdown("--shutdown --wait 60")
+        self.assertEqual("0", self.p.reg_get(DESKTOP, SAVER))
+        select = self.start("--select")
+        chooser = self.p.wait_window(select.pid, timeout=15)
+        self.assertIsNotNone(chooser)
+
+        cancel = run(canceller, "--cancel")
+        self.assertFalse(cancel.timed_out)
+        self.assertEqual(0, cancel.exit_code)
+        self.assertEqual(["Keldrin.exe"], canceller.files(), "--cancel wrote something")
+        result = countdown.wait(timeout=15)
+        self.assertFalse(result.timed_out, "the countdown went on")
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], result.power_calls)
+        self.assertEqual("1", self.p.reg_get(DESKTOP, SAVER))
+        self.assertEqual(1, self.folder.read_settings()["PowerOperation"], "not saved as on Cancel")
+
+        self.assertTrue(self.p.alive(chooser), "--cancel closed the select dialog")
+        self.p.click(chooser, IDCANCEL)
+        self.assertEqual([], select.wait(timeout=10).power_calls)
 
 
 class Windows8Look(ColouredLookChecks, CountdownTestCase):

@@ -677,6 +677,13 @@ void CommandVisible(const Arguments &args)
     }
 }
 
+void CommandTopmost(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) {
+        Answer((GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) ? L"1" : L"0");
+    }
+}
+
 void CommandPid(const Arguments &args)
 {
     if (HWND hwnd = WindowArgument(args)) {
@@ -775,6 +782,7 @@ struct Command {
 //   key <hwnd> <name|vk>             key press to the focused control [ok hwnd]
 //   send|post <hwnd> <id> <msg> <wp> <lp>   [ok result | ok]
 //   close|alive|visible|pid <hwnd>   WM_CLOSE [ok] | [1|0] | [1|0] | [pid]
+//   topmost <hwnd>                   [1|0] (WS_EX_TOPMOST)
 //   kill <pid>                       TerminateProcess [ok | none]
 //   rect <hwnd> <id>                 screen rectangle [ok left top right bottom]
 //   string <module path> <id>        a string of a resource module [ok text | none]
@@ -789,8 +797,9 @@ const Command kCommands[] = {
     {L"item", 3, CommandItem},         {L"click", 3, CommandClick},       {L"settext", 3, CommandSetText},
     {L"key", 3, CommandKey},           {L"send", 6, CommandMessage},      {L"post", 6, CommandMessage},
     {L"close", 2, CommandClose},       {L"alive", 2, CommandAlive},       {L"visible", 2, CommandVisible},
-    {L"pid", 2, CommandPid},           {L"kill", 2, CommandKill},         {L"rect", 3, CommandRect},
-    {L"string", 3, CommandString},     {L"hold", 2, CommandHold},         {L"release", 1, CommandRelease},
+    {L"pid", 2, CommandPid},           {L"topmost", 2, CommandTopmost},   {L"kill", 2, CommandKill},
+    {L"rect", 3, CommandRect},         {L"string", 3, CommandString},     {L"hold", 2, CommandHold},
+    {L"release", 1, CommandRelease},
     {L"regget", 3, CommandRegGet},     {L"regset", 5, CommandRegSet},     {L"regdel", 3, CommandRegDelete},
     {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},
 };

@@ -246,3 +246,36 @@ TEST(CountdownSchedule, RepeatedSleepsKeepTheCountDriftFree)
     EXPECT_GE(now - kOpened, 600100 + asleep);
     EXPECT_LE(now - kOpened, 600100 + asleep + 3);
 }
+
+// A postpone adds to the time left at once; the ticks after it count down
+// from there, still against the deadlines of the opening.
+TEST(CountdownSchedule, APostponeAddsToTheTimeLeftAndKeepsTheDeadlines)
+{
+    CountdownSchedule schedule;
+    CountdownStart(&schedule, 10, kOpened);
+    EXPECT_EQ(310, CountdownPostpone(&schedule, 300)) << "before the first tick: the whole wait and more";
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 100), 310, false);
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 1100), 309, false);
+    EXPECT_EQ(309 + 900, CountdownPostpone(&schedule, 900));
+    CountdownTick next = CountdownOnTimer(&schedule, kOpened + 2100);
+    ExpectShows(next, 1208, false);
+    EXPECT_EQ(1000u, next.nextDelayMs);
+    EXPECT_FALSE(CountdownOnTimer(&schedule, kOpened + 1210099).finished);
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 1210100), 0, true);
+}
+
+TEST(CountdownSchedule, PostponesSaturateAtTheLongestWait)
+{
+    CountdownSchedule schedule;
+    CountdownStart(&schedule, INT_MAX - 100, kOpened);
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 100), INT_MAX - 100, false);
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, 3600));
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, INT_MAX));
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, 0)) << "nothing added, the value shown stays";
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, -300)) << "a postpone never shortens the wait";
+    CountdownTick next = CountdownOnTimer(&schedule, kOpened + 1100);
+    ExpectShows(next, INT_MAX - 1, false);
+    // The last deadline lies 2^31 s (68 years) on: far, but no overflow on the way.
+    CountdownTick last = CountdownOnTimer(&schedule, kOpened + 100 + 1000LL * INT_MAX);
+    ExpectShows(last, 0, true);
+}

@@ -39,7 +39,8 @@ std::vector<UINT> AllStringIds() {
         IDS_PRODUCT_NAME, IDS_PRODUCT_DESCRIPTION, IDS_MAKER_NAME, IDS_SHORTCUT_DESCRIPTION,
         IDS_SHORTCUT_NAME_MIN_SEC, IDS_SHORTCUT_NAME_SEC, IDS_SHORTCUT_NAME_NOW,
         IDS_DESKTOP_SHORTCUT_MADE, IDS_QUICKLAUNCH_SHORTCUT_MADE, IDS_SHORTCUT_FAILED,
-        IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC,
+        IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC, IDS_COUNTDOWN_TITLE,
+        IDS_POSTPONE_5_MIN, IDS_POSTPONE_15_MIN, IDS_POSTPONE_1_HOUR,
     };
     for (UINT id = IDS_OPERATION_NAME_FIRST; id <= IDS_OPERATION_NAME_LAST; ++id) ids.push_back(id);
     for (UINT id = IDS_CAPTION_NONE; id <= IDS_CAPTION_LAST; ++id) ids.push_back(id);
@@ -51,7 +52,7 @@ const std::vector<UINT> kStringIds = AllStringIds();
 // The strings the program passes to swprintf_s as formats.
 const UINT kFormatIds[] = {
     IDS_SHORTCUT_NAME_MIN_SEC, IDS_SHORTCUT_NAME_SEC, IDS_SHORTCUT_NAME_NOW,
-    IDS_SHORTCUT_FAILED, IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC,
+    IDS_SHORTCUT_FAILED, IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC, IDS_COUNTDOWN_TITLE,
 };
 
 const int kTemplateIds[] = {
@@ -561,6 +562,12 @@ TEST_P(ModuleContents, FormatStringsShowTheirArguments) {
 
     ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_REMAINING_SEC).c_str(), 42L), 0);
     EXPECT_TRUE(Contains(out, L"42")) << ::testing::PrintToString(std::wstring(out));
+
+    ASSERT_GT(swprintf_s(out, kTextCapacity, Text(IDS_COUNTDOWN_TITLE).c_str(), L"42 s", product.c_str()), 0);
+    text = out;
+    EXPECT_TRUE(Contains(text, L"42 s") && Contains(text, product)) << ::testing::PrintToString(text);
+    // The title ends with the product name, so the taskbar button reads the time first.
+    EXPECT_EQ(product, text.substr(text.size() - product.size()));
 }
 
 // Shortcut files are named with these; the save fails on a bad name.
