@@ -72,49 +72,51 @@ program_folder() {
 # lets it paint (the countdown's first tick comes after 100 ms), saves the
 # window's picture and ends the program.
 shoot() {
-    local file=$1 folder=$2 window=
+    local file=$1 folder=$2
     shift 2
+    start_keldrin "$folder" "$@" || return 1
+    import -window "$WINDOW" "$OUT/$file"
+    end_keldrin "$file"
+}
+
+# start_keldrin FOLDER [ARGUMENTS...]: starts the program and sets WINDOW to
+# its window once it has painted (the countdown's first tick comes after 100 ms).
+start_keldrin() {
+    local folder=$1
+    shift
     (cd "$folder" && exec "$KELDRIN_WINE" Keldrin.exe "$@") >/dev/null 2>&1 &
     KELDRIN_PID=$!
-    window=$(timeout 30 xdotool search --sync --onlyvisible --name '(^| - )Keldrin$' | head -n 1) || true
-    if [ -z "$window" ]; then
-        echo "no Keldrin window for $file" >&2
+    WINDOW=$(timeout 30 xdotool search --sync --onlyvisible --name '(^| - )Keldrin$' | head -n 1) || true
+    if [ -z "$WINDOW" ]; then
+        echo "no Keldrin window for $*" >&2
         return 1
     fi
     sleep 1.5
-    import -window "$window" "$OUT/$file"
+}
+
+# end_keldrin FILE: ends the program and reports the picture taken.
+end_keldrin() {
     kill "$KELDRIN_PID" 2>/dev/null || true
     wait "$KELDRIN_PID" 2>/dev/null || true
     KELDRIN_PID=
     # The next window must not be mistaken for this one.
     timeout 10 sh -c "while xdotool search --onlyvisible --name '(^| - )Keldrin\$' >/dev/null 2>&1; do sleep 0.1; done" || true
-    echo "$OUT/$file: $(identify -format '%wx%h' "$OUT/$file")"
+    echo "$OUT/$1: $(identify -format '%wx%h' "$OUT/$1")"
 }
 
 # shoot_menu FILE FOLDER [ARGUMENTS...]: the countdown with its window menu
 # open (Alt+Space), cut from the whole screen: the menu is a window of its own.
 shoot_menu() {
-    local file=$1 folder=$2 window= x y w h
+    local file=$1 folder=$2 x y w h
     shift 2
-    (cd "$folder" && exec "$KELDRIN_WINE" Keldrin.exe "$@") >/dev/null 2>&1 &
-    KELDRIN_PID=$!
-    window=$(timeout 30 xdotool search --sync --onlyvisible --name ' - Keldrin$' | head -n 1) || true
-    if [ -z "$window" ]; then
-        echo "no countdown window for $file" >&2
-        return 1
-    fi
-    sleep 1.5
-    xdotool key --window "$window" alt+space
+    start_keldrin "$folder" "$@" || return 1
+    xdotool key --window "$WINDOW" alt+space
     sleep 1
-    eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/local /')"
+    eval "$(xdotool getwindowgeometry --shell "$WINDOW" | sed 's/^/local /')"
     x=$((X > 4 ? X - 4 : 0)); y=$((Y > 30 ? Y - 30 : 0)); w=$((WIDTH + 260)); h=$((HEIGHT + 260))
     import -window root -crop "${w}x${h}+${x}+${y}" +repage "$OUT/$file"
-    xdotool key --window "$window" Escape
-    kill "$KELDRIN_PID" 2>/dev/null || true
-    wait "$KELDRIN_PID" 2>/dev/null || true
-    KELDRIN_PID=
-    timeout 10 sh -c "while xdotool search --onlyvisible --name ' - Keldrin\$' >/dev/null 2>&1; do sleep 0.1; done" || true
-    echo "$OUT/$file: $(identify -format '%wx%h' "$OUT/$file")"
+    xdotool key --window "$WINDOW" Escape
+    end_keldrin "$file"
 }
 
 jpn=$(program_folder jpn Keldrin.Jpn.dll)

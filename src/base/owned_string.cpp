@@ -59,9 +59,9 @@ static size_t FormatTextArgs(wchar_t *buffer, size_t units, const wchar_t *forma
     if (!buffer || units == 0) return 0;
     buffer[0] = L'\0';
     if (!format) return 0;
-    // _vsnwprintf, not _vsnwprintf_s: Windows XP's msvcrt.dll has none of the
-    // bounds-checked functions, and a program importing one does not start
-    // there. It writes at most units - 1 characters and leaves a cut result
+    // _vsnwprintf, the bounded format Windows XP's msvcrt.dll has (its
+    // bounds-checked family came only with Vista, and a program importing one
+    // does not start on XP). It writes at most units - 1 characters and leaves a cut result
     // unterminated, hence the explicit NUL; a cut text is never an error here.
     _vsnwprintf(buffer, units - 1, format, args);
     buffer[units - 1] = L'\0';
