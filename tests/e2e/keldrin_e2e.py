@@ -731,6 +731,24 @@ class Probe:
     def topmost(self, hwnd: int) -> bool:
         return self.command("topmost", "%x" % hwnd) == "1"
 
+    def exstyle(self, hwnd: int) -> int:
+        return int(self.command("exstyle", "%x" % hwnd), 16)
+
+    def iconic(self, hwnd: int) -> bool:
+        return self.command("iconic", "%x" % hwnd) == "1"
+
+    def show(self, hwnd: int, how: int) -> None:
+        """ShowWindowAsync(hwnd, how): SW_MINIMIZE is 6."""
+        self.command("show", "%x" % hwnd, how)
+
+    def own_window(self, title: str, hung: bool = False) -> int:
+        """A window of the probe's own standing for another program's: in front
+        and answering, or (hung) shown and then never answering again."""
+        return int(self.command("hang" if hung else "window", title), 16)
+
+    def foreground(self) -> int:
+        return int(self.command("foreground"), 16)
+
     def alive(self, hwnd: int) -> bool:
         return self.command("alive", "%x" % hwnd) == "1"
 

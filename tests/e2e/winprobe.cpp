@@ -764,6 +764,101 @@ void CommandMessage(const Arguments &args)
     Answer(done ? L"ok " + Number((long long)(LONG_PTR)result) : L"error message timed out");
 }
 
+// ---- windows of the probe's own ----------------------------------------
+
+// A window that stands for another program on the user's desktop: "window"
+// keeps its thread pumping messages and brings it to the front, as the window
+// the user types in; "hang" leaves its thread asleep after showing it, as a
+// program that stopped answering (a broadcast sent to it waits forever).
+struct OwnWindow {
+    std::wstring title;
+    bool hung;
+    HWND hwnd;
+    HANDLE ready;
+};
+
+LRESULT CALLBACK OwnWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+DWORD WINAPI OwnWindowThread(void *param)
+{
+    OwnWindow *own = static_cast<OwnWindow *>(param);
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = OwnWindowProc;
+    windowClass.hInstance = GetModuleHandleW(NULL);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"KeldrinProbeWindow";
+    RegisterClassW(&windowClass);  // a second window finds the class there
+    own->hwnd = CreateWindowExW(0, L"KeldrinProbeWindow", own->title.c_str(), WS_OVERLAPPEDWINDOW, 120, 90, 640,
+                                420, NULL, NULL, GetModuleHandleW(NULL), NULL);
+    if (own->hwnd != NULL) {
+        // A hung program's window stays where it was; the user's comes to the front.
+        ShowWindow(own->hwnd, own->hung ? SW_SHOWNOACTIVATE : SW_SHOW);
+        if (!own->hung) {
+            SetForegroundWindow(own->hwnd);
+            SetFocus(own->hwnd);
+        }
+    }
+    bool hung = own->hung;
+    SetEvent(own->ready);  // *own belongs to the caller from here on
+    if (hung) {
+        Sleep(INFINITE);
+    }
+    MSG message;
+    while (GetMessageW(&message, NULL, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+void CommandOwnWindow(const Arguments &args)
+{
+    OwnWindow own = {args[1], args[0] == L"hang", NULL, CreateEventW(NULL, TRUE, FALSE, NULL)};
+    HANDLE thread = CreateThread(NULL, 0, OwnWindowThread, &own, 0, NULL);
+    if (thread == NULL) {
+        Answer(L"error CreateThread failed");
+        CloseHandle(own.ready);
+        return;
+    }
+    WaitForSingleObject(own.ready, kMessageTimeoutMs);
+    CloseHandle(thread);
+    CloseHandle(own.ready);
+    Answer(own.hwnd != NULL ? Hex(reinterpret_cast<ULONG_PTR>(own.hwnd)) : L"error CreateWindowExW failed");
+}
+
+void CommandForeground(const Arguments &)
+{
+    Answer(Hex(reinterpret_cast<ULONG_PTR>(GetForegroundWindow())));
+}
+
+void CommandExStyle(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) {
+        wchar_t style[16];
+        swprintf_s(style, 16, L"%08lX", (unsigned long)GetWindowLongW(hwnd, GWL_EXSTYLE));
+        Answer(style);
+    }
+}
+
+void CommandIconic(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) {
+        Answer(IsIconic(hwnd) ? L"1" : L"0");
+    }
+}
+
+// Asynchronous, so a window that does not answer cannot hold the probe up.
+void CommandShow(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) {
+        ShowWindowAsync(hwnd, (int)ParseDecimal(args[2]));  // its result is the old visibility, not success
+        Answer(L"ok");
+    }
+}
+
 struct Command {
     const wchar_t *name;
     size_t minArgs;    // counting the name
@@ -783,6 +878,10 @@ struct Command {
 //   send|post <hwnd> <id> <msg> <wp> <lp>   [ok result | ok]
 //   close|alive|visible|pid <hwnd>   WM_CLOSE [ok] | [1|0] | [1|0] | [pid]
 //   topmost <hwnd>                   [1|0] (WS_EX_TOPMOST)
+//   exstyle|iconic <hwnd>            [extended style in hex | 1|0]
+//   show <hwnd> <SW_ number>         ShowWindowAsync [ok]
+//   window|hang <title>              a window of the probe's own, in front / not answering [hwnd]
+//   foreground                       [hwnd of the foreground window]
 //   kill <pid>                       TerminateProcess [ok | none]
 //   rect <hwnd> <id>                 screen rectangle [ok left top right bottom]
 //   string <module path> <id>        a string of a resource module [ok text | none]
@@ -800,6 +899,8 @@ const Command kCommands[] = {
     {L"pid", 2, CommandPid},           {L"topmost", 2, CommandTopmost},   {L"kill", 2, CommandKill},
     {L"rect", 3, CommandRect},         {L"string", 3, CommandString},     {L"hold", 2, CommandHold},
     {L"release", 1, CommandRelease},
+    {L"exstyle", 2, CommandExStyle},   {L"iconic", 2, CommandIconic},     {L"show", 3, CommandShow},
+    {L"window", 2, CommandOwnWindow},  {L"hang", 2, CommandOwnWindow},    {L"foreground", 1, CommandForeground},
     {L"regget", 3, CommandRegGet},     {L"regset", 5, CommandRegSet},     {L"regdel", 3, CommandRegDelete},
     {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},
 };
