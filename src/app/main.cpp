@@ -40,11 +40,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     const wchar_t *commandLine = CommandLineArguments(GetCommandLineW());
 
     // "--cancel" calls off the countdowns already running, as a script would
-    // with shutdown /a: no window of its own, no module needed, nothing else done.
-    if (commandLine && CommandLineHasOption(commandLine, L"--cancel")) {
-        CancelRunningCountdowns();
-        return 0;
-    }
+    // with shutdown /a: no window of its own, no module needed, nothing else
+    // done. Its exit code tells the script whether a countdown still runs.
+    if (commandLine && CommandLineHasOption(commandLine, L"--cancel"))
+        return CancelRunningCountdowns() == 0 ? 0 : 1;
 
     // The multibyte code page of the run-time library is Japanese (932).
     setlocale(LC_ALL, "jpn");

@@ -13,6 +13,8 @@
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
 
+#include <type_traits>
+
 namespace {
 
 const UINT_PTR kCountdownTimer = 5001;
@@ -34,34 +36,80 @@ const struct {
     {0x0130, 60 * 60, IDS_POSTPONE_1_HOUR},
 };
 
+// Posted to itself when the window menu has closed: by then any postpone
+// chosen in it has been posted ahead of this.
+const UINT kMenuClosed = WM_APP + 1;
+// How long "--cancel" waits for the countdowns it asked to end.
+const DWORD kCancelWaitMs = 5000;
+
 CountdownSchedule g_schedule;
 ColouredLook g_look;
 bool g_inFront = false;  // topmost, for the last minute
 bool g_warned = false;   // the 10-second sound was played
 
+// The one message another copy of the program may send to end a countdown.
+// Registered rather than WM_COMMAND, so that letting it through to a
+// countdown running elevated lets through nothing else ("Run now" included).
+UINT CancelMessage()
+{
+    static UINT message = RegisterWindowMessageW(L"Marlowen.Keldrin.CancelCountdown");
+    return message;
+}
+
+typedef BOOL(WINAPI *ChangeWindowMessageFilterExProc)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+typedef BOOL(WINAPI *ChangeWindowMessageFilterProc)(UINT, DWORD);
+// Looked-up types must be the system's own, calling convention included.
+static_assert(std::is_same<ChangeWindowMessageFilterExProc, decltype(&::ChangeWindowMessageFilterEx)>::value,
+              "ChangeWindowMessageFilterEx");
+static_assert(std::is_same<ChangeWindowMessageFilterProc, decltype(&::ChangeWindowMessageFilter)>::value,
+              "ChangeWindowMessageFilter");
+
+// A countdown started elevated (an administrator prompt, a task with highest
+// privileges) would drop a message posted by an ordinary process, and
+// "--cancel" from a script would be ignored. Windows 7 lets one window take
+// one message; Vista only the whole process; XP filters nothing.
+void AcceptCancelFromOtherProcesses(HWND dialog)
+{
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    if (!user32 || !CancelMessage()) return;
+    auto filterEx = reinterpret_cast<ChangeWindowMessageFilterExProc>(
+        reinterpret_cast<void *>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    if (filterEx) {
+        filterEx(dialog, CancelMessage(), MSGFLT_ALLOW, nullptr);
+        return;
+    }
+    auto filter = reinterpret_cast<ChangeWindowMessageFilterProc>(
+        reinterpret_cast<void *>(GetProcAddress(user32, "ChangeWindowMessageFilter")));
+    if (filter) filter(CancelMessage(), MSGFLT_ADD);
+}
+
 // Everything that must not outlive the dialog, on whichever path it ends.
+// From here on it is no countdown that "--cancel" could still call off.
 void EndCountdown(HWND dialog, INT_PTR result)
 {
     KillTimer(dialog, kCountdownTimer);
+    RemovePropW(dialog, kCountdownProperty);
     SendMessageW(dialog, WM_COMMAND, IDC_RESTORE_SAVER, 0);
     SetThreadExecutionState(ES_CONTINUOUS);
     EndDialog(dialog, result);
 }
 
-// In the last minute the countdown stays in front of every other window and
-// its taskbar button flashes once; the keyboard stays where the user types.
-// A postpone beyond the minute lets it go back.
+// In the last minute the countdown comes to the user wherever it is: out of
+// the taskbar if minimised, in front of every other window, its taskbar
+// button flashing until the user looks at it; the keyboard stays where the
+// user types. A postpone beyond the minute lets it go back.
 void KeepInFront(HWND dialog, int remaining)
 {
     bool front = remaining <= kLastMinute;
+    if (front && IsIconic(dialog)) ShowWindow(dialog, SW_SHOWNOACTIVATE);
     if (front != g_inFront) {
         g_inFront = front;
         SetWindowPos(dialog, front ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (front) {
-            FLASHWINFO flash = {sizeof flash, dialog, FLASHW_TRAY, 1, 0};
-            FlashWindowEx(&flash);
-        }
+        // With FLASHW_TIMERNOFG a count of 0 flashes until the window is in the foreground.
+        FLASHWINFO flash = {sizeof flash, dialog, front ? static_cast<DWORD>(FLASHW_TRAY | FLASHW_TIMERNOFG)
+                                                        : static_cast<DWORD>(FLASHW_STOP), 0, 0};
+        FlashWindowEx(&flash);
     }
     if (remaining <= kWarningSecond && !g_warned) {
         g_warned = true;
@@ -104,7 +152,7 @@ INT_PTR OnSysCommand(HWND dialog, WPARAM command)
 {
     for (const auto &postpone : kPostpones) {
         if ((command & 0xFFF0) == postpone.command) {
-            ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds));
+            ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds, CountdownClockMs()));
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
             return TRUE;
         }
@@ -118,6 +166,7 @@ INT_PTR OnInitDialog(HWND dialog)
     InitDialogFrame(dialog);
     g_inFront = g_warned = false;
     SetPropW(dialog, kCountdownProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
+    AcceptCancelFromOtherProcesses(dialog);
     AddPostponeEntries(dialog);
     SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, g_settings.waitTotal, CountdownClockMs()), nullptr);
     // A shutdown set for 90 minutes must not wait for a machine that fell asleep at 30.
@@ -136,12 +185,31 @@ INT_PTR OnTimer(HWND dialog, WPARAM timer)
     if (timer != kCountdownTimer) return FALSE;
     KillTimer(dialog, kCountdownTimer);
     CountdownTick tick = CountdownOnTimer(&g_schedule, CountdownClockMs());
+    if (tick.woke) g_inFront = false;  // back from a sleep: told afresh
     if (tick.due) ShowTick(dialog, tick.shown);
-    if (tick.finished)
+    if (tick.finished) {
+        // A menu left open a minute past the end: closed, and the operation runs.
+        if (tick.closeMenu) SendMessageW(dialog, WM_CANCELMODE, 0, 0);
         SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    else
+    } else {
         SetTimer(dialog, kCountdownTimer, tick.nextDelayMs, nullptr);
+    }
     return FALSE;
+}
+
+// The timer keeps firing inside the menu's own loop; the end waits for the
+// menu to close, so a postpone chosen there in the last seconds still counts.
+INT_PTR OnMenuLoop(HWND dialog, bool open)
+{
+    CountdownMenu(&g_schedule, open);
+    if (!open) PostMessageW(dialog, kMenuClosed, 0, 0);
+    return FALSE;
+}
+
+INT_PTR OnMenuClosed(HWND dialog)
+{
+    if (g_schedule.held) OnTimer(dialog, kCountdownTimer);
+    return TRUE;
 }
 
 // Sleep and wake: the timer is armed anew for the tick due after the time
@@ -180,24 +248,46 @@ INT_PTR OnCommand(HWND dialog, WORD id)
 
 namespace {
 
-BOOL CALLBACK CancelIfCountdown(HWND window, LPARAM cancelled)
+const int kMostCountdowns = 64;
+
+struct Countdowns {
+    HWND windows[kMostCountdowns];
+    int count;
+};
+
+BOOL CALLBACK FindCountdown(HWND window, LPARAM found)
 {
-    if (GetPropW(window, kCountdownProperty)) {
-        // As a click on its Cancel button: that copy restores the password and saves as on Cancel.
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
-        ++*reinterpret_cast<int *>(cancelled);
-    }
+    Countdowns *countdowns = reinterpret_cast<Countdowns *>(found);
+    if (GetPropW(window, kCountdownProperty) && countdowns->count < kMostCountdowns)
+        countdowns->windows[countdowns->count++] = window;
     return TRUE;
+}
+
+// A countdown that has ended, or begun its operation, drops its property.
+int StillCounting(const Countdowns &countdowns)
+{
+    int counting = 0;
+    for (int i = 0; i < countdowns.count; i++)
+        if (IsWindow(countdowns.windows[i]) && GetPropW(countdowns.windows[i], kCountdownProperty)) counting++;
+    return counting;
 }
 
 }  // namespace
 
 int CancelRunningCountdowns()
 {
-    int cancelled = 0;
-    EnumWindows(CancelIfCountdown, reinterpret_cast<LPARAM>(&cancelled));
-    return cancelled;
+    Countdowns countdowns = {};
+    EnumWindows(FindCountdown, reinterpret_cast<LPARAM>(&countdowns));
+    // Each copy ends its own as its Cancel button would: the password comes
+    // back on and the settings are saved as on Cancel.
+    for (int i = 0; i < countdowns.count; i++) PostMessageW(countdowns.windows[i], CancelMessage(), 0, 0);
+    DWORD start = GetTickCount();
+    int counting = StillCounting(countdowns);
+    while (counting > 0 && GetTickCount() - start < kCancelWaitMs) {
+        Sleep(50);
+        counting = StillCounting(countdowns);
+    }
+    return counting;
 }
 
 int OperationCaptionId(int operation)
@@ -221,6 +311,10 @@ void RemainingTimeText(wchar_t *buffer, size_t units, int seconds)
 
 INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == CancelMessage() && message != 0) {
+        EndCountdown(dialog, IDCANCEL);
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(dialog);
@@ -232,6 +326,11 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return OnPowerBroadcast(dialog, wParam);
     case WM_SYSCOMMAND:
         return OnSysCommand(dialog, wParam);
+    case WM_ENTERMENULOOP:
+    case WM_EXITMENULOOP:
+        return OnMenuLoop(dialog, message == WM_ENTERMENULOOP);
+    case kMenuClosed:
+        return OnMenuClosed(dialog);
     case WM_ENDSESSION:
         // Someone else is ending the session: the password must not stay off.
         if (wParam) RestoreSaverLock();

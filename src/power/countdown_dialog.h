@@ -11,7 +11,9 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 void RunCountdownDialog(HWND owner, int templateId);
 
 // Ends every countdown of the program running on this desktop as its Cancel
-// button would ("--cancel"); a select dialog is left alone. Returns how many.
+// button would ("--cancel"); a select dialog is left alone. Waits up to 5 s
+// for them to end and returns how many still count down (0: none was
+// running, or all have ended).
 int CancelRunningCountdowns();
 
 // The remaining-time text for seconds: minutes and seconds above a minute,

@@ -10,10 +10,38 @@ namespace {
 
 const long long kFirstTickMs = 100;
 const long long kTickMs = 1000;
+// A timer this late means the program stood still: the machine slept without
+// saying so, or a virtual machine was paused.
+const long long kUnannouncedSleepMs = 30000;
+// What a user who comes back to the machine gets to see before anything happens.
+const int kOnScreenAfterWake = 60;
+// How long an open window menu may hold the end back.
+const long long kMenuHoldMs = 60000;
 
 long long DueAt(long long step)
 {
     return kFirstTickMs + kTickMs * step;
+}
+
+// The step whose value is on screen elapsedMs after the opening.
+long long StepAt(long long elapsedMs)
+{
+    return elapsedMs <= kFirstTickMs ? 0 : (elapsedMs - kFirstTickMs) / kTickMs;
+}
+
+int SaturatedTotal(long long total)
+{
+    return total > INT_MAX ? INT_MAX : static_cast<int>(total);
+}
+
+// After a wake the count may not end unseen: the step shown next shows at
+// least a minute.
+void KeepAMinuteOnScreen(CountdownSchedule *schedule, long long step)
+{
+    if (schedule->total - step < kOnScreenAfterWake) {
+        schedule->total = SaturatedTotal(step + kOnScreenAfterWake);
+        schedule->held = false;
+    }
 }
 
 typedef BOOL(WINAPI *QueryUnbiasedInterruptTimeProc)(PULONGLONG);
@@ -29,21 +57,29 @@ static_assert(std::is_same<GetTickCount64Proc, decltype(&::GetTickCount64)>::val
 
 unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs)
 {
+    *schedule = CountdownSchedule();
     schedule->openedMs = nowMs;
     schedule->total = total;
-    schedule->nextStep = 0;
-    schedule->asleep = false;
-    schedule->suspendedMs = 0;
+    schedule->askedForMs = kFirstTickMs;
     return static_cast<unsigned>(kFirstTickMs);
 }
 
-int CountdownPostpone(CountdownSchedule *schedule, int seconds)
+void CountdownMenu(CountdownSchedule *schedule, bool open)
 {
-    if (seconds > 0) {
-        long long total = static_cast<long long>(schedule->total) + seconds;
-        schedule->total = total > INT_MAX ? INT_MAX : static_cast<int>(total);
-    }
+    schedule->menuOpen = open;
+}
+
+int CountdownPostpone(CountdownSchedule *schedule, int seconds, long long nowMs)
+{
     long long shownSteps = schedule->nextStep > 0 ? schedule->nextStep - 1 : 0;
+    if (schedule->held) {
+        // The end is now, not when it came: the postpone counts from the user's choice.
+        long long last = schedule->total > 0 ? schedule->total : 0;
+        schedule->openedMs = nowMs - DueAt(last);
+        schedule->held = false;
+        shownSteps = last;
+    }
+    if (seconds > 0) schedule->total = SaturatedTotal(static_cast<long long>(schedule->total) + seconds);
     return static_cast<int>(schedule->total - shownSteps);
 }
 
@@ -66,8 +102,14 @@ long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event
             schedule->asleep = false;
             if (nowMs > schedule->suspendedMs) schedule->openedMs += nowMs - schedule->suspendedMs;
         }
-        long long wait = DueAt(schedule->nextStep) - (nowMs - schedule->openedMs);
-        return wait > 0 ? wait : 0;
+        long long elapsed = nowMs - schedule->openedMs;
+        long long nextShown = StepAt(elapsed) > schedule->nextStep ? StepAt(elapsed) : schedule->nextStep;
+        KeepAMinuteOnScreen(schedule, nextShown);
+        schedule->woke = true;
+        long long wait = DueAt(schedule->nextStep) - elapsed;
+        if (wait < 0) wait = 0;
+        schedule->askedForMs = elapsed + wait;
+        return wait;
     }
     default:
         return -1;
@@ -81,16 +123,39 @@ CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs)
     long long due = DueAt(schedule->nextStep);
     if (elapsed < due) {
         tick.nextDelayMs = static_cast<unsigned>(due - elapsed);
+        schedule->askedForMs = due;
         return tick;
     }
-    long long step = (elapsed - kFirstTickMs) / kTickMs;
+    tick.woke = schedule->woke;
+    schedule->woke = false;
+    if (elapsed - schedule->askedForMs > kUnannouncedSleepMs) {
+        KeepAMinuteOnScreen(schedule, StepAt(elapsed));
+        tick.woke = true;
+    }
+    long long step = StepAt(elapsed);
     long long last = schedule->total > 0 ? schedule->total : 0;
     if (step > last) step = last;
     tick.due = true;
     tick.shown = static_cast<int>(schedule->total - step);
     tick.finished = step >= last;
     schedule->nextStep = step + 1;
-    if (!tick.finished) tick.nextDelayMs = static_cast<unsigned>(DueAt(schedule->nextStep) - elapsed);
+    if (tick.finished && schedule->menuOpen) {
+        long long held = elapsed - DueAt(last);
+        if (held < kMenuHoldMs) {
+            // Shown at 0 and waiting; every second the menu is asked again.
+            tick.finished = false;
+            schedule->held = true;
+            schedule->nextStep = last;
+            tick.nextDelayMs = static_cast<unsigned>(kMenuHoldMs - held < kTickMs ? kMenuHoldMs - held : kTickMs);
+            schedule->askedForMs = elapsed + tick.nextDelayMs;
+            return tick;
+        }
+        tick.closeMenu = true;
+    }
+    if (!tick.finished) {
+        tick.nextDelayMs = static_cast<unsigned>(DueAt(schedule->nextStep) - elapsed);
+        schedule->askedForMs = DueAt(schedule->nextStep);
+    }
     return tick;
 }
 

@@ -9,14 +9,20 @@ struct CountdownSchedule {
     long long openedMs;  // clock reading at the opening, moved on by time asleep
     int total;           // seconds to count
     long long nextStep;  // index of the next tick to show
+    long long askedForMs;  // since the opening: when the next timer was asked to come
     bool asleep;         // between a suspend and the resume after it
     long long suspendedMs;  // clock reading at the suspend
+    bool woke;           // a resume came since the last tick
+    bool menuOpen;       // the window menu is open: the end waits for it to close
+    bool held;           // the end has come and waits for the menu
 };
 
 struct CountdownTick {
     bool due;            // false: the timer came early, nothing to show yet
     int shown;           // seconds to show
     bool finished;       // the operation runs now
+    bool woke;           // a wake lies behind this tick: the user must be told afresh
+    bool closeMenu;      // the menu held the end too long: close it, the operation runs
     unsigned nextDelayMs;  // when to tick again (unless finished)
 };
 
@@ -24,22 +30,33 @@ struct CountdownTick {
 unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs);
 
 // What the tick at clock reading nowMs shows. A tick that arrives late shows
-// the value due at that time, skipping what it missed.
+// the value due at that time, skipping what it missed. One that arrives more
+// than half a minute late is how a sleep nobody announced looks (a clock that
+// counts sleep, a late or missing suspend notice, a paused virtual machine):
+// the count then cannot end without a minute on screen first. The end that
+// comes while the window menu is open waits for the menu, a minute at most.
 CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs);
+
+// The window menu opened or closed. Once it has closed, the next tick (which
+// the caller asks for at once) ends a count whose end came meanwhile.
+void CountdownMenu(CountdownSchedule *schedule, bool open);
 
 // Puts the operation off by seconds more (a postpone from the window menu):
 // the total grows, saturating at INT_MAX seconds, and the deadlines of the
-// ticks to come move with it, still counted from the opening. Returns the
-// value to show at once: the one shown last, plus what was added.
-int CountdownPostpone(CountdownSchedule *schedule, int seconds);
+// ticks to come move with it, still counted from the opening. An end held by
+// the open menu counts as now, so the postpone is counted from the moment it
+// is chosen. Returns the value to show at once: the one shown last, plus what
+// was added.
+int CountdownPostpone(CountdownSchedule *schedule, int seconds, long long nowMs);
 
 // A WM_POWERBROADCAST event (PBT_*) at clock reading nowMs. The machine may
 // sleep for hours, and not every clock stands still meanwhile (only
 // QueryUnbiasedInterruptTime, Windows 7 and later, does): so a suspend notes
 // the reading, and the resume after it moves every tick still due later by
 // the time asleep as this clock counted it. The count thus stands still while
-// the machine sleeps, whatever the clock. Returns the delay for the timer to
-// be armed anew after a resume, or -1 when the timer stays as it is.
+// the machine sleeps, whatever the clock; and whoever comes back to it gets
+// at least a minute to see it. Returns the delay for the timer to be armed
+// anew after a resume, or -1 when the timer stays as it is.
 long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs);
 
 // A monotonic clock in milliseconds that stands still while the machine

@@ -44,6 +44,11 @@ POINT CentredPosition(const RECT &desktop, const RECT &window)
 
 void InitDialogFrame(HWND dialog)
 {
+    // A dialog owned by another window has no taskbar button of its own, and
+    // the countdown opened from the main dialog is owned by it (hidden by
+    // then): its time left in the title and its flashing would reach nobody.
+    // Set before the dialog is first shown, which is when the taskbar looks.
+    SetWindowLongPtrW(dialog, GWL_EXSTYLE, GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_APPWINDOW);
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_iconLarge));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_iconSmall));
     RECT desktop = {}, window = {};

@@ -5,7 +5,8 @@
 
 #include <windows.h>
 
-// Window icons from the resource module, then centred on the desktop.
+// A taskbar button of its own, window icons from the resource module, then
+// centred on the desktop and shown.
 void InitDialogFrame(HWND dialog);
 
 // Position that centres a window of the given size on a desktop of the given

@@ -71,6 +71,8 @@ RELAY_INCLUDE = (
     # with the power calls.
     "user32.SetDlgItemTextW",
     "advapi32.RegSetValueExW",
+    # What the countdown lets through to itself from other processes.
+    "user32.ChangeWindowMessageFilterEx",
 )
 RELAY_KEY = r"HKCU\Software\Wine\Debug"
 CHILD_WINEDEBUG = "+relay,+timestamp,+pid"
@@ -372,6 +374,14 @@ class ProgramFolder:
     def read_settings(self) -> Dict[str, int]:
         return read_settings(self.settings_path)
 
+    def unix_pid(self) -> int:
+        """The Unix pid of the one Keldrin.exe of this folder that runs (Wine
+        shows the Windows command line as the process's), e.g. to stop it."""
+        pids = wine_pids(self.windows_exe + "\0")
+        if len(pids) != 1:
+            raise RuntimeError("%d processes of %s run" % (len(pids), self.windows_exe))
+        return pids[0]
+
     def files(self) -> List[str]:
         return sorted(os.listdir(self.path))
 
@@ -415,6 +425,7 @@ _INT32_ARGS = {
     "shell32.ShellExecuteW": (5,),
     "advapi32.AdjustTokenPrivileges": (1,),
     "advapi32.RegSetValueExW": (2, 3, 5),
+    "user32.ChangeWindowMessageFilterEx": (1, 2),
 }
 
 

@@ -7,16 +7,47 @@ switches off for the wait and back before anything happens, and its Windows 8
 colours (a screenshot).
 """
 
+import os
+import re
+import signal
 import time
 import unittest
 
-from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDOK, MONITOR_OFF, SAVER, KeldrinTestCase, ProbeError,
+from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDOK, MONITOR_OFF, SAVER, KeldrinTestCase, ProbeError, is_power_call,
                          ProgramFolder, countdown_timers, put_saver_value, relay_text, run, saver_writes)
 from screen_look import ColouredLookChecks
 
 IDS_CAPTION_MONITOROFF = ID.IDS_CAPTION_NONE + 6    # the caption of operation code 6
 WM_SYSCOMMAND = 0x0112
+WM_CANCELMODE = 0x001F
+SC_KEYMENU = 0xF100          # with lParam ' ': the window menu, as Alt+Space opens it
 POSTPONE_5_MIN = 0x0110      # the window menu's first postpone entry
+SW_MINIMIZE = 6
+MENU_CLASS = "#32768"
+
+
+def wait_until(condition, timeout: float) -> bool:
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
+class Stopped:
+    """The program's process stood still (SIGSTOP), as a machine that slept
+    without telling anyone, or a hung program, looks to everyone else."""
+
+    def __init__(self, folder):
+        self.pid = folder.unix_pid()
+
+    def __enter__(self):
+        os.kill(self.pid, signal.SIGSTOP)
+        return self
+
+    def __exit__(self, *exc):
+        os.kill(self.pid, signal.SIGCONT)
 
 
 class CountdownTestCase(KeldrinTestCase):
@@ -181,6 +212,16 @@ class NeverCaughtOffGuard(CountdownTestCase):
     def title(self, seconds: int) -> str:
         return self.module_text(ID.IDS_COUNTDOWN_TITLE) % (self.remaining(seconds), self.module_text(ID.IDS_PRODUCT_NAME))
 
+    def seconds_left(self, hwnd: int) -> int:
+        """The time left as the countdown shows it, in seconds (a great many before its first tick)."""
+        numbers = [int(n) for n in re.findall(r"\d+", self.p.text(hwnd, ID.IDC_REMAINING))]
+        if not numbers:
+            return 1 << 31
+        return numbers[0] * 60 + numbers[1] if len(numbers) == 2 else numbers[0]
+
+    def power_calls_so_far(self, launch):
+        return [call.pair for call in launch.trace() if is_power_call(call)]
+
     def titles(self, hwnd: int, count: int, timeout: float = 5.0):
         """The first `count` titles the countdown shows after its template's own."""
         template, seen = self.p.text(hwnd), []
@@ -225,6 +266,61 @@ class NeverCaughtOffGuard(CountdownTestCase):
         self.p.click(hwnd, IDCANCEL)
         self.assertEqual([], launch.wait(timeout=10).power_calls)
 
+    def test_minimised_it_comes_back_for_the_last_minute_without_taking_the_keyboard(self):
+        launch, hwnd = self.open_countdown("--monitoroff --wait 63")
+        editor = self.p.own_window("Editor")       # where the user types
+        self.p.show(hwnd, SW_MINIMIZE)
+        self.assertTrue(wait_until(lambda: self.p.iconic(hwnd), 5), "the countdown did not minimise")
+        self.assertGreater(self.seconds_left(hwnd), 60)
+        self.assertTrue(wait_until(lambda: self.seconds_left(hwnd) <= 58, 10))
+        self.assertFalse(self.p.iconic(hwnd), "still minimised in the last minute")
+        self.assertTrue(self.p.topmost(hwnd), "not in front in the last minute")
+        # Wine without a window manager hands the foreground to its own desktop
+        # process when a dialog comes back from the taskbar; Windows leaves it
+        # where it was. Either way the countdown must not have taken it.
+        self.assertNotEqual(hwnd, self.p.foreground(), "the countdown took the keyboard from the user's window")
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+
+    def test_the_end_waits_for_the_open_window_menu(self):
+        for choice in ("close the menu", "postpone in the menu"):
+            with self.subTest(choice=choice):
+                launch, hwnd = self.open_countdown("--monitoroff --wait 4")
+                self.assertTrue(wait_until(lambda: self.seconds_left(hwnd) <= 2, 5))   # 2.1 s after the opening
+                time.sleep(0.5)                                                      # 1.5 s before the end
+                self.p.command("post", "%x" % hwnd, 0, WM_SYSCOMMAND, SC_KEYMENU, ord(" "))
+                self.assertTrue(wait_until(lambda: any(w.cls == MENU_CLASS and w.visible
+                                                       for w in self.p.windows(launch.pid)), 2), "no menu opened")
+                if choice == "postpone in the menu":
+                    time.sleep(0.5)
+                    self.p.key(hwnd, "up")        # the menu's last entry: an hour more
+                    self.p.key(hwnd, "enter")
+                    time.sleep(3)                 # well past the old end
+                    self.assertEqual([], self.power_calls_so_far(launch))
+                    self.assertGreater(self.seconds_left(hwnd), 3590, "the postpone chosen in the menu was lost")
+                    self.p.click(hwnd, IDCANCEL)
+                    self.assertEqual([], launch.wait(timeout=10).power_calls)
+                    continue
+                time.sleep(3.5)                   # 2 s past the end, the menu still open
+                self.assertEqual([], self.power_calls_so_far(launch), "the operation ran under the open menu")
+                self.assertTrue(any(w.cls == MENU_CLASS and w.visible for w in self.p.windows(launch.pid)))
+                self.p.send(hwnd, 0, WM_CANCELMODE)
+                self.assertTrue(wait_until(lambda: self.power_calls_so_far(launch), 2),
+                                "nothing ran within 2 s after the menu closed")
+                self.assertEqual([MONITOR_OFF], [call.pair for call in launch.wait(timeout=10).power_calls])
+
+    def test_a_sleep_nobody_announced_leaves_a_minute_on_screen(self):
+        launch, hwnd = self.open_countdown("--monitoroff --wait 6")
+        self.assertEqual([self.title(6)], self.titles(hwnd, 1))
+        with Stopped(self.folder):
+            time.sleep(34)                        # over the end, and 30 s more
+        time.sleep(3)
+        self.assertEqual([], self.power_calls_so_far(launch), "the operation ran as the program woke")
+        self.assertGreaterEqual(self.seconds_left(hwnd), 55)
+        self.assertTrue(self.p.topmost(hwnd))
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+
     def test_cancel_from_another_process_ends_every_countdown_as_its_cancel_button(self):
         # A second copy with no module beside it: --cancel needs none and opens nothing.
         canceller = ProgramFolder(self.id() + "-cancel", modules=())
@@ -251,6 +347,27 @@ class NeverCaughtOffGuard(CountdownTestCase):
         self.assertTrue(self.p.alive(chooser), "--cancel closed the select dialog")
         self.p.click(chooser, IDCANCEL)
         self.assertEqual([], select.wait(timeout=10).power_calls)
+
+        # Only the program's own cancel message is let through to a countdown
+        # running elevated, never WM_COMMAND ("Run now").
+        filtered = [call for call in result.calls if call.name == "user32.ChangeWindowMessageFilterEx"]
+        self.assertEqual(1, len(filtered), "the countdown did not open its message filter")
+        self.assertGreaterEqual(int(filtered[0].args[1], 16), 0xC000, "not a registered message")
+        self.assertEqual(1, int(filtered[0].args[2], 16), "not MSGFLT_ALLOW")
+
+    def test_cancel_says_when_a_countdown_could_not_be_ended(self):
+        canceller = ProgramFolder(self.id() + "-cancel", modules=())
+        countdown, _ = self.open_countdown("--monitoroff --wait 60")
+        with Stopped(self.folder):
+            started = time.monotonic()
+            cancel = run(canceller, "--cancel")
+            took = time.monotonic() - started
+        self.assertEqual(1, cancel.exit_code, "--cancel reported a countdown that cannot answer as ended")
+        self.assertLess(took, 7)
+        # Running again, it finds the cancel waiting for it.
+        result = countdown.wait(timeout=15)
+        self.assertFalse(result.timed_out)
+        self.assertEqual([], result.power_calls)
 
 
 class Windows8Look(ColouredLookChecks, CountdownTestCase):

@@ -26,6 +26,7 @@ QUICK_LAUNCH_WINDOWS = "C:\\users\\%s\\%s" % (USER, "\\".join(QUICK_LAUNCH_PARTS
 MODULE = "Keldrin.Jpn.dll"   # the first the program looks for, and in every test folder
 
 BS_PUSHBUTTON, BS_DEFPUSHBUTTON = 0x00, 0x01
+WS_EX_APPWINDOW = 0x00040000
 
 HELP_CALL = "hhctrl.ocx.HtmlHelpW"
 # Traced for this file: the help viewer, and the texts the countdown shows.
@@ -247,6 +248,8 @@ class RunDestination(MainDialogTestCase):
         self.assertIn(ID.IDC_REMAINING, children, "the window after OK is no countdown")
         # This prefix reports Windows 7: template 104, whose buttons the system draws.
         self.assertNotEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
+        # Owned by the hidden main dialog, it still has a taskbar button for its title and flash.
+        self.assertTrue(self.p.exstyle(countdown) & WS_EX_APPWINDOW, "the countdown has no taskbar button")
         self.assertNotIn(hwnd, [w.hwnd for w in self.p.windows(launch.pid) if w.visible], "the main dialog ended")
         time.sleep(0.3)
         self.p.click(countdown, IDCANCEL)
@@ -275,6 +278,7 @@ class RunDestination(MainDialogTestCase):
         self.assertNotIn(ID.IDC_REMAINING, children)
         # Template 106 outside the Windows 8 family, as from the command line.
         self.assertNotEqual(BS_OWNERDRAW, children[IDOK].style & BS_TYPEMASK)
+        self.assertTrue(self.p.exstyle(select) & WS_EX_APPWINDOW, "the select dialog has no taskbar button")
         self.p.click(select, IDCANCEL)
         result = launch.wait()
         self.assertEqual(0, result.exit_code)

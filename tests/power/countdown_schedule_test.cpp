@@ -40,6 +40,19 @@ std::vector<Shown> RunCount(int total, long long lateMs, long long *finishedAt)
     return shown;
 }
 
+// Delivers every tick exactly when it was asked for, from clock reading nowMs
+// on; returns the reading at which the operation runs.
+long long EndsAt(CountdownSchedule *schedule, long long nowMs)
+{
+    for (long long guard = 0; guard < 4000000; guard++) {
+        CountdownTick tick = CountdownOnTimer(schedule, nowMs);
+        if (tick.finished) return nowMs;
+        nowMs += tick.nextDelayMs;
+    }
+    ADD_FAILURE() << "the countdown never finished";
+    return -1;
+}
+
 // A tick that is due, showing `shown`, and whether the operation runs now.
 void ExpectShows(const CountdownTick &tick, int shown, bool finished)
 {
@@ -118,8 +131,9 @@ TEST(CountdownSchedule, ALateTimerShowsTheValueDueThenAndKeepsToTheDeadlines)
     EXPECT_EQ(7, next.shown);
     EXPECT_EQ(1000u, next.nextDelayMs);
 
-    // Far past the end: the count finishes at once, showing 0, not a negative number.
-    CountdownTick overdue = CountdownOnTimer(&schedule, kOpened + 60000);
+    // Past the end (a busy machine, not a sleep): the count finishes at once,
+    // showing 0, not a negative number.
+    CountdownTick overdue = CountdownOnTimer(&schedule, kOpened + 30000);
     ExpectShows(overdue, 0, true);
 }
 
@@ -164,14 +178,15 @@ TEST(CountdownSchedule, TheClockRunsForward)
 }
 
 // Sleep under a clock that counts it (GetTickCount on XP and Vista): the hour
-// asleep is left out, the count goes on from where it stopped.
+// asleep is left out, the count goes on from where it stopped, and whoever
+// comes back gets a minute to see it before it ends.
 TEST(CountdownSchedule, AnHourAsleepOnAClockThatCountsItIsLeftOut)
 {
     const long long hour = 3600000;
     CountdownSchedule schedule;
-    CountdownStart(&schedule, 10, kOpened);
-    ASSERT_EQ(10, CountdownOnTimer(&schedule, kOpened + 100).shown);
-    ASSERT_EQ(9, CountdownOnTimer(&schedule, kOpened + 1100).shown);
+    CountdownStart(&schedule, 300, kOpened);
+    ASSERT_EQ(300, CountdownOnTimer(&schedule, kOpened + 100).shown);
+    ASSERT_EQ(299, CountdownOnTimer(&schedule, kOpened + 1100).shown);
 
     EXPECT_EQ(-1, CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, kOpened + 1500));
     // Tick 2 was 600 ms away when the machine went to sleep, and still is.
@@ -180,12 +195,52 @@ TEST(CountdownSchedule, AnHourAsleepOnAClockThatCountsItIsLeftOut)
     EXPECT_EQ(500, CountdownOnPowerEvent(&schedule, PBT_APMRESUMESUSPEND, kOpened + 1600 + hour));
 
     CountdownTick next = CountdownOnTimer(&schedule, kOpened + 2100 + hour);
-    EXPECT_TRUE(next.due);
-    EXPECT_EQ(8, next.shown);
+    ExpectShows(next, 298, false);
+    EXPECT_TRUE(next.woke) << "the user is not told afresh after the sleep";
     EXPECT_EQ(1000u, next.nextDelayMs);
-    CountdownTick early = CountdownOnTimer(&schedule, kOpened + 10099 + hour);
-    EXPECT_FALSE(early.finished);
-    EXPECT_TRUE(CountdownOnTimer(&schedule, kOpened + 10100 + hour).finished);
+    EXPECT_FALSE(CountdownOnTimer(&schedule, kOpened + 3100 + hour).woke) << "told afresh at every tick";
+    EXPECT_EQ(kOpened + 300100 + hour, EndsAt(&schedule, kOpened + 4100 + hour));
+}
+
+// The gap rule at its edges: a count with less than a minute left gets a
+// minute after a resume, or after a tick more than 30 s late; one with more
+// left goes on where it was; a tick 29 s late is only late.
+TEST(CountdownSchedule, AfterAWakeTheCountNeverEndsWithoutAMinuteOnScreen)
+{
+    struct {
+        const char *what;
+        int total;
+        long long stillMs;   // how long the program stood still after tick 1
+        bool resume;         // the wake was announced
+        int shownAfter;
+        bool woke;
+    } cases[] = {
+        {"tick 29 s late, 6 s count", 6, 29000, false, 0, false},
+        {"tick 31 s late, 6 s count", 6, 31000, false, 60, true},
+        {"tick 31 s late, 300 s count", 300, 31000, false, 267, true},
+        {"tick an hour late, 6 s count", 6, 3600000, false, 60, true},
+        {"resume with 5 s left", 6, 0, true, 60, true},
+        {"resume with 300 s left", 301, 0, true, 299, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CountdownSchedule schedule;
+        CountdownStart(&schedule, c.total, kOpened);
+        ASSERT_EQ(c.total, CountdownOnTimer(&schedule, kOpened + 100).shown);
+        CountdownTick second = CountdownOnTimer(&schedule, kOpened + 1100);
+        long long now = kOpened + 1100 + second.nextDelayMs + c.stillMs;
+        if (c.resume) {
+            CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, kOpened + 1500);
+            now = kOpened + 1500 + CountdownOnPowerEvent(&schedule, PBT_APMRESUMEAUTOMATIC, kOpened + 1500);
+        }
+        CountdownTick after = CountdownOnTimer(&schedule, now);
+        ExpectShows(after, c.shownAfter, c.shownAfter == 0);
+        EXPECT_EQ(c.woke, after.woke);
+        // The minute runs out second by second, and only then does it end.
+        if (c.shownAfter == 60) {
+            EXPECT_EQ(now + 60000, EndsAt(&schedule, now + after.nextDelayMs));
+        }
+    }
 }
 
 // Under QueryUnbiasedInterruptTime the clock stood still: the resume finds
@@ -193,16 +248,16 @@ TEST(CountdownSchedule, AnHourAsleepOnAClockThatCountsItIsLeftOut)
 TEST(CountdownSchedule, SleepOnAClockThatStandsStillMovesNothing)
 {
     CountdownSchedule schedule;
-    CountdownStart(&schedule, 5, kOpened);
-    ASSERT_EQ(5, CountdownOnTimer(&schedule, kOpened + 100).shown);
+    CountdownStart(&schedule, 65, kOpened);
+    ASSERT_EQ(65, CountdownOnTimer(&schedule, kOpened + 100).shown);
     CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, kOpened + 400);
     // The 2 ms between the two readings are all there is to leave out.
     EXPECT_EQ(700, CountdownOnPowerEvent(&schedule, PBT_APMRESUMESUSPEND, kOpened + 402));
-    EXPECT_EQ(4, CountdownOnTimer(&schedule, kOpened + 1102).shown);
-    EXPECT_TRUE(CountdownOnTimer(&schedule, kOpened + 5102).finished);
+    EXPECT_EQ(64, CountdownOnTimer(&schedule, kOpened + 1102).shown);
+    EXPECT_EQ(kOpened + 65102, EndsAt(&schedule, kOpened + 2102));
 }
 
-TEST(CountdownSchedule, OtherPowerEventsAndAResumeWithoutSuspendMoveNothing)
+TEST(CountdownSchedule, OtherPowerEventsMoveNothingAndAResumeWithoutSuspendStillGivesAMinute)
 {
     CountdownSchedule schedule;
     CountdownStart(&schedule, 3, kOpened);
@@ -210,14 +265,16 @@ TEST(CountdownSchedule, OtherPowerEventsAndAResumeWithoutSuspendMoveNothing)
     for (unsigned long event : {PBT_APMPOWERSTATUSCHANGE, PBT_POWERSETTINGCHANGE, PBT_APMQUERYSUSPEND}) {
         EXPECT_EQ(-1, CountdownOnPowerEvent(&schedule, event, kOpened + 500)) << event;
     }
-    // A critical resume without a suspend before it: the next tick as due, or at once when overdue.
+    // A critical resume without a suspend before it: the next tick as due,
+    // and the count that was about to end has a minute again.
     EXPECT_EQ(300, CountdownOnPowerEvent(&schedule, PBT_APMRESUMECRITICAL, kOpened + 800));
     EXPECT_EQ(0, CountdownOnPowerEvent(&schedule, PBT_APMRESUMECRITICAL, kOpened + 60000));
-    EXPECT_TRUE(CountdownOnTimer(&schedule, kOpened + 60000).finished);
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 60000), 60, false);
 }
 
 // Two sleeps in one long count: the operation fires the time asleep after
-// its deadline, and every value is still shown within its second.
+// its deadline (and the minute after the late one), and every value is still
+// shown within its second.
 TEST(CountdownSchedule, RepeatedSleepsKeepTheCountDriftFree)
 {
     CountdownSchedule schedule;
@@ -227,12 +284,15 @@ TEST(CountdownSchedule, RepeatedSleepsKeepTheCountDriftFree)
     for (int guard = 0; guard < 10000; guard++) {
         CountdownTick tick = CountdownOnTimer(&schedule, now);
         if (tick.due) {
-            EXPECT_EQ(lastShown - 1, tick.shown) << "a value was skipped at " << now - kOpened;
+            if (tick.woke)
+                EXPECT_EQ(60, tick.shown) << "17 s left before the sleep";
+            else
+                EXPECT_EQ(lastShown - 1, tick.shown) << "a value was skipped at " << now - kOpened;
             lastShown = tick.shown;
         }
         if (tick.finished) break;
         now += tick.nextDelayMs + 3;  // every timer a little late
-        if (tick.due && (tick.shown == 400 || tick.shown == 17)) {
+        if (tick.due && !tick.woke && (tick.shown == 400 || tick.shown == 17)) {
             // Asleep halfway to the next tick, for two hours and for two minutes.
             now -= 500;
             CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, now);
@@ -243,8 +303,10 @@ TEST(CountdownSchedule, RepeatedSleepsKeepTheCountDriftFree)
         }
     }
     EXPECT_EQ(0, lastShown);
-    EXPECT_GE(now - kOpened, 600100 + asleep);
-    EXPECT_LE(now - kOpened, 600100 + asleep + 3);
+    // 17 s were left at the second sleep, and 60 s followed it.
+    const long long extra = 43000;
+    EXPECT_GE(now - kOpened, 600100 + asleep + extra);
+    EXPECT_LE(now - kOpened, 600100 + asleep + extra + 1000);
 }
 
 // A postpone adds to the time left at once; the ticks after it count down
@@ -253,15 +315,14 @@ TEST(CountdownSchedule, APostponeAddsToTheTimeLeftAndKeepsTheDeadlines)
 {
     CountdownSchedule schedule;
     CountdownStart(&schedule, 10, kOpened);
-    EXPECT_EQ(310, CountdownPostpone(&schedule, 300)) << "before the first tick: the whole wait and more";
+    EXPECT_EQ(310, CountdownPostpone(&schedule, 300, kOpened + 50)) << "before the first tick: the whole wait and more";
     ExpectShows(CountdownOnTimer(&schedule, kOpened + 100), 310, false);
     ExpectShows(CountdownOnTimer(&schedule, kOpened + 1100), 309, false);
-    EXPECT_EQ(309 + 900, CountdownPostpone(&schedule, 900));
+    EXPECT_EQ(309 + 900, CountdownPostpone(&schedule, 900, kOpened + 1500));
     CountdownTick next = CountdownOnTimer(&schedule, kOpened + 2100);
     ExpectShows(next, 1208, false);
     EXPECT_EQ(1000u, next.nextDelayMs);
-    EXPECT_FALSE(CountdownOnTimer(&schedule, kOpened + 1210099).finished);
-    ExpectShows(CountdownOnTimer(&schedule, kOpened + 1210100), 0, true);
+    EXPECT_EQ(kOpened + 1210100, EndsAt(&schedule, kOpened + 3100));
 }
 
 TEST(CountdownSchedule, PostponesSaturateAtTheLongestWait)
@@ -269,13 +330,62 @@ TEST(CountdownSchedule, PostponesSaturateAtTheLongestWait)
     CountdownSchedule schedule;
     CountdownStart(&schedule, INT_MAX - 100, kOpened);
     ExpectShows(CountdownOnTimer(&schedule, kOpened + 100), INT_MAX - 100, false);
-    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, 3600));
-    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, INT_MAX));
-    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, 0)) << "nothing added, the value shown stays";
-    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, -300)) << "a postpone never shortens the wait";
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, 3600, kOpened + 500));
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, INT_MAX, kOpened + 500));
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, 0, kOpened + 500)) << "nothing added, the value shown stays";
+    EXPECT_EQ(INT_MAX, CountdownPostpone(&schedule, -300, kOpened + 500)) << "a postpone never shortens the wait";
     CountdownTick next = CountdownOnTimer(&schedule, kOpened + 1100);
     ExpectShows(next, INT_MAX - 1, false);
     // The last deadline lies 2^31 s (68 years) on: far, but no overflow on the way.
     CountdownTick last = CountdownOnTimer(&schedule, kOpened + 100 + 1000LL * INT_MAX);
     ExpectShows(last, 0, true);
+}
+
+// The end that comes while the window menu is open waits for the menu: it
+// follows as soon as the menu closes, a postpone chosen there counts from the
+// moment it is chosen, and a menu left open a minute past the end is closed.
+TEST(CountdownSchedule, TheEndWaitsForTheOpenMenuAMinuteAtMost)
+{
+    CountdownSchedule closed;
+    CountdownStart(&closed, 2, kOpened);
+    ExpectShows(CountdownOnTimer(&closed, kOpened + 100), 2, false);
+    CountdownMenu(&closed, true);
+    ExpectShows(CountdownOnTimer(&closed, kOpened + 1100), 1, false);
+    CountdownTick held = CountdownOnTimer(&closed, kOpened + 2100);
+    ExpectShows(held, 0, false);
+    EXPECT_EQ(1000u, held.nextDelayMs);
+    ExpectShows(CountdownOnTimer(&closed, kOpened + 3100), 0, false);
+    CountdownMenu(&closed, false);
+    CountdownTick after = CountdownOnTimer(&closed, kOpened + 3300);
+    ExpectShows(after, 0, true);
+    EXPECT_FALSE(after.closeMenu);
+
+    CountdownSchedule postponed;
+    CountdownStart(&postponed, 2, kOpened);
+    CountdownMenu(&postponed, true);
+    CountdownOnTimer(&postponed, kOpened + 100);
+    CountdownOnTimer(&postponed, kOpened + 1100);
+    ExpectShows(CountdownOnTimer(&postponed, kOpened + 2100), 0, false);
+    EXPECT_EQ(300, CountdownPostpone(&postponed, 300, kOpened + 12600)) << "counted from the end, not the choice";
+    CountdownMenu(&postponed, false);
+    CountdownTick resumed = CountdownOnTimer(&postponed, kOpened + 12700);
+    ExpectShows(resumed, 300, false);
+    EXPECT_EQ(900u, resumed.nextDelayMs);
+    EXPECT_EQ(kOpened + 312600, EndsAt(&postponed, kOpened + 13600));
+
+    CountdownSchedule forgotten;
+    CountdownStart(&forgotten, 1, kOpened);
+    CountdownMenu(&forgotten, true);
+    CountdownOnTimer(&forgotten, kOpened + 100);
+    long long now = kOpened + 1100;
+    CountdownTick tick = CountdownOnTimer(&forgotten, now);
+    int asked = 0;
+    while (!tick.finished && asked++ < 100) {
+        EXPECT_LE(now - (kOpened + 1100), 59999) << "held past the minute";
+        now += tick.nextDelayMs;
+        tick = CountdownOnTimer(&forgotten, now);
+    }
+    EXPECT_TRUE(tick.finished);
+    EXPECT_TRUE(tick.closeMenu);
+    EXPECT_EQ(60000, now - (kOpened + 1100)) << "the menu was closed a minute after the end, not then";
 }
