@@ -45,7 +45,7 @@ install_wine_fonts() {
         fi
     fi
     mkdir -p "$fonts"
-    for font in marlett.ttf tahoma.ttf tahomabd.ttf; do
+    for font in marlett.ttf tahoma.ttf; do
         if [ -f "$source/$font" ]; then cp "$source/$font" "$fonts/"; fi
     done
     if [ -n "$unpacked" ]; then rm -rf "$unpacked"; fi
@@ -54,6 +54,11 @@ install_wine_fonts() {
 ensure_display
 ensure_prefix
 install_wine_fonts
+# Captions and menus are drawn in Tahoma, which has no Japanese: Windows
+# links a Japanese font behind it, and so does this prefix, or the title
+# "あと 42 秒" would show boxes.
+wine_ reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+    /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK JP' /f >/dev/null 2>&1
 # Wine then draws the window frames itself; Xvfb has no window manager to do it.
 wine_ reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
@@ -119,6 +124,34 @@ shoot_menu() {
     end_keldrin "$file"
 }
 
+# shoot_last_minute FILE FOLDER: a countdown of 63 s minimised over another
+# window (Wine's Notepad stands for the user's), photographed once it has
+# come back by itself for its last minute; cut to the two windows.
+shoot_last_minute() {
+    local file=$1 folder=$2 notepad left top right bottom
+    (exec "$KELDRIN_WINE" notepad.exe) >/dev/null 2>&1 &
+    local notepad_pid=$!
+    notepad=$(timeout 30 xdotool search --sync --onlyvisible --name 'Notepad' | head -n 1) || true
+    start_keldrin "$folder" --shutdown --wait 63 || return 1
+    # Without a window manager Wine minimises through its own window menu.
+    xdotool key --window "$WINDOW" alt+space
+    sleep 0.5
+    xdotool key --window "$WINDOW" n
+    sleep 4.5
+    eval "$(xdotool getwindowgeometry --shell "$WINDOW" | sed 's/^/local /')"
+    left=$X; top=$Y; right=$((X + WIDTH)); bottom=$((Y + HEIGHT))
+    if [ -n "$notepad" ]; then
+        eval "$(xdotool getwindowgeometry --shell "$notepad" | sed 's/^/local /')"
+        left=$((X < left ? X : left)); top=$((Y < top ? Y : top))
+        right=$((X + WIDTH > right ? X + WIDTH : right)); bottom=$((Y + HEIGHT > bottom ? Y + HEIGHT : bottom))
+    fi
+    left=$((left > 4 ? left - 4 : 0)); top=$((top > 30 ? top - 30 : 0))
+    import -window root -crop "$((right - left + 4))x$((bottom - top + 4))+${left}+${top}" +repage "$OUT/$file"
+    end_keldrin "$file"
+    kill "$notepad_pid" 2>/dev/null || true
+    wait "$notepad_pid" 2>/dev/null || true
+}
+
 jpn=$(program_folder jpn Keldrin.Jpn.dll)
 eng=$(program_folder eng Keldrin.Eng.dll)
 
@@ -129,6 +162,8 @@ shoot countdown-eng.png "$eng" --shutdown --wait-min 30
 shoot select-jpn.png "$jpn" --select
 shoot_menu countdown-menu-jpn.png "$jpn" --shutdown --wait-min 30
 shoot_menu countdown-menu-eng.png "$eng" --shutdown --wait-min 30
+shoot_last_minute countdown-last-minute-jpn.png "$jpn"
+shoot_last_minute countdown-last-minute-eng.png "$eng"
 
 # The Windows 8 family gets the coloured look; Wine reports Windows 8 to this
 # program alone through its application defaults.
