@@ -3,6 +3,8 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include "base/owned_string.h"
+#include "base/time_of_day.h"
 #include "power/operation_table.h"
 #include "settings/settings.h"
 
@@ -193,13 +195,18 @@ bool CommandLineHasOption(const wchar_t *text, const wchar_t *option)
     return found;
 }
 
-void ReadCommandLine(const wchar_t *text, PowerSettings *settings)
+bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, wchar_t *badTime, size_t badTimeUnits)
 {
     settings->operation = 0;
     settings->waitTotal = 0;
     settings->waitMin = 0;
     settings->waitSec = 0;
+    settings->useAtTime = 0;
+    settings->force = 0;
+    if (badTime && badTimeUnits) badTime[0] = L'\0';
 
+    bool wellFormed = true;
+    const int rememberedAtTime = settings->atTime;
     int count = 0;
     wchar_t **args = SplitCommandLine(text, &count);
     for (int i = 0; i < count; i++) {
@@ -210,6 +217,23 @@ void ReadCommandLine(const wchar_t *text, PowerSettings *settings)
         }
         if (WideStringEqual(arg, L"--saverlockoff")) {
             settings->saverLockOff = 1;
+            continue;
+        }
+        if (WideStringEqual(arg, L"--force")) {
+            settings->force = 1;
+            continue;
+        }
+        if (WideStringEqual(arg, L"--at")) {
+            // A time that cannot be read must never turn into "at once".
+            int secondOfDay = 0;
+            const wchar_t *value = i + 1 < count ? args[++i] : nullptr;
+            if (value && ParseTimeOfDay(value, &secondOfDay)) {
+                settings->useAtTime = 1;
+                settings->atTime = secondOfDay;
+            } else if (wellFormed) {
+                wellFormed = false;
+                if (badTime && badTimeUnits) CopyText(badTime, badTimeUnits, value ? value : L"");
+            }
             continue;
         }
         int *target = nullptr;
@@ -223,5 +247,15 @@ void ReadCommandLine(const wchar_t *text, PowerSettings *settings)
         }
     }
     StringArrayFree(&args);
-    settings->waitTotal = AddWaitSeconds(settings->waitTotal, settings->waitMin, settings->waitSec);
+    if (!wellFormed) {
+        settings->useAtTime = 0;
+        settings->atTime = rememberedAtTime;
+    }
+    if (settings->useAtTime) {
+        // A time of day replaces the waits on the same line.
+        settings->waitTotal = settings->waitMin = settings->waitSec = 0;
+    } else {
+        settings->waitTotal = AddWaitSeconds(settings->waitTotal, settings->waitMin, settings->waitSec);
+    }
+    return wellFormed;
 }

@@ -30,9 +30,14 @@ const wchar_t *CommandLineArguments(const wchar_t *processCommandLine);
 // waitTotal + 60 x waitMin + waitSec, held at the 32-bit limits instead of overflowing.
 int AddWaitSeconds(int waitTotal, int waitMin, int waitSec);
 
-// Reads the options of text into settings: clears the operation and the three
-// wait fields, walks the arguments, then adds minutes and seconds into waitTotal.
-void ReadCommandLine(const wchar_t *text, PowerSettings *settings);
+// Reads the options of text into settings: clears the operation, the three
+// wait fields, the time-of-day choice and force, walks the arguments, then adds
+// minutes and seconds into waitTotal; "--at HH:MM[:SS]" counts to that time
+// of day instead, whatever waits the line gives. False when an "--at" has no
+// time of day after it: badTime (if given) then holds what followed it, empty
+// when nothing did, and no time of day is chosen.
+bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, wchar_t *badTime = nullptr,
+                     size_t badTimeUnits = 0);
 
 // Whether one of the arguments is exactly option ("--cancel").
 bool CommandLineHasOption(const wchar_t *text, const wchar_t *option);

@@ -7,8 +7,11 @@
 #include "app/app_context.h"
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "base/owned_string.h"
 #include "power/countdown_dialog.h"
 #include "power/power_operations.h"
+#include "resources/format_check.h"
+#include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
@@ -18,16 +21,37 @@
 
 namespace {
 
+// "--at" with no time of day after it, or one that is none: the user is told
+// what was given, and nothing runs, least of all at once.
+void ShowTimeOfDayProblem(const wchar_t *given)
+{
+    wchar_t message[2 * KELDRIN_TEXT_UNITS];
+    const wchar_t *format;
+    if (given[0]) {
+        format = LoadResString(g_resourceModule, IDS_AT_MALFORMED, -1);
+        if (!FormatMatches(format, "s")) format = L"\"%ls\": HH:MM or HH:MM:SS";
+        FormatText(message, COUNTOF(message), format, given);
+    } else {
+        format = LoadResString(g_resourceModule, IDS_AT_MISSING, -1);
+        CopyText(message, COUNTOF(message), format && format[0] ? format : L"--at HH:MM or HH:MM:SS");
+    }
+    MessageBoxW(nullptr, message, g_app->productName ? g_app->productName : L"", MB_OK | MB_ICONEXCLAMATION);
+}
+
 void RunCommandLine(const wchar_t *commandLine)
 {
-    ReadCommandLine(commandLine, &g_settings);
+    wchar_t badTime[KELDRIN_TEXT_UNITS];
+    if (!ReadCommandLine(commandLine, &g_settings, badTime, COUNTOF(badTime))) {
+        ShowTimeOfDayProblem(badTime);
+        return;
+    }
     // The templates of the running Windows: the coloured twins on the Windows 8
     // family, where their owner-drawn buttons get painted, the plain ones elsewhere.
     if (g_settings.operation == OPERATION_SELECT)
         RunSelectDialog(nullptr, SelectTemplateId());
-    else if (g_settings.waitTotal <= 0)
-        RunPowerOperation(g_settings.operation);
-    else
+    else if (g_settings.useAtTime != 1 && g_settings.waitTotal <= 0)
+        RunPowerOperation(g_settings.operation, g_settings.force == 1);
+    else if (MayStartCountdown(nullptr))
         RunCountdownDialog(nullptr, CountdownTemplateId());
 }
 

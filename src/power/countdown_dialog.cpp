@@ -1,6 +1,7 @@
 #include "power/countdown_dialog.h"
 
 #include "base/owned_string.h"
+#include "base/time_of_day.h"
 #include "app/app_context.h"
 #include "app/command_line.h"
 #include "power/countdown_schedule.h"
@@ -18,8 +19,14 @@
 namespace {
 
 const UINT_PTR kCountdownTimer = 5001;
-// Marks a live countdown's window, for "--cancel" from another process.
+// Marks a live countdown's window, for "--cancel" from another process; the
+// others tell a copy about to start a second countdown what this one counts
+// to: the operation, the seconds left and the time of day (each stored plus
+// one, since a property of 0 cannot be told from none).
 const wchar_t kCountdownProperty[] = L"Marlowen.Keldrin.Countdown";
+const wchar_t kOperationProperty[] = L"Marlowen.Keldrin.Operation";
+const wchar_t kLeftProperty[] = L"Marlowen.Keldrin.SecondsLeft";
+const wchar_t kAtProperty[] = L"Marlowen.Keldrin.AtTime";
 // The last minute is when the user must not be caught off guard.
 const int kLastMinute = 60;
 const int kWarningSecond = 10;
@@ -50,10 +57,14 @@ bool g_warned = false;   // the 10-second sound was played
 // The one message another copy of the program may send to end a countdown.
 // Registered rather than WM_COMMAND, so that letting it through to a
 // countdown running elevated lets through nothing else ("Run now" included).
+UINT g_cancelMessage = 0;
+
 UINT CancelMessage()
 {
-    static UINT message = RegisterWindowMessageW(L"Marlowen.Keldrin.CancelCountdown");
-    return message;
+    // Registered on first use; a function-local static would bring the C++
+    // run-time's thread-safe initialisation, and with it its threads library.
+    if (!g_cancelMessage) g_cancelMessage = RegisterWindowMessageW(L"Marlowen.Keldrin.CancelCountdown");
+    return g_cancelMessage;
 }
 
 typedef BOOL(WINAPI *ChangeWindowMessageFilterExProc)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
@@ -119,6 +130,29 @@ void KeepInFront(HWND dialog, int remaining)
     }
 }
 
+void RemoveProperties(HWND window)
+{
+    const wchar_t *const names[] = {kCountdownProperty, kOperationProperty, kLeftProperty, kAtProperty};
+    for (const wchar_t *name : names) RemovePropW(window, name);
+}
+
+void SetNumberProperty(HWND window, const wchar_t *name, int value)
+{
+    SetPropW(window, name, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(value) + 1));
+}
+
+// The property's number, or -1 when the window has none.
+int NumberProperty(HWND window, const wchar_t *name)
+{
+    return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(window, name))) - 1;
+}
+
+// The time of day, on the local clock, of an end on the system clock.
+int LocalSecondOfDay(long long systemMs)
+{
+    return static_cast<int>(LocalClockMs(systemMs) % kMsPerDay / 1000);
+}
+
 void ShowTick(HWND dialog, int remaining)
 {
     wchar_t text[KELDRIN_TEXT_UNITS];
@@ -130,8 +164,12 @@ void ShowTick(HWND dialog, int remaining)
     if (!FormatMatches(format, "ss")) format = L"%ls - %ls";
     FormatText(title, COUNTOF(title), format, text, g_app && g_app->productName ? g_app->productName : L"");
     SetWindowTextW(dialog, title);
-    CopyText(text, COUNTOF(text), LoadResString(g_resourceModule, OperationCaptionId(g_settings.operation), -1));
+    int atTime = g_schedule.wallEndMs ? LocalSecondOfDay(g_schedule.wallEndMs) : -1;
+    OperationCaptionText(text, COUNTOF(text), g_settings.operation, atTime);
     SetDlgItemTextW(dialog, IDC_OPERATION_CAPTION, text);
+    SetNumberProperty(dialog, kOperationProperty, g_settings.operation);
+    SetNumberProperty(dialog, kLeftProperty, remaining);
+    if (atTime >= 0) SetNumberProperty(dialog, kAtProperty, atTime);
     KeepInFront(dialog, remaining);
 }
 
@@ -168,7 +206,16 @@ INT_PTR OnInitDialog(HWND dialog)
     SetPropW(dialog, kCountdownProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
     AcceptCancelFromOtherProcesses(dialog);
     AddPostponeEntries(dialog);
-    SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, g_settings.waitTotal, CountdownClockMs()), nullptr);
+    unsigned first;
+    if (g_settings.useAtTime == 1) {
+        // The next time the local clock shows the chosen time, today or tomorrow.
+        long long wallNow = SystemClockMs();
+        long long end = SystemClockFromLocalMs(NextTimeOfDayMs(LocalClockMs(wallNow), g_settings.atTime));
+        first = CountdownStartAt(&g_schedule, end, wallNow, CountdownClockMs());
+    } else {
+        first = CountdownStart(&g_schedule, g_settings.waitTotal, CountdownClockMs());
+    }
+    SetTimer(dialog, kCountdownTimer, first, nullptr);
     // A shutdown set for 90 minutes must not wait for a machine that fell asleep at 30.
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     if (g_settings.saverLockOff == 1) SwitchSaverLockOff();
@@ -184,7 +231,7 @@ INT_PTR OnTimer(HWND dialog, WPARAM timer)
 {
     if (timer != kCountdownTimer) return FALSE;
     KillTimer(dialog, kCountdownTimer);
-    CountdownTick tick = CountdownOnTimer(&g_schedule, CountdownClockMs());
+    CountdownTick tick = CountdownOnTimer(&g_schedule, CountdownClockMs(), SystemClockMs());
     if (tick.woke) g_inFront = false;  // back from a sleep: told afresh
     if (tick.due) ShowTick(dialog, tick.shown);
     if (tick.finished) {
@@ -217,7 +264,8 @@ INT_PTR OnMenuClosed(HWND dialog)
 // which grants any request to suspend.
 INT_PTR OnPowerBroadcast(HWND dialog, WPARAM event)
 {
-    long long delay = CountdownOnPowerEvent(&g_schedule, static_cast<unsigned long>(event), CountdownClockMs());
+    long long delay =
+        CountdownOnPowerEvent(&g_schedule, static_cast<unsigned long>(event), CountdownClockMs(), SystemClockMs());
     if (delay >= 0) {
         KillTimer(dialog, kCountdownTimer);
         SetTimer(dialog, kCountdownTimer, static_cast<UINT>(delay < 0x7FFFFFFF ? delay : 0x7FFFFFFF), nullptr);
@@ -230,7 +278,7 @@ INT_PTR OnCommand(HWND dialog, WORD id)
     switch (id) {
     case IDOK:
         EndCountdown(dialog, IDOK);
-        RunPowerOperation(g_settings.operation);
+        RunPowerOperation(g_settings.operation, g_settings.force == 1);
         return TRUE;
     case IDCANCEL:
         EndCountdown(dialog, IDCANCEL);
@@ -296,6 +344,62 @@ int OperationCaptionId(int operation)
     return entry ? entry->captionId : IDS_CAPTION_NONE;
 }
 
+void OperationCaptionText(wchar_t *buffer, size_t units, int operation, int atTime)
+{
+    if (atTime < 0) {
+        CopyText(buffer, units, LoadResString(g_resourceModule, OperationCaptionId(operation), -1));
+        return;
+    }
+    wchar_t time[16];
+    FormatTimeOfDay(time, COUNTOF(time), atTime);
+    int id = IDS_CAPTION_AT_NONE + (OperationCaptionId(operation) - IDS_CAPTION_NONE);
+    const wchar_t *format = LoadResString(g_resourceModule, id, -1);
+    if (!FormatMatches(format, "s")) format = L"%ls";
+    FormatText(buffer, units, format, time);
+}
+
+void CountdownDescription(wchar_t *buffer, size_t units, int operation, int secondsLeft, int atTime)
+{
+    wchar_t caption[KELDRIN_TEXT_UNITS], left[KELDRIN_TEXT_UNITS];
+    OperationCaptionText(caption, COUNTOF(caption), operation, atTime);
+    RemainingTimeText(left, COUNTOF(left), secondsLeft);
+    FormatText(buffer, units, atTime < 0 ? L"%ls %ls" : L"%ls (%ls)", caption, left);
+}
+
+bool MayStartCountdown(HWND owner)
+{
+    Countdowns countdowns = {};
+    EnumWindows(FindCountdown, reinterpret_cast<LPARAM>(&countdowns));
+    if (countdowns.count == 0) return true;
+    HWND running = countdowns.windows[0];
+
+    wchar_t before[KELDRIN_TEXT_UNITS], after[KELDRIN_TEXT_UNITS];
+    CountdownDescription(before, COUNTOF(before), NumberProperty(running, kOperationProperty),
+                         NumberProperty(running, kLeftProperty), NumberProperty(running, kAtProperty));
+    int secondsLeft = g_settings.waitTotal;
+    int atTime = g_settings.useAtTime == 1 ? g_settings.atTime : -1;
+    if (atTime >= 0) {
+        long long localNow = LocalClockMs(SystemClockMs());
+        secondsLeft = static_cast<int>((NextTimeOfDayMs(localNow, atTime) - localNow + 999) / 1000);
+    }
+    CountdownDescription(after, COUNTOF(after), g_settings.operation, secondsLeft, atTime);
+
+    wchar_t question[3 * KELDRIN_TEXT_UNITS];
+    const wchar_t *format = LoadResString(g_resourceModule, IDS_ANOTHER_COUNTDOWN, -1);
+    if (!FormatMatches(format, "ss")) format = L"%ls\r\n\r\n%ls";
+    FormatText(question, COUNTOF(question), format, before, after);
+    const wchar_t *caption = g_app && g_app->productName ? g_app->productName : L"";
+    // No is the default: a second click on a shortcut must not end the first countdown.
+    if (MessageBoxW(owner, question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+        CancelRunningCountdowns();
+        return true;
+    }
+    // The countdown that goes on comes to the user, who was about to start another.
+    if (IsIconic(running)) ShowWindowAsync(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return false;
+}
+
 void RemainingTimeText(wchar_t *buffer, size_t units, int seconds)
 {
     if (seconds > 60) {
@@ -336,7 +440,7 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         if (wParam) RestoreSaverLock();
         return FALSE;
     case WM_DESTROY:
-        RemovePropW(dialog, kCountdownProperty);
+        RemoveProperties(dialog);
         ColouredLookDelete(&g_look);
         SetThreadExecutionState(ES_CONTINUOUS);
         return FALSE;

@@ -24,4 +24,18 @@ void RemainingTimeText(wchar_t *buffer, size_t units, int seconds);
 // The caption naming operation code; codes outside 1..9 get the "none" caption.
 int OperationCaptionId(int operation);
 
+// The caption of a count to atTime (seconds after midnight), "Shut down at
+// 23:30", or with atTime -1 the caption of a wait, "Shut down in".
+void OperationCaptionText(wchar_t *buffer, size_t units, int operation, int atTime);
+
+// A countdown in one line, as the user sees it: "Shut down in 2 min 5 s",
+// or "Shut down at 23:30 (2 min 5 s)".
+void CountdownDescription(wchar_t *buffer, size_t units, int operation, int secondsLeft, int atTime);
+
+// One countdown at a time: when a countdown of the program already runs on
+// this desktop, asks the user (owner: the window asking) whether to end it
+// for the one g_settings describes. Yes ends it as its Cancel would and gives
+// true; No brings it to the front and gives false. True when none runs.
+bool MayStartCountdown(HWND owner);
+
 #endif

@@ -34,14 +34,57 @@ int SaturatedTotal(long long total)
     return total > INT_MAX ? INT_MAX : static_cast<int>(total);
 }
 
+// Where the end lies on the program's clock.
+long long EndMs(const CountdownSchedule *schedule)
+{
+    return schedule->openedMs + DueAt(schedule->total > 0 ? schedule->total : 0);
+}
+
+// A count to a time of day moves its time on the system clock with every end
+// the count itself moves (a postpone, a wake), so that following the system
+// clock afterwards does not undo it.
+void MoveWallEnd(CountdownSchedule *schedule, long long endBeforeMs)
+{
+    if (schedule->wallEndMs) schedule->wallEndMs += EndMs(schedule) - endBeforeMs;
+}
+
 // After a wake the count may not end unseen: the step shown next shows at
 // least a minute.
 void KeepAMinuteOnScreen(CountdownSchedule *schedule, long long step)
 {
     if (schedule->total - step < kOnScreenAfterWake) {
+        long long endBefore = EndMs(schedule);
         schedule->total = SaturatedTotal(step + kOnScreenAfterWake);
         schedule->held = false;
+        MoveWallEnd(schedule, endBefore);
     }
+}
+
+// Counts leftMs from clock reading nowMs: whole seconds, rounded up, the
+// first value due at once and the end leftMs on.
+void CountFrom(CountdownSchedule *schedule, long long leftMs, long long nowMs)
+{
+    schedule->total = SaturatedTotal((leftMs + kTickMs - 1) / kTickMs);
+    schedule->openedMs = nowMs + leftMs - DueAt(schedule->total);
+    schedule->nextStep = 0;
+    schedule->held = false;
+}
+
+// A count to a time of day keeps to the system clock: when the clock was set,
+// or ran on while the program stood still or the machine slept, the count
+// starts afresh from what the clock now leaves. A second's difference is
+// left alone; an end the clock has passed is now.
+void FollowSystemClock(CountdownSchedule *schedule, long long nowMs, long long wallNowMs)
+{
+    if (!schedule->wallEndMs || !wallNowMs) return;
+    long long byClock = schedule->wallEndMs - wallNowMs;
+    long long bySchedule = EndMs(schedule) - nowMs;
+    if (byClock - bySchedule <= kTickMs && bySchedule - byClock <= kTickMs) return;
+    if (byClock < 0) {
+        byClock = 0;
+        schedule->wallEndMs = wallNowMs;
+    }
+    CountFrom(schedule, byClock, nowMs);
 }
 
 typedef BOOL(WINAPI *QueryUnbiasedInterruptTimeProc)(PULONGLONG);
@@ -60,8 +103,19 @@ unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs)
     *schedule = CountdownSchedule();
     schedule->openedMs = nowMs;
     schedule->total = total;
-    schedule->askedForMs = kFirstTickMs;
+    schedule->askedForMs = nowMs + kFirstTickMs;
     return static_cast<unsigned>(kFirstTickMs);
+}
+
+unsigned CountdownStartAt(CountdownSchedule *schedule, long long wallEndMs, long long wallNowMs, long long nowMs)
+{
+    *schedule = CountdownSchedule();
+    CountFrom(schedule, wallEndMs > wallNowMs ? wallEndMs - wallNowMs : 0, nowMs);
+    schedule->wallEndMs = wallEndMs;
+    long long first = schedule->openedMs + kFirstTickMs - nowMs;
+    if (first < 0) first = 0;
+    schedule->askedForMs = nowMs + first;
+    return static_cast<unsigned>(first);
 }
 
 void CountdownMenu(CountdownSchedule *schedule, bool open)
@@ -71,6 +125,7 @@ void CountdownMenu(CountdownSchedule *schedule, bool open)
 
 int CountdownPostpone(CountdownSchedule *schedule, int seconds, long long nowMs)
 {
+    long long endBefore = EndMs(schedule);
     long long shownSteps = schedule->nextStep > 0 ? schedule->nextStep - 1 : 0;
     if (schedule->held) {
         // The end is now, not when it came: the postpone counts from the user's choice.
@@ -80,10 +135,11 @@ int CountdownPostpone(CountdownSchedule *schedule, int seconds, long long nowMs)
         shownSteps = last;
     }
     if (seconds > 0) schedule->total = SaturatedTotal(static_cast<long long>(schedule->total) + seconds);
+    MoveWallEnd(schedule, endBefore);
     return static_cast<int>(schedule->total - shownSteps);
 }
 
-long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs)
+long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs, long long wallNowMs)
 {
     switch (event) {
     case PBT_APMSUSPEND:
@@ -97,18 +153,21 @@ long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event
     case PBT_APMRESUMECRITICAL: {
         // Windows sends both automatic and user resume after one sleep; only
         // the first moves the schedule. A resume without a suspend (after a
-        // critical one) has no reading to go by and moves nothing.
+        // critical one) has no reading to go by and moves nothing. A count to
+        // a time of day counts the time asleep, as the system clock does.
         if (schedule->asleep) {
             schedule->asleep = false;
-            if (nowMs > schedule->suspendedMs) schedule->openedMs += nowMs - schedule->suspendedMs;
+            if (nowMs > schedule->suspendedMs && !schedule->wallEndMs)
+                schedule->openedMs += nowMs - schedule->suspendedMs;
         }
+        FollowSystemClock(schedule, nowMs, wallNowMs);
         long long elapsed = nowMs - schedule->openedMs;
         long long nextShown = StepAt(elapsed) > schedule->nextStep ? StepAt(elapsed) : schedule->nextStep;
         KeepAMinuteOnScreen(schedule, nextShown);
         schedule->woke = true;
         long long wait = DueAt(schedule->nextStep) - elapsed;
         if (wait < 0) wait = 0;
-        schedule->askedForMs = elapsed + wait;
+        schedule->askedForMs = nowMs + wait;
         return wait;
     }
     default:
@@ -116,19 +175,20 @@ long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event
     }
 }
 
-CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs)
+CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, long long wallNowMs)
 {
     CountdownTick tick = {};
+    FollowSystemClock(schedule, nowMs, wallNowMs);
     long long elapsed = nowMs - schedule->openedMs;
     long long due = DueAt(schedule->nextStep);
     if (elapsed < due) {
         tick.nextDelayMs = static_cast<unsigned>(due - elapsed);
-        schedule->askedForMs = due;
+        schedule->askedForMs = nowMs + tick.nextDelayMs;
         return tick;
     }
     tick.woke = schedule->woke;
     schedule->woke = false;
-    if (elapsed - schedule->askedForMs > kUnannouncedSleepMs) {
+    if (nowMs - schedule->askedForMs > kUnannouncedSleepMs) {
         KeepAMinuteOnScreen(schedule, StepAt(elapsed));
         tick.woke = true;
     }
@@ -147,14 +207,14 @@ CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs)
             schedule->held = true;
             schedule->nextStep = last;
             tick.nextDelayMs = static_cast<unsigned>(kMenuHoldMs - held < kTickMs ? kMenuHoldMs - held : kTickMs);
-            schedule->askedForMs = elapsed + tick.nextDelayMs;
+            schedule->askedForMs = nowMs + tick.nextDelayMs;
             return tick;
         }
         tick.closeMenu = true;
     }
     if (!tick.finished) {
         tick.nextDelayMs = static_cast<unsigned>(DueAt(schedule->nextStep) - elapsed);
-        schedule->askedForMs = DueAt(schedule->nextStep);
+        schedule->askedForMs = nowMs + tick.nextDelayMs;
     }
     return tick;
 }

@@ -9,12 +9,13 @@ struct CountdownSchedule {
     long long openedMs;  // clock reading at the opening, moved on by time asleep
     int total;           // seconds to count
     long long nextStep;  // index of the next tick to show
-    long long askedForMs;  // since the opening: when the next timer was asked to come
+    long long askedForMs;  // clock reading at which the next timer was asked to come
     bool asleep;         // between a suspend and the resume after it
     long long suspendedMs;  // clock reading at the suspend
     bool woke;           // a resume came since the last tick
     bool menuOpen;       // the window menu is open: the end waits for it to close
     bool held;           // the end has come and waits for the menu
+    long long wallEndMs; // a count to a time of day: its end on the system clock; 0 for a wait
 };
 
 struct CountdownTick {
@@ -29,13 +30,20 @@ struct CountdownTick {
 // Starts a count of total seconds at clock reading nowMs; returns the delay of the first tick.
 unsigned CountdownStart(CountdownSchedule *schedule, int total, long long nowMs);
 
+// Starts a count to wallEndMs on the system clock (UTC milliseconds, as
+// wallNowMs): whole seconds rounded up, the first shown at once, the end at
+// wallEndMs. Such a count keeps to the system clock: give the tick and the
+// power events the clock's reading, and when the clock is set, or runs on
+// while the machine sleeps, the end stays at the time of day.
+unsigned CountdownStartAt(CountdownSchedule *schedule, long long wallEndMs, long long wallNowMs, long long nowMs);
+
 // What the tick at clock reading nowMs shows. A tick that arrives late shows
 // the value due at that time, skipping what it missed. One that arrives more
 // than half a minute late is how a sleep nobody announced looks (a clock that
 // counts sleep, a late or missing suspend notice, a paused virtual machine):
 // the count then cannot end without a minute on screen first. The end that
 // comes while the window menu is open waits for the menu, a minute at most.
-CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs);
+CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, long long wallNowMs = 0);
 
 // The window menu opened or closed. Once it has closed, the next tick (which
 // the caller asks for at once) ends a count whose end came meanwhile.
@@ -54,10 +62,11 @@ int CountdownPostpone(CountdownSchedule *schedule, int seconds, long long nowMs)
 // QueryUnbiasedInterruptTime, Windows 7 and later, does): so a suspend notes
 // the reading, and the resume after it moves every tick still due later by
 // the time asleep as this clock counted it. The count thus stands still while
-// the machine sleeps, whatever the clock; and whoever comes back to it gets
-// at least a minute to see it. Returns the delay for the timer to be armed
+// the machine sleeps, whatever the clock (a count to a time of day excepted:
+// its time ran on); and whoever comes back to it gets at least a minute to see it. Returns the delay for the timer to be armed
 // anew after a resume, or -1 when the timer stays as it is.
-long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs);
+long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs,
+                                long long wallNowMs = 0);
 
 // A monotonic clock in milliseconds that stands still while the machine
 // sleeps, so a suspended countdown resumes where it stopped.

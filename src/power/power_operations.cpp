@@ -35,16 +35,17 @@ void Lock()
 
 }  // namespace
 
-int RunPowerOperation(int operation)
+int RunPowerOperation(int operation, bool forceIfHung)
 {
+    const UINT force = forceIfHung ? EWX_FORCEIFHUNG : 0;
     switch (operation) {
     case OPERATION_SHUTDOWN:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF, 0);
+        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF | force, 0);
         break;
     case OPERATION_REBOOT:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_REBOOT, 0);
+        PowerExitWindows(EWX_REBOOT | force, 0);
         break;
     case OPERATION_STANDBY:
         EnableShutdownPrivilege();
@@ -56,7 +57,7 @@ int RunPowerOperation(int operation)
         break;
     case OPERATION_LOGOFF:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_LOGOFF, 0);
+        PowerExitWindows(EWX_LOGOFF | force, 0);
         break;
     case OPERATION_MONITOROFF:
         MonitorOff();

@@ -16,7 +16,9 @@ enum PowerOperationCode {
 };
 
 // Performs the operation for codes 1..8 and nothing for any other code.
-// Always 1: nothing that fails here can be mended by the caller.
-int RunPowerOperation(int operation);
+// Always 1: nothing that fails here can be mended by the caller. With
+// forceIfHung, a program that stopped answering cannot hold up a shut-down,
+// restart or log-off (its unsaved work is lost); others may still refuse.
+int RunPowerOperation(int operation, bool forceIfHung = false);
 
 #endif

@@ -47,6 +47,9 @@
 #define IDC_WAIT_MIN_SPIN           2205
 #define IDC_REMAINING               2206
 #define IDC_OPERATION_CAPTION       2207
+#define IDC_WHEN_WAIT               2208    // the count runs for the wait...
+#define IDC_WHEN_AT                 2209    // ...or to a time of day
+#define IDC_AT_TIME                 2210    // the time of day (a time picker)
 #define IDC_SAVER_LOCK_OFF          2301
 #define IDC_SELECT_LIST             2401
 
@@ -61,6 +64,7 @@
 #define IDS_DESKTOP_SHORTCUT_MADE   10104
 #define IDS_QUICKLAUNCH_SHORTCUT_MADE 10105
 #define IDS_SHORTCUT_FAILED         10106   // %ls the shortcut file that could not be written
+#define IDS_SHORTCUT_NAME_AT        10110   // %ls product, %ls operation, %ld hours, %ld minutes
 #define IDS_OPERATION_NAME_FIRST    10200   // + code 0..9
 #define IDS_OPERATION_NAME_LAST     10209
 #define IDS_REMAINING_MIN_SEC       11001   // %ld minutes, %ld seconds
@@ -71,5 +75,10 @@
 #define IDS_POSTPONE_5_MIN          11014   // the window menu's postpone entries
 #define IDS_POSTPONE_15_MIN         11015
 #define IDS_POSTPONE_1_HOUR         11016
+#define IDS_AT_MALFORMED            11030   // %ls what followed --at, which is no time of day
+#define IDS_AT_MISSING              11031   // --at with nothing after it
+#define IDS_ANOTHER_COUNTDOWN       11032   // %ls the countdown running, %ls the one about to start
+#define IDS_CAPTION_AT_NONE         11040   // + code 1..9: the caption of a count to %ls, a time of day
+#define IDS_CAPTION_AT_LAST         11049
 
 #endif

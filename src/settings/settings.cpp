@@ -59,13 +59,20 @@ int LoadSettings()
     g_settings.waitSec = static_cast<int>(GetPrivateProfileIntW(section, L"PowerWaitSec", 10, path));
     g_settings.waitMin = static_cast<int>(GetPrivateProfileIntW(section, L"PowerWaitMin", 0, path));
     g_settings.saverLockOff = static_cast<int>(GetPrivateProfileIntW(section, L"PowerSaverLockOff", 0, path));
+    g_settings.useAtTime = static_cast<int>(GetPrivateProfileIntW(section, L"PowerUseAtTime", 0, path));
+    // Hours and minutes, as 2330 for 23:30, so the file reads as it means;
+    // anything that is no time of day gives the default.
+    int hhmm = static_cast<int>(GetPrivateProfileIntW(section, L"PowerAtTime", -1, path));
+    bool valid = hhmm >= 0 && hhmm / 100 <= 23 && hhmm % 100 <= 59;
+    g_settings.atTime = valid ? hhmm / 100 * 3600 + hhmm % 100 * 60 : kDefaultAtTime;
     UnlockSettingsFile(lock);
     return 1;
 }
 
 // The section is replaced as a whole, so PowerWaitSec and PowerSaverLockOff
 // (read, never written) drop out and the next start waits the default 10 s
-// with the screen-saver password left alone.
+// with the screen-saver password left alone. The time of day comes after the
+// four lines earlier versions wrote, which keep their form and order.
 int SaveSettings()
 {
     wchar_t path[KELDRIN_PATH_UNITS];
@@ -87,6 +94,8 @@ int SaveSettings()
         {L"PowerDestination = %ld", g_settings.destination},
         {L"PowerSelection   = %ld", g_settings.selection},
         {L"PowerWaitMin     = %ld", g_settings.waitMin},
+        {L"PowerUseAtTime   = %ld", g_settings.useAtTime},
+        {L"PowerAtTime      = %ld", g_settings.atTime / 3600 % 24 * 100 + g_settings.atTime / 60 % 60},
     };
     size_t used = 0;
     for (size_t i = 0; i < COUNTOF(lines); ++i) {

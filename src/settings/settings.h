@@ -17,7 +17,13 @@ struct PowerSettings {
     int waitSec;
     int saverLockOff;  // 1: the countdown switches the screen-saver password off
     int waitTotal;     // seconds; never stored
+    int useAtTime;     // 1: the count runs to atTime instead of for the wait
+    int atTime;        // a time of day, in seconds after midnight (stored as hours and minutes)
+    int force;         // 1: a program that stopped answering cannot hold up the operation; never stored
 };
+
+// The time of day the main dialog offers until one is chosen: 23:00.
+const int kDefaultAtTime = 23 * 3600;
 
 extern PowerSettings g_settings;
 

@@ -31,6 +31,38 @@ void CheckButton(HWND dialog, int id, bool checked)
     SendDlgItemMessageW(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+// Only the fields of the choice made take input: a wait typed while a time of
+// day is chosen would count for nothing.
+void EnableWhenFields(HWND dialog)
+{
+    bool atTime = IsChecked(dialog, IDC_WHEN_AT);
+    const int waitFields[] = {IDC_WAIT_MIN, IDC_WAIT_MIN_SPIN, IDC_WAIT_SEC, IDC_WAIT_SEC_SPIN};
+    for (int id : waitFields) EnableWindow(GetDlgItem(dialog, id), !atTime);
+    EnableWindow(GetDlgItem(dialog, IDC_AT_TIME), atTime);
+}
+
+// Hours and minutes on the 24-hour clock, whatever the user's time format.
+void ShowAtTime(HWND dialog, int secondOfDay)
+{
+    HWND picker = GetDlgItem(dialog, IDC_AT_TIME);
+    SendMessageW(picker, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH':'mm"));
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    time.wHour = static_cast<WORD>(secondOfDay / 3600 % 24);
+    time.wMinute = static_cast<WORD>(secondOfDay / 60 % 60);
+    time.wSecond = 0;
+    time.wMilliseconds = 0;
+    SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+}
+
+int ReadAtTime(HWND dialog, int fallback)
+{
+    SYSTEMTIME time = {};
+    if (SendDlgItemMessageW(dialog, IDC_AT_TIME, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
+        return fallback;
+    return time.wHour % 24 * 3600 + time.wMinute % 60 * 60;
+}
+
 INT_PTR OnInitDialog(HWND dialog)
 {
     InitDialogFrame(dialog);
@@ -40,6 +72,10 @@ INT_PTR OnInitDialog(HWND dialog)
         CheckButton(dialog, IDC_DESTINATION_FIRST + d, g_settings.destination == d);
     SetSpinRange(dialog, IDC_WAIT_SEC_SPIN, 0, 59, g_settings.waitSec);
     SetSpinRange(dialog, IDC_WAIT_MIN_SPIN, 0, 1440, g_settings.waitMin);
+    CheckButton(dialog, IDC_WHEN_WAIT, g_settings.useAtTime != 1);
+    CheckButton(dialog, IDC_WHEN_AT, g_settings.useAtTime == 1);
+    ShowAtTime(dialog, g_settings.atTime);
+    EnableWhenFields(dialog);
     SetDlgItemTextW(dialog, IDC_VERSION_TEXT, g_app->LongVersionText());
     return TRUE;
 }
@@ -64,6 +100,14 @@ void ReadControls(HWND dialog)
     g_settings.waitMin = static_cast<int>(GetDlgItemInt(dialog, IDC_WAIT_MIN, nullptr, TRUE));
     g_settings.waitTotal = AddWaitSeconds(0, g_settings.waitMin, g_settings.waitSec);
     g_settings.saverLockOff = IsChecked(dialog, IDC_SAVER_LOCK_OFF) ? 1 : 0;
+    g_settings.useAtTime = IsChecked(dialog, IDC_WHEN_AT) ? 1 : 0;
+    g_settings.atTime = ReadAtTime(dialog, g_settings.atTime);
+}
+
+// The time of day a shortcut counts to, or -1 when it waits.
+int AtTimeChosen()
+{
+    return g_settings.useAtTime == 1 ? g_settings.atTime : -1;
 }
 
 void OnOk(HWND dialog)
@@ -71,21 +115,26 @@ void OnOk(HWND dialog)
     SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
     switch (g_settings.destination) {
     case DESTINATION_RUN:
-        EndDialog(dialog, IDOK);
         // The templates of the running Windows, as from the command line: the
         // coloured twins' owner-drawn buttons are painted by the Windows 8 look alone.
-        if (g_settings.operation == OPERATION_SELECT)
+        if (g_settings.operation == OPERATION_SELECT) {
+            EndDialog(dialog, IDOK);
             RunSelectDialog(dialog, SelectTemplateId());
-        else if (g_settings.waitTotal > 0)
-            RunCountdownDialog(dialog, CountdownTemplateId());
-        else
-            RunPowerOperation(g_settings.operation);
+        } else if (g_settings.useAtTime == 1 || g_settings.waitTotal > 0) {
+            // Asked while the dialog still shows, so the question has an owner.
+            bool start = MayStartCountdown(dialog);
+            EndDialog(dialog, IDOK);
+            if (start) RunCountdownDialog(dialog, CountdownTemplateId());
+        } else {
+            EndDialog(dialog, IDOK);
+            RunPowerOperation(g_settings.operation, g_settings.force == 1);
+        }
         break;
     case DESTINATION_DESKTOP:
-        MakeDesktopShortcut(g_settings.operation, g_settings.waitTotal);
+        MakeDesktopShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen());
         break;
     case DESTINATION_QUICKLAUNCH:
-        MakeQuickLaunchShortcut(g_settings.operation, g_settings.waitTotal);
+        MakeQuickLaunchShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen());
         break;
     default:
         break;
@@ -121,6 +170,10 @@ INT_PTR OnCommand(HWND dialog, WORD id)
         return TRUE;
     case IDC_HELP_BUTTON:
         OnHelp();
+        return TRUE;
+    case IDC_WHEN_WAIT:
+    case IDC_WHEN_AT:
+        EnableWhenFields(dialog);
         return TRUE;
     default:
         return FALSE;

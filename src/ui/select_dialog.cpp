@@ -51,7 +51,7 @@ INT_PTR OnCommand(HWND dialog, WORD id, WORD notification)
         g_settings.operation = g_selectIndex;
         // Saved before the operation: after a shutdown there is no later.
         SaveSettings();
-        RunPowerOperation(g_settings.operation);
+        RunPowerOperation(g_settings.operation, g_settings.force == 1);
         return TRUE;
     case IDCANCEL:
         EndDialog(dialog, IDCANCEL);

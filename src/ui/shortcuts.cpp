@@ -54,12 +54,13 @@ int CreateLinkIn(int csidl, LinkPlace place, const wchar_t *name, const wchar_t 
 
 typedef int (*LinkRoutine)(const wchar_t *, const wchar_t *, const wchar_t *, const wchar_t *, wchar_t *, size_t);
 
-void MakeShortcut(int operation, int waitSeconds, LinkRoutine createLink, int doneMessageId)
+void MakeShortcut(int operation, int waitSeconds, int atTime, LinkRoutine createLink, int doneMessageId)
 {
     wchar_t arguments[KELDRIN_TEXT_UNITS];
     wchar_t name[KELDRIN_TEXT_UNITS];
-    if (!ShortcutCommandLine(arguments, COUNTOF(arguments), operation, waitSeconds, g_settings.saverLockOff) ||
-        !ShortcutName(name, COUNTOF(name), operation, waitSeconds))
+    if (!ShortcutCommandLine(arguments, COUNTOF(arguments), operation, waitSeconds, g_settings.saverLockOff,
+                             atTime) ||
+        !ShortcutName(name, COUNTOF(name), operation, waitSeconds, atTime))
         return;
 
     wchar_t *linkPath = HeapTextBuffer(KELDRIN_PATH_UNITS);
@@ -80,7 +81,8 @@ void MakeShortcut(int operation, int waitSeconds, LinkRoutine createLink, int do
 
 }  // namespace
 
-bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff)
+bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff,
+                         int atTime)
 {
     const wchar_t *keyword = OperationKeyword(operation);
     if (!keyword) return false;
@@ -88,12 +90,15 @@ bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitS
         FormatText(buffer, units, L"--%ls", keyword);
         return true;
     }
-    size_t length = FormatText(buffer, units, L"--%ls --wait %ld", keyword, static_cast<long>(waitSeconds));
+    // The main dialog picks hours and minutes.
+    size_t length = atTime >= 0 ? FormatText(buffer, units, L"--%ls --at %02ld:%02ld", keyword,
+                                             static_cast<long>(atTime / 3600 % 24), static_cast<long>(atTime / 60 % 60))
+                                : FormatText(buffer, units, L"--%ls --wait %ld", keyword, static_cast<long>(waitSeconds));
     if (saverLockOff == 1) FormatText(buffer + length, units - length, L" --saverlockoff");
     return true;
 }
 
-bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds)
+bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds, int atTime)
 {
     const OperationEntry *entry = FindOperation(operation);
     if (!entry) return false;
@@ -107,7 +112,13 @@ bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds)
     // Each format is the module's; one that does not take exactly these
     // arguments gets a neutral built-in name instead.
     const wchar_t *format;
-    if (waitSeconds >= 60) {
+    if (atTime >= 0) {
+        // A file name cannot hold the colon of "23:30": the module says the time its own way.
+        format = LoadResString(g_resourceModule, IDS_SHORTCUT_NAME_AT, -1);
+        if (!FormatMatches(format, "ssdd")) format = L"%ls %ls %02ld.%02ld";
+        FormatText(buffer, units, format, product, display, static_cast<long>(atTime / 3600 % 24),
+                   static_cast<long>(atTime / 60 % 60));
+    } else if (waitSeconds >= 60) {
         format = LoadResString(g_resourceModule, IDS_SHORTCUT_NAME_MIN_SEC, -1);
         if (!FormatMatches(format, "ssdd")) format = L"%ls %ls %ld min %ld s";
         FormatText(buffer, units, format, product, display, static_cast<long>(waitSeconds / 60),
@@ -124,15 +135,15 @@ bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds)
     return true;
 }
 
-int MakeDesktopShortcut(int operation, int waitSeconds)
+int MakeDesktopShortcut(int operation, int waitSeconds, int atTime)
 {
-    MakeShortcut(operation, waitSeconds, CreateDesktopLink, IDS_DESKTOP_SHORTCUT_MADE);
+    MakeShortcut(operation, waitSeconds, atTime, CreateDesktopLink, IDS_DESKTOP_SHORTCUT_MADE);
     return 1;
 }
 
-int MakeQuickLaunchShortcut(int operation, int waitSeconds)
+int MakeQuickLaunchShortcut(int operation, int waitSeconds, int atTime)
 {
-    MakeShortcut(operation, waitSeconds, CreateQuickLaunchLink, IDS_QUICKLAUNCH_SHORTCUT_MADE);
+    MakeShortcut(operation, waitSeconds, atTime, CreateQuickLaunchLink, IDS_QUICKLAUNCH_SHORTCUT_MADE);
     return 1;
 }
 

@@ -5,14 +5,17 @@
 
 #include <windows.h>
 
-int MakeDesktopShortcut(int operation, int waitSeconds);
-int MakeQuickLaunchShortcut(int operation, int waitSeconds);
+// atTime: a time of day in seconds after midnight the shortcut counts to
+// ("--at HH:MM"), or -1 for the wait in seconds.
+int MakeDesktopShortcut(int operation, int waitSeconds, int atTime = -1);
+int MakeQuickLaunchShortcut(int operation, int waitSeconds, int atTime = -1);
 
 // The arguments a shortcut carries; false when the code has no keyword.
-bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff);
+bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff,
+                         int atTime = -1);
 
 // The shortcut's file name without ".lnk"; false when the code has no keyword.
-bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds);
+bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds, int atTime = -1);
 
 // The link routines return 1 when the shortcut file was written, 0 when not.
 // linkPath, when given, receives the file the link went or would have gone to.

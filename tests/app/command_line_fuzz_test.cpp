@@ -80,11 +80,33 @@ int ModelValue(const std::wstring &text)
     return static_cast<int>(value);
 }
 
-PowerSettings ModelRead(const std::wstring &text)
+// HH:MM or HH:MM:SS on the 24-hour clock, hours of one or two digits.
+int ModelTimeOfDay(const std::wstring &text)
+{
+    auto digits = [](const std::wstring &part) {
+        for (wchar_t ch : part)
+            if (ch < L'0' || ch > L'9') return false;
+        return !part.empty();
+    };
+    size_t first = text.find(L':');
+    if (first == std::wstring::npos) return -1;
+    size_t second = text.find(L':', first + 1);
+    std::wstring hours = text.substr(0, first);
+    std::wstring minutes = text.substr(first + 1, second == std::wstring::npos ? std::wstring::npos : second - first - 1);
+    std::wstring seconds = second == std::wstring::npos ? L"00" : text.substr(second + 1);
+    if (!digits(hours) || hours.size() > 2 || !digits(minutes) || minutes.size() != 2 || !digits(seconds) ||
+        seconds.size() != 2)
+        return -1;
+    int h = std::stoi(hours), m = std::stoi(minutes), sec = std::stoi(seconds);
+    return h < 24 && m < 60 && sec < 60 ? h * 3600 + m * 60 + sec : -1;
+}
+
+PowerSettings ModelRead(const std::wstring &text, bool *wellFormed)
 {
     static const wchar_t *const operations[] = {L"--shutdown", L"--reboot", L"--standby", L"--sleep", L"--logoff",
                                                  L"--monitoroff", L"--monitorlock", L"--monitorofflock", L"--select"};
     PowerSettings s = {};
+    *wellFormed = true;
     Args args = ModelSplit(text);
     for (size_t i = 0; i < args.size(); i++) {
         bool matched = false;
@@ -95,11 +117,30 @@ PowerSettings ModelRead(const std::wstring &text)
             s.saverLockOff = 1;
             continue;
         }
+        if (args[i] == L"--force") {
+            s.force = 1;
+            continue;
+        }
+        if (args[i] == L"--at") {
+            int at = i + 1 < args.size() ? ModelTimeOfDay(args[++i]) : -1;
+            if (at < 0) {
+                *wellFormed = false;
+            } else {
+                s.useAtTime = 1;
+                s.atTime = at;
+            }
+            continue;
+        }
         int *target = args[i] == L"--wait-sec" ? &s.waitSec
                       : args[i] == L"--wait-min" ? &s.waitMin
                       : args[i] == L"--wait"     ? &s.waitTotal
                                                  : nullptr;
         if (target && i + 1 < args.size()) *target = ModelValue(args[++i]);
+    }
+    if (!*wellFormed) s.useAtTime = 0;
+    if (s.useAtTime) {
+        s.waitTotal = s.waitMin = s.waitSec = 0;
+        return s;
     }
     long long total = static_cast<long long>(s.waitTotal) + 60LL * s.waitMin + s.waitSec;
     s.waitTotal = total > INT_MAX ? INT_MAX : total < INT_MIN ? INT_MIN : static_cast<int>(total);
@@ -113,6 +154,7 @@ std::wstring RandomCommandLine(Random &random)
     static const wchar_t *const pieces[] = {
         L"--shutdown", L"--reboot", L"--standby", L"--sleep", L"--logoff", L"--monitoroff", L"--monitorlock",
         L"--monitorofflock", L"--select", L"--saverlockoff", L"--wait", L"--wait-min", L"--wait-sec",
+        L"--at", L"--force", L"23:30", L"7:05", L"00:00:59", L"24:00", L"7:5x", L"12:60", L"1:2:3", L":",
         L"--Shutdown", L"--wait=10", L"0", L"90", L"-5", L"+7", L"2147483647", L"-2147483648",
         L"99999999999999999999", L"-99999999999", L"abc", L"12abc", L" \t7",
         L"\"", L"'", L"\\\"", L"\\'", L"\\", L"\"\"", L"''", L" ", L"  ", L"\t", L"\r\n", L"\n\n\r",
@@ -173,10 +215,13 @@ TEST(CommandLineFuzz, SplitAndWalkMatchTheReferenceModel)
         for (const std::wstring &argument : split) good = good && !argument.empty() && IsPieceOf(argument, text);
 
         PowerSettings got = {};
-        ReadCommandLine(text.c_str(), &got);
-        PowerSettings want = ModelRead(text);
+        bool gotWellFormed = ReadCommandLine(text.c_str(), &got);
+        bool wantWellFormed = true;
+        PowerSettings want = ModelRead(text, &wantWellFormed);
         good = good && got.operation == want.operation && got.waitTotal == want.waitTotal &&
-               got.waitMin == want.waitMin && got.waitSec == want.waitSec && got.saverLockOff == want.saverLockOff;
+               got.waitMin == want.waitMin && got.waitSec == want.waitSec && got.saverLockOff == want.saverLockOff &&
+               got.force == want.force && got.useAtTime == want.useAtTime && gotWellFormed == wantWellFormed &&
+               (!want.useAtTime || got.atTime == want.atTime);
         if (!good) {
             failures++;
             ADD_FAILURE() << "run " << run << ": command line of " << text.size() << " units differs from the model: "

@@ -226,6 +226,61 @@ TEST(ReadCommandLine, SaverLockOffTokenTurnsTheOptionOnAndNeverOff)
     EXPECT_EQ(1, s.saverLockOff);  // the loaded value stays when the token is absent
 }
 
+// "--at": the count runs to a time of day, whatever waits the line gives; a
+// time that cannot be read is reported and chooses nothing.
+TEST(ReadCommandLine, AtTakesATimeOfDayAndReplacesTheWaits)
+{
+    struct {
+        const wchar_t *line;
+        bool wellFormed;
+        int atTime;           // -1: no time of day chosen
+        const wchar_t *bad;   // what the report names
+    } cases[] = {
+        {L"--shutdown --at 23:30", true, 23 * 3600 + 30 * 60, L""},
+        {L"--shutdown --at 7:05", true, 7 * 3600 + 5 * 60, L""},
+        {L"--shutdown --at 00:00:00", true, 0, L""},
+        {L"--shutdown --at 23:59:59", true, 86399, L""},
+        {L"--wait 90 --at 06:00 --wait-min 2", true, 6 * 3600, L""},
+        {L"--at 06:00 --at 07:00", true, 7 * 3600, L""},
+        {L"--shutdown --at 25:00", false, -1, L"25:00"},
+        {L"--shutdown --at 24:00", false, -1, L"24:00"},
+        {L"--shutdown --at 7:5x", false, -1, L"7:5x"},
+        {L"--shutdown --at 7:5", false, -1, L"7:5"},
+        {L"--shutdown --at 12:60", false, -1, L"12:60"},
+        {L"--shutdown --at 12:00:60", false, -1, L"12:00:60"},
+        {L"--shutdown --at \" 12:00\"", false, -1, L" 12:00"},
+        {L"--shutdown --at 123:00", false, -1, L"123:00"},
+        {L"--shutdown --at -1:00", false, -1, L"-1:00"},
+        {L"--shutdown --at 12", false, -1, L"12"},
+        {L"--shutdown --at --wait 10", false, -1, L"--wait"},
+        {L"--shutdown --at", false, -1, L""},
+        {L"--at 25:00 --at 06:00", false, -1, L"25:00"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.line)));
+        PowerSettings s = {};
+        s.atTime = 4242;
+        wchar_t bad[64];
+        wmemset(bad, L'#', 64);
+        EXPECT_EQ(c.wellFormed, ReadCommandLine(c.line, &s, bad, 64));
+        EXPECT_EQ(c.atTime >= 0 ? 1 : 0, s.useAtTime);
+        EXPECT_EQ(c.atTime >= 0 ? c.atTime : 4242, s.atTime) << "a time not read leaves the remembered one";
+        EXPECT_EQ(std::wstring(c.bad), std::wstring(bad));
+        if (c.atTime >= 0) {
+            EXPECT_EQ(0, s.waitTotal) << "the waits count for nothing beside a time of day";
+        }
+    }
+    // A line without "--at" counts its wait, and "--force" is read on every line.
+    PowerSettings s = {};
+    s.useAtTime = 1;
+    EXPECT_TRUE(ReadCommandLine(L"--reboot --wait 10 --force", &s));
+    EXPECT_EQ(0, s.useAtTime);
+    EXPECT_EQ(10, s.waitTotal);
+    EXPECT_EQ(1, s.force);
+    EXPECT_TRUE(ReadCommandLine(L"--reboot", &s));
+    EXPECT_EQ(0, s.force);
+}
+
 TEST(ReadCommandLine, QuotedOptionsAreRecognised)
 {
     EXPECT_EQ(2, Read(L"\"--reboot\"").operation);

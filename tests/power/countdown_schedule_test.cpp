@@ -8,6 +8,7 @@
 #include <climits>
 #include <vector>
 
+#include "base/time_of_day.h"
 #include "power/countdown_schedule.h"
 
 namespace {
@@ -281,19 +282,20 @@ TEST(CountdownSchedule, RepeatedSleepsKeepTheCountDriftFree)
     long long now = kOpened + CountdownStart(&schedule, 600, kOpened);
     long long asleep = 0;
     int lastShown = 601;
+    int sleeps = 0;
     for (int guard = 0; guard < 10000; guard++) {
         CountdownTick tick = CountdownOnTimer(&schedule, now);
         if (tick.due) {
-            if (tick.woke)
-                EXPECT_EQ(60, tick.shown) << "17 s left before the sleep";
-            else
-                EXPECT_EQ(lastShown - 1, tick.shown) << "a value was skipped at " << now - kOpened;
+            // After the second sleep, with 17 s left, a minute; otherwise every value in turn.
+            int expected = tick.woke && lastShown - 1 < 60 ? 60 : lastShown - 1;
+            EXPECT_EQ(expected, tick.shown) << "at " << now - kOpened;
             lastShown = tick.shown;
         }
         if (tick.finished) break;
         now += tick.nextDelayMs + 3;  // every timer a little late
-        if (tick.due && !tick.woke && (tick.shown == 400 || tick.shown == 17)) {
+        if (tick.due && ((sleeps == 0 && tick.shown == 400) || (sleeps == 1 && tick.shown == 17))) {
             // Asleep halfway to the next tick, for two hours and for two minutes.
+            sleeps++;
             now -= 500;
             CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, now);
             long long slept = tick.shown == 400 ? 7200000 : 123457;
@@ -303,10 +305,10 @@ TEST(CountdownSchedule, RepeatedSleepsKeepTheCountDriftFree)
         }
     }
     EXPECT_EQ(0, lastShown);
-    // 17 s were left at the second sleep, and 60 s followed it.
-    const long long extra = 43000;
+    // 17 s were left at the second sleep; the tick after it showed 60, not 16.
+    const long long extra = 44000;
     EXPECT_GE(now - kOpened, 600100 + asleep + extra);
-    EXPECT_LE(now - kOpened, 600100 + asleep + extra + 1000);
+    EXPECT_LE(now - kOpened, 600100 + asleep + extra + 3);
 }
 
 // A postpone adds to the time left at once; the ticks after it count down
@@ -388,4 +390,101 @@ TEST(CountdownSchedule, TheEndWaitsForTheOpenMenuAMinuteAtMost)
     EXPECT_TRUE(tick.finished);
     EXPECT_TRUE(tick.closeMenu);
     EXPECT_EQ(60000, now - (kOpened + 1100)) << "the menu was closed a minute after the end, not then";
+}
+
+// ---- counting to a time of day ----------------------------------------------------
+
+// The next time the clock shows a time of day: later today, or tomorrow when
+// it has come; midnight is no edge.
+TEST(TimeOfDay, TheNextTimeTheClockShowsIt)
+{
+    const long long day = 150000LL * kMsPerDay;  // some midnight
+    const long long hour = 3600000, minute = 60000, second = 1000;
+    struct {
+        long long now;
+        int at;
+        long long expected;
+    } cases[] = {
+        {day + 22 * hour, 23 * 3600 + 30 * 60, day + 23 * hour + 30 * minute},
+        {day + 23 * hour + 31 * minute, 23 * 3600 + 30 * 60, day + kMsPerDay + 23 * hour + 30 * minute},
+        {day + 23 * hour + 59 * minute + 30 * second, 10, day + kMsPerDay + 10 * second},
+        {day + 5 * second, 23 * 3600 + 59 * 60 + 59, day + kMsPerDay - second},
+        {day + 12 * hour, 12 * 3600, day + kMsPerDay + 12 * hour},   // now exactly: tomorrow
+        {day + 12 * hour - 1, 12 * 3600, day + 12 * hour},
+        {day, 0, day + kMsPerDay},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.now - day);
+        EXPECT_EQ(c.expected, NextTimeOfDayMs(c.now, c.at));
+    }
+}
+
+TEST(TimeOfDay, ReadsHoursMinutesAndSecondsOfTheTwentyFourHourClock)
+{
+    int at = -1;
+    EXPECT_TRUE(ParseTimeOfDay(L"23:30", &at));
+    EXPECT_EQ(23 * 3600 + 30 * 60, at);
+    EXPECT_TRUE(ParseTimeOfDay(L"0:00:01", &at));
+    EXPECT_EQ(1, at);
+    for (const wchar_t *bad : {L"", L"24:00", L"7:5x", L"7:5", L"07:05:", L"07:05:5", L"007:05", L"7-05", L" 7:05",
+                               L"7:05 ", L"+7:05", L"\xFF11\xFF12:00", L"12:00pm"}) {
+        EXPECT_FALSE(ParseTimeOfDay(bad, &at)) << ::testing::PrintToString(std::wstring(bad));
+    }
+    EXPECT_FALSE(ParseTimeOfDay(nullptr, &at));
+    wchar_t text[16];
+    FormatTimeOfDay(text, 16, 6 * 3600);
+    EXPECT_STREQ(L"06:00", text);
+    FormatTimeOfDay(text, 16, 23 * 3600 + 59 * 60 + 59);
+    EXPECT_STREQ(L"23:59:59", text);
+}
+
+// A count to a time of day keeps to the system clock: set forward or back, it
+// moves with it; while the machine sleeps the time runs on, and waking still
+// leaves a minute on screen.
+TEST(CountdownSchedule, ACountToATimeOfDayKeepsToTheSystemClock)
+{
+    const long long wall = 13000000000000LL;  // the system clock at the opening
+    CountdownSchedule schedule;
+    EXPECT_EQ(0u, CountdownStartAt(&schedule, wall + 600500, wall, kOpened)) << "the first value at once";
+    CountdownTick first = CountdownOnTimer(&schedule, kOpened, wall);
+    ExpectShows(first, 601, false);  // 600.5 s, rounded up
+    EXPECT_EQ(500u, first.nextDelayMs);
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 500, wall + 500), 600, false);
+
+    // The clock is set five minutes on: five minutes less to go.
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 1500, wall + 1500 + 300000), 299, false);
+    // And an hour back: an hour more.
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 2500, wall + 2500 - 3600000), 4198, false);
+    // Half a second is no setting of the clock: the count goes on as it was.
+    ExpectShows(CountdownOnTimer(&schedule, kOpened + 3500, wall + 3500 - 3600000 + 500), 4197, false);
+
+    // Asleep for 55 minutes, the machine's own clock standing still: the time ran on.
+    CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, kOpened + 3600, wall + 3600 - 3600000);
+    long long resumedWall = wall + 3600 - 3600000 + 55 * 60000;
+    long long delay = CountdownOnPowerEvent(&schedule, PBT_APMRESUMEAUTOMATIC, kOpened + 3601, resumedWall);
+    CountdownTick woken = CountdownOnTimer(&schedule, kOpened + 3601 + delay, resumedWall + delay);
+    ExpectShows(woken, 4197 - 55 * 60, false);
+    EXPECT_TRUE(woken.woke);
+
+    // A sleep past the time: a minute on screen, and the end moves with it on the clock too.
+    CountdownSchedule late;
+    CountdownStartAt(&late, wall + 10000, wall, kOpened);
+    CountdownOnTimer(&late, kOpened, wall);
+    CountdownOnPowerEvent(&late, PBT_APMSUSPEND, kOpened + 1000, wall + 1000);
+    delay = CountdownOnPowerEvent(&late, PBT_APMRESUMESUSPEND, kOpened + 1001, wall + 3600000);
+    woken = CountdownOnTimer(&late, kOpened + 1001 + delay, wall + 3600000 + delay);
+    EXPECT_TRUE(woken.woke);
+    EXPECT_GE(woken.shown, 59);
+    EXPECT_FALSE(woken.finished);
+    EXPECT_GE(late.wallEndMs, wall + 3600000 + 59000);
+    EXPECT_LE(late.wallEndMs, wall + 3600000 + 61000);
+    long long now = kOpened + 1001 + delay + woken.nextDelayMs, wallNow = wall + 3600000 + delay + woken.nextDelayMs;
+    CountdownTick tick = CountdownOnTimer(&late, now, wallNow);
+    for (int guard = 0; guard < 100 && !tick.finished; guard++) {
+        now += tick.nextDelayMs;
+        wallNow += tick.nextDelayMs;
+        tick = CountdownOnTimer(&late, now, wallNow);
+    }
+    EXPECT_TRUE(tick.finished);
+    EXPECT_EQ(late.wallEndMs, wallNow) << "ends when the clock shows the moved end";
 }

@@ -17,10 +17,10 @@ const Calls kLock = {"LoadLibrary(user32.dll)", "GetProcAddress(user32,LockWorkS
                      "FreeLibrary(user32)"};
 const std::string kMonitorOff = "SendMessage(HWND_BROADCAST,0x112,0xf170,2)";
 
-Calls RunRecorded(int operation)
+Calls RunRecorded(int operation, bool forceIfHung = false)
 {
     ResetPowerRecorder();
-    EXPECT_EQ(1, RunPowerOperation(operation)) << "operation " << operation;
+    EXPECT_EQ(1, RunPowerOperation(operation, forceIfHung)) << "operation " << operation;
     return g_powerRecorder.calls;
 }
 
@@ -37,6 +37,16 @@ TEST(PowerOperations, ShutdownRebootAndLogoffEnablePrivilegeThenExitWindowsWitho
     EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(9,0)"}), RunRecorded(1));
     EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(2,0)"}), RunRecorded(2));
     EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(0,0)"}), RunRecorded(5));
+}
+
+// "--force": a hung program cannot hold a shutdown, restart or log-off up;
+// the other operations have nothing to force.
+TEST(PowerOperations, ForceAddsForceIfHungToExitWindowsOnly)
+{
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(25,0)"}), RunRecorded(1, true));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(18,0)"}), RunRecorded(2, true));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(16,0)"}), RunRecorded(5, true));
+    for (int code : {3, 4, 6, 7, 8}) EXPECT_EQ(RunRecorded(code), RunRecorded(code, true)) << code;
 }
 
 TEST(PowerOperations, StandbySuspendsAndSleepHibernatesBothForced)

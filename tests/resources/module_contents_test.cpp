@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "test_support.h"
@@ -41,19 +42,41 @@ std::vector<UINT> AllStringIds() {
         IDS_DESKTOP_SHORTCUT_MADE, IDS_QUICKLAUNCH_SHORTCUT_MADE, IDS_SHORTCUT_FAILED,
         IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC, IDS_COUNTDOWN_TITLE,
         IDS_POSTPONE_5_MIN, IDS_POSTPONE_15_MIN, IDS_POSTPONE_1_HOUR,
+        IDS_SHORTCUT_NAME_AT, IDS_AT_MALFORMED, IDS_AT_MISSING, IDS_ANOTHER_COUNTDOWN,
     };
     for (UINT id = IDS_OPERATION_NAME_FIRST; id <= IDS_OPERATION_NAME_LAST; ++id) ids.push_back(id);
     for (UINT id = IDS_CAPTION_NONE; id <= IDS_CAPTION_LAST; ++id) ids.push_back(id);
+    for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) ids.push_back(id);
     return ids;
 }
 
 const std::vector<UINT> kStringIds = AllStringIds();
 
-// The strings the program passes to swprintf_s as formats.
-const UINT kFormatIds[] = {
-    IDS_SHORTCUT_NAME_MIN_SEC, IDS_SHORTCUT_NAME_SEC, IDS_SHORTCUT_NAME_NOW,
-    IDS_SHORTCUT_FAILED, IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC, IDS_COUNTDOWN_TITLE,
+// The strings the program formats, with the arguments it gives each: names
+// and texts as wide strings, numbers as 32-bit longs.
+struct FormatString {
+    UINT id;
+    const char *arguments;
 };
+
+std::vector<FormatString> AllFormats() {
+    std::vector<FormatString> formats = {
+        {IDS_SHORTCUT_NAME_MIN_SEC, "ssdd"}, {IDS_SHORTCUT_NAME_SEC, "ssd"}, {IDS_SHORTCUT_NAME_NOW, "ss"},
+        {IDS_SHORTCUT_FAILED, "s"},          {IDS_REMAINING_MIN_SEC, "dd"},  {IDS_REMAINING_SEC, "d"},
+        {IDS_COUNTDOWN_TITLE, "ss"},         {IDS_SHORTCUT_NAME_AT, "ssdd"}, {IDS_AT_MALFORMED, "s"},
+        {IDS_ANOTHER_COUNTDOWN, "ss"},
+    };
+    for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) formats.push_back({id, "s"});
+    return formats;
+}
+
+const std::vector<FormatString> kFormats = AllFormats();
+
+bool IsFormat(UINT id) {
+    for (const FormatString &format : kFormats)
+        if (format.id == id) return true;
+    return false;
+}
 
 const int kTemplateIds[] = {
     IDD_MAIN, IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_SELECT, IDD_SELECT_COLOURED,
@@ -314,7 +337,7 @@ const ModuleCase kModules[] = {
 class ModuleContents : public ::testing::TestWithParam<ModuleCase> {
 protected:
     static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES | ICC_DATE_CLASSES};
         InitCommonControlsEx(&controls);
     }
 
@@ -480,6 +503,11 @@ TEST_P(ModuleContents, TextsFitTheirControls) {
         for (UINT caption = IDS_CAPTION_NONE; caption <= IDS_CAPTION_LAST; ++caption) {
             EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_OPERATION_CAPTION), Text(caption))) << caption;
         }
+        for (UINT caption = IDS_CAPTION_AT_NONE; caption <= IDS_CAPTION_AT_LAST; ++caption) {
+            wchar_t text[kTextCapacity];
+            swprintf_s(text, kTextCapacity, Text(caption).c_str(), L"23:59:59");
+            EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_OPERATION_CAPTION), text)) << caption;
+        }
         wchar_t remaining[kTextCapacity];
         swprintf_s(remaining, kTextCapacity, Text(IDS_REMAINING_MIN_SEC).c_str(), 1440L, 59L);
         EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_REMAINING), remaining));
@@ -502,7 +530,7 @@ TEST_P(ModuleContents, HoldsEveryStringOfTheIdsHeaderAndNoOthers) {
     for (UINT id : kStringIds) {
         std::wstring text = Text(id);
         EXPECT_FALSE(text.empty()) << "string " << id;
-        if (!Contains(kFormatIds, COUNTOF(kFormatIds), id)) {
+        if (!IsFormat(id)) {
             EXPECT_EQ(text.find(L'%'), std::wstring::npos) << "string " << id << " is no format";
         }
     }
@@ -586,8 +614,23 @@ TEST_P(ModuleContents, ShortcutNamesAreValidFileNames) {
                    product.c_str(), operation.c_str());
         EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
     }
+    for (UINT code = 1; code <= 8; ++code) {
+        swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_AT).c_str(), product.c_str(),
+                   Text(IDS_OPERATION_NAME_FIRST + code).c_str(), 23L, 30L);
+        EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
+        EXPECT_TRUE(Contains(name, L"23") && Contains(name, L"30")) << ::testing::PrintToString(std::wstring(name));
+    }
     std::wstring selectName = product + L" " + Text(IDS_OPERATION_NAME_LAST);
     EXPECT_TRUE(IsValidFileName(selectName)) << ::testing::PrintToString(selectName);
+}
+
+// A format the program's own check refuses is never used: the user would get
+// its neutral stand-in instead of the module's text.
+TEST_P(ModuleContents, FormatsTakeExactlyTheArgumentsTheProgramGives) {
+    for (const FormatString &format : kFormats) {
+        EXPECT_TRUE(FormatMatches(Text(format.id).c_str(), format.arguments))
+            << "string " << format.id << " " << ::testing::PrintToString(Text(format.id));
+    }
 }
 
 TEST_P(ModuleContents, WindowIconLoadsLargeAndSmall) {

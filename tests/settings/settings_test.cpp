@@ -105,12 +105,13 @@ protected:
     std::wstring path_;
 };
 
-// The file a save leaves, as text: header and the four aligned lines. Windows
+// The file a save leaves, as text: header and the six aligned lines (the four
+// of earlier versions, then the time of day). Windows
 // stores the strings handed to WritePrivateProfileSectionW as they are; Wine
 // re-parses each into key and value and drops the blank after "=". Either way
 // the file is single-byte text with CR LF line ends.
 std::string SavedFile(const char *section, int operation, int destination, int selection, int waitMin,
-                      bool blankAfterEquals)
+                      bool blankAfterEquals, int useAtTime = 0, int atHoursMinutes = 0)
 {
     const char *gap = blankAfterEquals ? " " : "";
     std::string text = std::string("[") + section + "]\r\n";
@@ -118,17 +119,21 @@ std::string SavedFile(const char *section, int operation, int destination, int s
     text += "PowerDestination =" + std::string(gap) + std::to_string(destination) + "\r\n";
     text += "PowerSelection   =" + std::string(gap) + std::to_string(selection) + "\r\n";
     text += "PowerWaitMin     =" + std::string(gap) + std::to_string(waitMin) + "\r\n";
+    text += "PowerUseAtTime   =" + std::string(gap) + std::to_string(useAtTime) + "\r\n";
+    text += "PowerAtTime      =" + std::string(gap) + std::to_string(atHoursMinutes) + "\r\n";
     return text;
 }
 
 ::testing::AssertionResult IsSavedFile(const std::string &actual, const char *section, int operation,
-                                       int destination, int selection, int waitMin)
+                                       int destination, int selection, int waitMin, int useAtTime = 0,
+                                       int atHoursMinutes = 0)
 {
-    if (actual == SavedFile(section, operation, destination, selection, waitMin, true) ||
-        actual == SavedFile(section, operation, destination, selection, waitMin, false))
-        return ::testing::AssertionSuccess();
+    for (bool blank : {true, false})
+        if (actual == SavedFile(section, operation, destination, selection, waitMin, blank, useAtTime, atHoursMinutes))
+            return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "file reads:\n" << actual << "\nexpected:\n"
-                                         << SavedFile(section, operation, destination, selection, waitMin, true);
+                                         << SavedFile(section, operation, destination, selection, waitMin, true,
+                                                      useAtTime, atHoursMinutes);
 }
 
 TEST_F(SettingsFile, MissingFileGivesDefaults)
@@ -183,11 +188,37 @@ TEST_F(SettingsFile, SectionFollowsTheProductName)
     EXPECT_EQ(L"6", ReadString(L"Keldrin Deutsch", L"PowerOperation"));
 }
 
-TEST_F(SettingsFile, FreshSaveWritesHeaderAndFourLines)
+TEST_F(SettingsFile, FreshSaveWritesHeaderAndSixLines)
 {
     SetSettings(1, 0, 0, 5, 30, 1);
     EXPECT_EQ(1, SaveSettings());
     EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", 1, 0, 0, 5));
+    g_settings.useAtTime = 1;
+    g_settings.atTime = 23 * 3600 + 30 * 60;
+    EXPECT_EQ(1, SaveSettings());
+    EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", 1, 0, 0, 5, 1, 2330));
+}
+
+// The time of day comes back as it was chosen; a file of an earlier version,
+// or a value that is no time of day, gives a wait and 23:00.
+TEST_F(SettingsFile, TheTimeOfDaySurvivesASaveAndALoad)
+{
+    g_settings.useAtTime = 1;
+    g_settings.atTime = 6 * 3600 + 5 * 60;
+    SaveSettings();
+    g_settings = PowerSettings();
+    LoadSettings();
+    EXPECT_EQ(1, g_settings.useAtTime);
+    EXPECT_EQ(6 * 3600 + 5 * 60, g_settings.atTime);
+    EXPECT_EQ(L"605", ReadString(L"Keldrin", L"PowerAtTime"));
+
+    for (const char *stored : {"", "PowerAtTime=2360\r\n", "PowerAtTime=2400\r\n", "PowerAtTime=-5\r\n"}) {
+        SCOPED_TRACE(stored);
+        WriteFileBytes(std::string("[Keldrin]\r\nPowerOperation=1\r\n") + stored);
+        LoadSettings();
+        EXPECT_EQ(0, g_settings.useAtTime);
+        EXPECT_EQ(kDefaultAtTime, g_settings.atTime);
+    }
 }
 
 TEST_F(SettingsFile, SaveWritesNegativeAndLargeValuesAsTyped)
@@ -216,11 +247,13 @@ TEST_F(SettingsFile, SaveReplacesItsSectionAndKeepsTheOthers)
     EXPECT_EQ(L"1", ReadString(L"First", L"A"));
     EXPECT_EQ(L"2", ReadString(L"Last", L"B"));
     std::vector<std::wstring> lines = SectionLines(L"Keldrin");
-    ASSERT_EQ(4u, lines.size());
+    ASSERT_EQ(6u, lines.size());
     EXPECT_EQ(0u, lines[0].find(L"PowerOperation"));
     EXPECT_EQ(0u, lines[1].find(L"PowerDestination"));
     EXPECT_EQ(0u, lines[2].find(L"PowerSelection"));
     EXPECT_EQ(0u, lines[3].find(L"PowerWaitMin"));
+    EXPECT_EQ(0u, lines[4].find(L"PowerUseAtTime"));
+    EXPECT_EQ(0u, lines[5].find(L"PowerAtTime"));
     std::string bytes = ReadFileBytes();
     EXPECT_EQ(std::string::npos, bytes.find("PowerWaitSec"));
     EXPECT_EQ(std::string::npos, bytes.find("PowerSaverLockOff"));

@@ -36,19 +36,19 @@ namespace {
 
 const wchar_t kQuickLaunchPart[] = L"\\Microsoft\\Internet Explorer\\Quick Launch";
 
-std::wstring CommandLine(int operation, int wait, int saverLockOff)
+std::wstring CommandLine(int operation, int wait, int saverLockOff, int atTime = -1)
 {
     wchar_t buffer[KELDRIN_TEXT_UNITS];
     wmemset(buffer, L'#', KELDRIN_TEXT_UNITS);
-    if (!ShortcutCommandLine(buffer, KELDRIN_TEXT_UNITS, operation, wait, saverLockOff)) return L"<none>";
+    if (!ShortcutCommandLine(buffer, KELDRIN_TEXT_UNITS, operation, wait, saverLockOff, atTime)) return L"<none>";
     return buffer;
 }
 
-std::wstring Name(int operation, int wait)
+std::wstring Name(int operation, int wait, int atTime = -1)
 {
     wchar_t buffer[KELDRIN_TEXT_UNITS];
     wmemset(buffer, L'#', KELDRIN_TEXT_UNITS);
-    if (!ShortcutName(buffer, KELDRIN_TEXT_UNITS, operation, wait)) return L"<none>";
+    if (!ShortcutName(buffer, KELDRIN_TEXT_UNITS, operation, wait, atTime)) return L"<none>";
     return buffer;
 }
 
@@ -235,6 +235,23 @@ TEST_F(ShortcutTest, CommandLineRepeatsOperationWaitAndSaverOption)
     // Only 1 switches the option on; any other value read from the file does not.
     EXPECT_EQ(L"--monitorofflock --wait 60", CommandLine(8, 60, 2));
     EXPECT_EQ(L"--monitorofflock --wait 60", CommandLine(8, 60, -1));
+}
+
+// A time of day replaces the wait; the name says the time without the colon
+// a file name cannot hold.
+TEST_F(ShortcutTest, ATimeOfDayGoesIntoTheCommandLineAndTheName)
+{
+    const int halfPastEleven = 23 * 3600 + 30 * 60;
+    EXPECT_EQ(L"--shutdown --at 23:30", CommandLine(1, 90, 0, halfPastEleven));
+    EXPECT_EQ(L"--reboot --at 06:00 --saverlockoff", CommandLine(2, 0, 1, 6 * 3600));
+    EXPECT_EQ(L"--monitoroff --at 00:00", CommandLine(6, 0, 0, 0));
+    EXPECT_EQ(L"--select", CommandLine(9, 0, 0, halfPastEleven));
+    EXPECT_EQ(L"Keldrin Shut down at 23.30", Name(1, 90, halfPastEleven));
+    EXPECT_EQ(L"Keldrin Restart at 6.00", Name(2, 0, 6 * 3600));
+    EXPECT_EQ(L"Keldrin Choose operation", Name(9, 0, halfPastEleven));
+    uitest::ModuleSwitch japanese(KELDRIN_MODULE_JPN);
+    ASSERT_TRUE(japanese.ready());
+    EXPECT_EQ(L"Keldrin シャットダウン 23時30分", Name(1, 90, halfPastEleven));
 }
 
 TEST_F(ShortcutTest, SelectCarriesNoWaitAndNoSaverOption)
