@@ -129,6 +129,10 @@ void OnOk(HWND dialog)
             EndDialog(dialog, IDOK);
             RunPowerOperation(g_settings.operation, g_settings.force == 1);
         }
+        // The nested dialog's loop may have taken the message that wakes this
+        // one to see its end: a click sent from another program (automation,
+        // a screen reader) brings none of its own.
+        PostMessageW(dialog, WM_NULL, 0, 0);
         break;
     case DESTINATION_DESKTOP:
         MakeDesktopShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen());

@@ -265,7 +265,8 @@ def unix_to_windows_path(path: str) -> str:
 # ---- the settings file ------------------------------------------------------------
 
 # What every save leaves in the program's section, in this order.
-SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin")
+SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin", "PowerUseAtTime",
+              "PowerAtTime")
 
 
 def read_bytes(path: str) -> bytes:
@@ -326,10 +327,11 @@ def read_settings(path: str) -> Dict[str, int]:
 
 
 def saved_settings(section: str, operation: int, destination: int = 0, selection: int = 0,
-                   wait_min: int = 0) -> List[bytes]:
+                   wait_min: int = 0, use_at_time: int = 0, at_time: int = 2300) -> List[bytes]:
     """The two byte forms a fresh save may take: Windows keeps the lines as
-    handed over, Wine re-writes each as key "=" value without the blank."""
-    values = (operation, destination, selection, wait_min)
+    handed over, Wine re-writes each as key "=" value without the blank. The
+    time of day is hours and minutes (2300, the default, for 23:00)."""
+    values = (operation, destination, selection, wait_min, use_at_time, at_time)
     return [ini("[%s]" % section, *("%-17s=%s%d" % (key, gap, value) for key, value in zip(SAVED_KEYS, values)))
             for gap in (" ", "")]
 
@@ -711,6 +713,9 @@ class Probe:
             ident, cls, style, text, child = line.split("\t")
             result.append(Child(int(ident), cls, int(style, 16), _unescape(text), int(child, 16)))
         return result
+
+    def children_by_id(self, hwnd: int) -> Dict[int, Child]:
+        return {child.id: child for child in self.children(hwnd)}
 
     def text(self, hwnd: int, control_id: int = 0) -> str:
         answer = self.command("text", "%x" % hwnd, control_id)

@@ -7,7 +7,7 @@ with their arguments, and under Wine none of them touches the host.
 
 import unittest
 
-from keldrin_e2e import MONITOR_OFF, KeldrinTestCase, ProgramFolder, Probe, run
+from keldrin_e2e import ID, IDOK, MESSAGE_TEXT, MONITOR_OFF, KeldrinTestCase, ProgramFolder, Probe, run
 
 ANY = None
 
@@ -101,6 +101,11 @@ class ArgumentsAreReadAsWritten(CommandLineTestCase):
             ("'--reboot'", [PRIVILEGE, REBOOT]),
             ("--shutdown --reboot", [PRIVILEGE, REBOOT]),
             ("--reboot --monitorlock", [LOCK]),
+            # A program that stopped answering cannot hold these up: EWX_FORCEIFHUNG (0x10).
+            ("--shutdown --force", [PRIVILEGE, ("user32.ExitWindowsEx", ["00000019", ANY])]),
+            ("--force --reboot", [PRIVILEGE, ("user32.ExitWindowsEx", ["00000012", ANY])]),
+            ("--logoff --force", [PRIVILEGE, ("user32.ExitWindowsEx", ["00000010", ANY])]),
+            ("--monitorlock --force", [LOCK]),
         ]
         for tail, expected in cases:
             with self.subTest(command_line=tail):
@@ -143,6 +148,32 @@ class NothingToDo(CommandLineTestCase):
         for tail in ['"', '""', "'", '" "', "' '"]:
             with self.subTest(command_line=tail):
                 self.assertQuietRun(tail)
+
+
+class TimesOfDayThatAreNone(CommandLineTestCase):
+    """An "--at" without a time of day is never read as "at once": the user is
+    told what was given, in the module's language, and nothing runs."""
+
+    def test_each_is_named_and_nothing_runs(self):
+        for tail, named in (("--shutdown --at 25:00", "25:00"), ("--shutdown --at 7:5x", "7:5x"),
+                            ("--reboot --wait 10 --at", None)):
+            with self.subTest(command_line=tail):
+                launch = self.start(tail, timeout=20)
+                with Probe() as probe:
+                    box = probe.wait_window(launch.pid, timeout=10)
+                    self.assertIsNotNone(box, "Keldrin.exe %s showed nothing" % tail)
+                    texts = {child.id: child.text for child in probe.children(box)}
+                    module = self.folder.windows_path + "\\Keldrin.Jpn.dll"
+                    if named:
+                        expected = probe.module_string(module, ID.IDS_AT_MALFORMED) % named
+                    else:
+                        expected = probe.module_string(module, ID.IDS_AT_MISSING)
+                    self.assertEqual(expected, texts.get(MESSAGE_TEXT))
+                    probe.click(box, IDOK)
+                result = launch.wait()
+                self.assertEqual(0, result.exit_code)
+                self.assertPowerCalls([], result, tail)
+                self.assertNoCountdown(result, tail)
 
 
 if __name__ == "__main__":

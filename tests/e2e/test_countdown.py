@@ -7,13 +7,15 @@ switches off for the wait and back before anything happens, and its Windows 8
 colours (a screenshot).
 """
 
+import datetime
 import os
 import re
 import signal
 import time
 import unittest
 
-from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDOK, MONITOR_OFF, SAVER, KeldrinTestCase, ProbeError, is_power_call,
+from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDNO, IDOK, IDYES, MESSAGE_TEXT, MONITOR_OFF, SAVER, KeldrinTestCase,
+                         ProbeError, is_power_call, start,
                          ProgramFolder, countdown_timers, put_saver_value, relay_text, run, saver_writes)
 from screen_look import ColouredLookChecks
 
@@ -81,6 +83,35 @@ class CountdownTestCase(KeldrinTestCase):
                         texts.append(text)
             except ProbeError:
                 break  # the window is gone
+            time.sleep(0.05)
+        return seen
+
+    def remaining(self, seconds: int) -> str:
+        if seconds > 60:
+            return self.module_text(ID.IDS_REMAINING_MIN_SEC) % (seconds // 60, seconds % 60)
+        return self.module_text(ID.IDS_REMAINING_SEC) % seconds
+
+    def title(self, seconds: int) -> str:
+        return self.module_text(ID.IDS_COUNTDOWN_TITLE) % (self.remaining(seconds), self.module_text(ID.IDS_PRODUCT_NAME))
+
+    def seconds_left(self, hwnd: int) -> int:
+        """The time left as the countdown shows it, in seconds (a great many before its first tick)."""
+        numbers = [int(n) for n in re.findall(r"\d+", self.p.text(hwnd, ID.IDC_REMAINING))]
+        if not numbers:
+            return 1 << 31
+        return numbers[0] * 60 + numbers[1] if len(numbers) == 2 else numbers[0]
+
+    def power_calls_so_far(self, launch):
+        return [call.pair for call in launch.trace() if is_power_call(call)]
+
+    def titles(self, hwnd: int, count: int, timeout: float = 5.0):
+        """The first `count` titles the countdown shows after its template's own."""
+        template, seen = self.p.text(hwnd), []
+        deadline = time.monotonic() + timeout
+        while len(seen) < count and time.monotonic() < deadline:
+            title = self.p.text(hwnd)
+            if title != template and (not seen or seen[-1] != title):
+                seen.append(title)
             time.sleep(0.05)
         return seen
 
@@ -203,35 +234,6 @@ class ScreenSaverPassword(CountdownTestCase):
 class NeverCaughtOffGuard(CountdownTestCase):
     """The time left in the title, the last minute in front of everything,
     postponing from the window menu, and --cancel from another process."""
-
-    def remaining(self, seconds: int) -> str:
-        if seconds > 60:
-            return self.module_text(ID.IDS_REMAINING_MIN_SEC) % (seconds // 60, seconds % 60)
-        return self.module_text(ID.IDS_REMAINING_SEC) % seconds
-
-    def title(self, seconds: int) -> str:
-        return self.module_text(ID.IDS_COUNTDOWN_TITLE) % (self.remaining(seconds), self.module_text(ID.IDS_PRODUCT_NAME))
-
-    def seconds_left(self, hwnd: int) -> int:
-        """The time left as the countdown shows it, in seconds (a great many before its first tick)."""
-        numbers = [int(n) for n in re.findall(r"\d+", self.p.text(hwnd, ID.IDC_REMAINING))]
-        if not numbers:
-            return 1 << 31
-        return numbers[0] * 60 + numbers[1] if len(numbers) == 2 else numbers[0]
-
-    def power_calls_so_far(self, launch):
-        return [call.pair for call in launch.trace() if is_power_call(call)]
-
-    def titles(self, hwnd: int, count: int, timeout: float = 5.0):
-        """The first `count` titles the countdown shows after its template's own."""
-        template, seen = self.p.text(hwnd), []
-        deadline = time.monotonic() + timeout
-        while len(seen) < count and time.monotonic() < deadline:
-            title = self.p.text(hwnd)
-            if title != template and (not seen or seen[-1] != title):
-                seen.append(title)
-            time.sleep(0.05)
-        return seen
 
     def test_the_title_tells_the_time_left_at_every_tick(self):
         launch, hwnd = self.open_countdown("--monitoroff --wait 125")
@@ -368,6 +370,73 @@ class NeverCaughtOffGuard(CountdownTestCase):
         result = countdown.wait(timeout=15)
         self.assertFalse(result.timed_out)
         self.assertEqual([], result.power_calls)
+
+
+def clock_time(seconds_from_now: float, with_seconds: bool = True) -> str:
+    """The local clock's time that far from now, as --at takes it."""
+    at = datetime.datetime.now() + datetime.timedelta(seconds=seconds_from_now)
+    return at.strftime("%H:%M:%S" if with_seconds else "%H:%M")
+
+
+class AtATimeOfDay(CountdownTestCase):
+    """--at counts to a time of day on the local clock."""
+
+    def test_it_ends_when_the_clock_shows_the_time_and_says_the_time(self):
+        started = time.time()
+        at = datetime.datetime.fromtimestamp(int(started) + 7)    # 6 to 7 s from now
+        launch, hwnd = self.open_countdown("--monitoroff --at " + at.strftime("%H:%M:%S"))
+        caption = self.module_text(ID.IDS_CAPTION_AT_NONE + 6) % at.strftime("%H:%M:%S" if at.second else "%H:%M")
+        self.assertTrue(wait_until(lambda: self.p.text(hwnd, ID.IDC_OPERATION_CAPTION) == caption, 3),
+                        "the caption is %r, not %r" % (self.p.text(hwnd, ID.IDC_OPERATION_CAPTION), caption))
+        self.assertTrue(wait_until(lambda: self.power_calls_so_far(launch), 10), "it never ended")
+        fired = time.time() - started
+        self.assertGreaterEqual(fired, 5.5)
+        self.assertLessEqual(fired, 7.5, "it ended %.2f s after a time 6 to 7 s ahead" % fired)
+        self.assertEqual([MONITOR_OFF], [call.pair for call in launch.wait(timeout=10).power_calls])
+
+    def test_a_time_that_has_passed_today_is_tomorrow(self):
+        launch, hwnd = self.open_countdown("--monitoroff --at " + clock_time(-60, with_seconds=False))
+        self.assertTrue(wait_until(lambda: self.seconds_left(hwnd) < 24 * 3600, 3))
+        self.assertGreater(self.seconds_left(hwnd), 23 * 3600)
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+
+
+class OneCountdownAtATime(CountdownTestCase):
+    """A second start while a countdown runs asks first, naming both."""
+
+    def second_start(self, tail, answer):
+        """Starts the program again; answers its question; returns (launch, the question)."""
+        second = start(self.folder, tail, timeout=60)
+        self.addCleanup(second.kill)
+        box = self.p.wait_window(second.pid, timeout=15)
+        self.assertIsNotNone(box, "the second start asked nothing")
+        texts = {child.id: child.text for child in self.p.children(box)}
+        self.assertIn(IDYES, texts, "no question with Yes and No")
+        self.p.click(box, answer)
+        return second, texts.get(MESSAGE_TEXT, "")
+
+    def test_no_keeps_the_first_and_yes_leaves_only_the_second(self):
+        first, counting = self.open_countdown("--monitoroff --wait 120")
+        self.assertTrue(wait_until(lambda: self.p.text(counting, ID.IDC_REMAINING), 3))
+
+        second, question = self.second_start("--shutdown --wait 30", IDNO)
+        self.assertIn(self.module_text(ID.IDS_CAPTION_NONE + 6), question, "the running countdown is not named")
+        self.assertIn(self.module_text(ID.IDS_CAPTION_NONE + 1), question, "the new one is not named")
+        result = second.wait(timeout=15)
+        self.assertEqual(0, result.exit_code)
+        self.assertEqual([], countdown_timers(result.calls), "No started a second countdown")
+        self.assertTrue(self.p.alive(counting), "No ended the running countdown")
+        self.assertEqual(counting, self.p.foreground(), "the running countdown did not come to the front")
+
+        second, _ = self.second_start("--shutdown --wait 30", IDYES)
+        self.assertTrue(self.p.wait_gone(counting, timeout=10), "Yes left the first countdown running")
+        self.assertEqual([], first.wait(timeout=10).power_calls)
+        replacing = self.p.wait_window(second.pid, timeout=15, title="Keldrin")
+        self.assertIsNotNone(replacing)
+        self.assertIn(ID.IDC_REMAINING, [child.id for child in self.p.children(replacing)])
+        self.p.click(replacing, IDCANCEL)
+        self.assertEqual([], second.wait(timeout=10).power_calls)
 
 
 class Windows8Look(ColouredLookChecks, CountdownTestCase):

@@ -7,6 +7,7 @@ watched in Wine's relay trace. Every message box is answered by the test;
 every shortcut and folder the test makes is removed again.
 """
 
+import datetime
 import os
 import re
 import shutil
@@ -266,6 +267,31 @@ class RunDestination(MainDialogTestCase):
         self.assertEqual(6, settings["PowerOperation"])
         self.assertEqual(2, settings["PowerWaitMin"])
 
+    def test_a_time_of_day_counts_to_the_time_picked(self):
+        # Two hours on, in the hours and minutes the picker shows.
+        at = datetime.datetime.now() + datetime.timedelta(hours=2)
+        self.folder.write_settings(Operation=6, Destination=0, WaitMin=1, WaitSec=0, UseAtTime=0,
+                                   AtTime=at.hour * 100 + at.minute)
+        launch, hwnd = self.open_main()
+        self.assertEqual(1, self.p.checked(hwnd, ID.IDC_WHEN_WAIT))
+        self.p.click(hwnd, ID.IDC_WHEN_AT)
+        self.assertFalse(self.p.children_by_id(hwnd)[ID.IDC_WAIT_MIN].enabled, "the wait still takes input")
+        self.p.click(hwnd, IDOK)
+        countdown = self.wait_other_window(launch.pid, {hwnd})
+        self.assertIsNotNone(countdown, "OK opened no countdown")
+        caption = self.module_text(ID.IDS_CAPTION_AT_NONE + 6) % at.strftime("%H:%M")
+        deadline = time.monotonic() + 3
+        while self.p.text(countdown, ID.IDC_OPERATION_CAPTION) != caption and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(caption, self.p.text(countdown, ID.IDC_OPERATION_CAPTION))
+        minutes = int(re.findall(r"\d+", self.p.text(countdown, ID.IDC_REMAINING))[0])
+        self.assertIn(minutes, (118, 119), "not two hours to go")
+        self.p.click(countdown, IDCANCEL)
+        self.assertEqual([], launch.wait().power_calls)
+        settings = self.folder.read_settings()
+        self.assertEqual(1, settings["PowerUseAtTime"])
+        self.assertEqual(at.hour * 100 + at.minute, settings["PowerAtTime"])
+
     def test_select_opens_the_select_dialog_whatever_the_wait(self):
         self.folder.write_settings(Operation=1, Destination=0, WaitMin=1, WaitSec=30)
         launch, hwnd = self.open_main()
@@ -381,6 +407,19 @@ class ShortcutDestinations(MainDialogTestCase):
         self.assertEqual(self.module_text(ID.IDS_QUICKLAUNCH_SHORTCUT_MADE), text)
         self.assertLinkFor(link, "--standby --wait 45 --saverlockoff")
         self.assertStillOpen(launch, hwnd)
+        self.close_main(launch, hwnd)
+
+    def test_a_shortcut_to_a_time_of_day_carries_at_and_says_the_time(self):
+        self.folder.write_settings(Operation=1, Destination=1, UseAtTime=1, AtTime=2330)
+        name = self.expected_name(ID.IDS_SHORTCUT_NAME_AT, 1, 23, 30)
+        link = os.path.join(desktop_folder(), name + ".lnk")
+        self.remove_later(link)
+        launch, hwnd = self.open_main()
+        self.assertEqual(1, self.p.checked(hwnd, ID.IDC_WHEN_AT))
+        self.p.click(hwnd, IDOK)
+        self.assertEqual(self.module_text(ID.IDS_DESKTOP_SHORTCUT_MADE), self.answer_message_box(launch.pid, hwnd)[1])
+        self.assertLinkFor(link, "--shutdown --at 23:30")
+        self.assertIn("23", name)
         self.close_main(launch, hwnd)
 
     def test_missing_quick_launch_folder_is_reported_and_nothing_is_written(self):
