@@ -4,6 +4,11 @@
 
 namespace {
 
+// "Other (Planned)" in the system's shutdown log: major and minor reason
+// "other" (both 0) with the planned flag. A reason of 0 alone is logged as
+// an unplanned shutdown.
+const DWORD kPlannedReason = SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
+
 // Without SeShutdownPrivilege enabled in the token, ExitWindowsEx and
 // SetSystemPowerState are refused even for an administrator.
 void EnableShutdownPrivilege()
@@ -40,11 +45,11 @@ int RunPowerOperation(int operation)
     switch (operation) {
     case OPERATION_SHUTDOWN:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF, 0);
+        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF, kPlannedReason);
         break;
     case OPERATION_REBOOT:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_REBOOT, 0);
+        PowerExitWindows(EWX_REBOOT, kPlannedReason);
         break;
     case OPERATION_STANDBY:
         EnableShutdownPrivilege();
@@ -56,7 +61,7 @@ int RunPowerOperation(int operation)
         break;
     case OPERATION_LOGOFF:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_LOGOFF, 0);
+        PowerExitWindows(EWX_LOGOFF, kPlannedReason);
         break;
     case OPERATION_MONITOROFF:
         MonitorOff();

@@ -15,9 +15,11 @@ ANY = None
 # BufferLength, PreviousState, ReturnLength): enable, not disable-all, and
 # no previous state asked for. The token handle and the pointer vary per run.
 PRIVILEGE = ("advapi32.AdjustTokenPrivileges", [ANY, "00000000", ANY, ANY, "00000000", "00000000"])
-SHUTDOWN = ("user32.ExitWindowsEx", ["00000009", "00000000"])    # EWX_SHUTDOWN | EWX_POWEROFF, no force
-REBOOT = ("user32.ExitWindowsEx", ["00000002", "00000000"])      # EWX_REBOOT, no force
-LOGOFF = ("user32.ExitWindowsEx", ["00000000", "00000000"])      # EWX_LOGOFF, no force
+# Flags without force; the reason recorded is "Other (Planned)": SHTDN_REASON_FLAG_PLANNED
+# with major and minor reason "other" (both 0).
+SHUTDOWN = ("user32.ExitWindowsEx", ["00000009", "80000000"])    # EWX_SHUTDOWN | EWX_POWEROFF
+REBOOT = ("user32.ExitWindowsEx", ["00000002", "80000000"])      # EWX_REBOOT
+LOGOFF = ("user32.ExitWindowsEx", ["00000000", "80000000"])      # EWX_LOGOFF
 STANDBY = ("kernel32.SetSystemPowerState", ["00000001", "00000001"])   # suspend, forced
 HIBERNATE = ("kernel32.SetSystemPowerState", ["00000000", "00000001"])  # hibernate, forced
 LOCK = ("user32.LockWorkStation", [])

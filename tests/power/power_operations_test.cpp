@@ -32,11 +32,12 @@ Calls Join(Calls first, const Calls &second)
 
 }  // namespace
 
-TEST(PowerOperations, ShutdownRebootAndLogoffEnablePrivilegeThenExitWindowsWithoutForce)
+// Recorded as planned ("Other (Planned)"), never with the reason 0 of an unplanned one.
+TEST(PowerOperations, ShutdownRebootAndLogoffEnablePrivilegeThenExitWindowsWithoutForceAsPlanned)
 {
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(9,0)"}), RunRecorded(1));
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(2,0)"}), RunRecorded(2));
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(0,0)"}), RunRecorded(5));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(9,0x80000000)"}), RunRecorded(1));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(2,0x80000000)"}), RunRecorded(2));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(0,0x80000000)"}), RunRecorded(5));
 }
 
 TEST(PowerOperations, StandbySuspendsAndSleepHibernatesBothForced)

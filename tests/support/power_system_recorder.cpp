@@ -75,7 +75,7 @@ BOOL PowerCloseHandle(HANDLE handle)
 
 BOOL PowerExitWindows(UINT flags, DWORD reason)
 {
-    Record("ExitWindowsEx(%u,%lu)", flags, static_cast<unsigned long>(reason));
+    Record("ExitWindowsEx(%u,0x%lx)", flags, static_cast<unsigned long>(reason));
     return TRUE;
 }
 

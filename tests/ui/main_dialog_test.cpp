@@ -35,7 +35,7 @@ const std::vector<std::string> kShutdownCalls = {
     "LookupPrivilegeValue(SeShutdownPrivilege)",
     "AdjustTokenPrivileges(token,count=1,luid=19,attributes=2)",
     "CloseHandle(token)",
-    "ExitWindowsEx(9,0)",
+    "ExitWindowsEx(9,0x80000000)",
 };
 
 class MainDialogTest : public ::testing::Test {
@@ -264,7 +264,7 @@ TEST_F(MainDialogTest, OkWithoutWaitRunsTheOperationAtOnceAndEnds)
     Click(IDC_OP_LOGOFF);
     Type(IDC_WAIT_SEC, L"-30");
     Command(IDOK);
-    EXPECT_EQ("ExitWindowsEx(0,0)", g_powerRecorder.calls.empty() ? "" : g_powerRecorder.calls.back());
+    EXPECT_EQ("ExitWindowsEx(0,0x80000000)", g_powerRecorder.calls.empty() ? "" : g_powerRecorder.calls.back());
     DestroyWindow(dialog_);
 
     // No operation chosen: nothing is performed.
