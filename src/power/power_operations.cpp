@@ -9,6 +9,12 @@ namespace {
 // an unplanned shutdown.
 const DWORD kPlannedReason = SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
 
+// A program that stopped answering is passed over at once (SMTO_ABORTIFHUNG
+// once the system counts it as hung, after about 5 s without taking its
+// messages); one that has only just stopped gets this long before the next
+// window's turn.
+const UINT kBroadcastTimeoutMs = 500;
+
 // Without SeShutdownPrivilege enabled in the token, ExitWindowsEx and
 // SetSystemPowerState are refused even for an administrator.
 void EnableShutdownPrivilege()
@@ -25,7 +31,7 @@ void EnableShutdownPrivilege()
 
 void MonitorOff()
 {
-    PowerBroadcast(WM_SYSCOMMAND, SC_MONITORPOWER, 2);
+    PowerBroadcast(WM_SYSCOMMAND, SC_MONITORPOWER, 2, SMTO_ABORTIFHUNG, kBroadcastTimeoutMs);
 }
 
 // Looked up on every call: LockWorkStation is missing from old user32 builds.

@@ -17,7 +17,9 @@ BOOL PowerAdjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES *newState);
 BOOL PowerCloseHandle(HANDLE handle);
 BOOL PowerExitWindows(UINT flags, DWORD reason);
 BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force);
-LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam);
+// Sends the message to every top-level window, waiting for each as
+// SendMessageTimeoutW does with these flags and timeout.
+void PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs);
 HMODULE PowerLoadLibrary(const wchar_t *name);
 LockWorkStationProc PowerFindLockWorkStation(HMODULE user32);
 BOOL PowerFreeLibrary(HMODULE module);

@@ -34,9 +34,9 @@ BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force)
     return SetSystemPowerState(suspend, force);
 }
 
-LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam)
+void PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs)
 {
-    return SendMessageW(HWND_BROADCAST, message, wParam, lParam);
+    SendMessageTimeoutW(HWND_BROADCAST, message, wParam, lParam, flags, timeoutMs, nullptr);
 }
 
 HMODULE PowerLoadLibrary(const wchar_t *name)

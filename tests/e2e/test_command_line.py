@@ -87,6 +87,18 @@ class OperationsRunAtOnce(CommandLineTestCase):
                 self.assertPowerCalls(expected, result, option)
                 self.assertNoCountdown(result, option)
 
+    def test_monitors_go_off_within_5_s_while_another_program_hangs(self):
+        # A broadcast that waited for the hung window would still be waiting
+        # when the launcher gives up after 20 s.
+        with Probe() as probe:
+            probe.own_window("Keldrin e2e: a program that stopped answering", hung=True)
+            for option in ("--monitoroff", "--monitorofflock"):
+                with self.subTest(option=option):
+                    result = self.run_fresh(option)
+                    self.assertFalse(result.timed_out, "%s waited for the hung window" % option)
+                    self.assertLess(result.seconds, 5.0, "%s took %.1f s" % (option, result.seconds))
+                    self.assertPowerCalls(OPERATIONS[option], result, option)
+
     def test_a_negative_wait_runs_the_operation_at_once(self):
         result = self.run_fresh("--logoff --wait -5")
         self.assertEqual(0, result.exit_code)

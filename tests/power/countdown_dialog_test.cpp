@@ -38,7 +38,7 @@ using testsupport::SetTextRecorder;
 
 typedef std::vector<std::string> Calls;
 
-const std::string kMonitorOff = "SendMessage(HWND_BROADCAST,0x112,0xf170,2)";
+const std::string kMonitorOff = kRecordedMonitorOff;
 const DWORD kLimitMs = 10000;
 const int kWindows7Professional = 19;
 const int kWindows8Pro = 23;

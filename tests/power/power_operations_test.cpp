@@ -15,7 +15,7 @@ const Calls kPrivilege = {
 };
 const Calls kLock = {"LoadLibrary(user32.dll)", "GetProcAddress(user32,LockWorkStation)", "LockWorkStation()",
                      "FreeLibrary(user32)"};
-const std::string kMonitorOff = "SendMessage(HWND_BROADCAST,0x112,0xf170,2)";
+const std::string kMonitorOff = kRecordedMonitorOff;
 
 Calls RunRecorded(int operation)
 {

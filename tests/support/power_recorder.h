@@ -13,6 +13,10 @@ struct PowerRecorder {
 
 extern PowerRecorder g_powerRecorder;
 
+// The monitor-off broadcast as recorded: WM_SYSCOMMAND, SC_MONITORPOWER, 2 (off),
+// SMTO_ABORTIFHUNG and 500 ms for each window.
+const char kRecordedMonitorOff[] = "SendMessageTimeout(HWND_BROADCAST,0x112,0xf170,2,0x2,500)";
+
 // Clears the record and restores the defaults.
 void ResetPowerRecorder();
 

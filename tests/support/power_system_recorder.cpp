@@ -85,11 +85,10 @@ BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force)
     return TRUE;
 }
 
-LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam)
+void PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs)
 {
-    Record("SendMessage(HWND_BROADCAST,0x%x,0x%lx,%ld)", message, static_cast<unsigned long>(wParam),
-           static_cast<long>(lParam));
-    return 0;
+    Record("SendMessageTimeout(HWND_BROADCAST,0x%x,0x%lx,%ld,0x%x,%u)", message, static_cast<unsigned long>(wParam),
+           static_cast<long>(lParam), flags, timeoutMs);
 }
 
 HMODULE PowerLoadLibrary(const wchar_t *name)
