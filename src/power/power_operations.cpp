@@ -15,6 +15,11 @@ const DWORD kPlannedReason = SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER
 // window's turn.
 const UINT kBroadcastTimeoutMs = 500;
 
+// The lock screen normally has the input within a second or two of
+// LockWorkStation; after this long the monitors go off whatever it shows.
+const DWORD kLockWaitMs = 5000;
+const DWORD kLockPollMs = 50;
+
 // Without SeShutdownPrivilege enabled in the token, ExitWindowsEx and
 // SetSystemPowerState are refused even for an administrator.
 void EnableShutdownPrivilege()
@@ -35,13 +40,28 @@ void MonitorOff()
 }
 
 // Looked up on every call: LockWorkStation is missing from old user32 builds.
-void Lock()
+// True when the lock was asked for and the system took the request.
+bool Lock()
 {
     HMODULE user32 = PowerLoadLibrary(L"user32.dll");
-    if (!user32) return;
+    if (!user32) return false;
     LockWorkStationProc lock = PowerFindLockWorkStation(user32);
-    if (lock) lock();
+    bool started = lock && lock();
     PowerFreeLibrary(user32);
+    return started;
+}
+
+// LockWorkStation only starts the lock and returns; the switch to the lock
+// screen follows and turns the monitors back on. Waits until the lock screen
+// has the input, at most kLockWaitMs.
+void WaitForLockScreen()
+{
+    DWORD start = PowerTickCount();
+    while (PowerInputDesktopIsOurs()) {
+        DWORD waited = PowerTickCount() - start;
+        if (waited >= kLockWaitMs) return;
+        PowerPause(kLockWaitMs - waited < kLockPollMs ? kLockWaitMs - waited : kLockPollMs);
+    }
 }
 
 }  // namespace
@@ -76,8 +96,9 @@ int RunPowerOperation(int operation)
         Lock();
         break;
     case OPERATION_MONITOROFFLOCK:
-        // Locked first, so the monitors go dark on the locked screen.
-        Lock();
+        // Locked first, so the monitors go dark on the locked screen. A lock
+        // that was refused (or LockWorkStation missing) gives nothing to wait for.
+        if (Lock()) WaitForLockScreen();
         MonitorOff();
         break;
     default:

@@ -24,4 +24,11 @@ HMODULE PowerLoadLibrary(const wchar_t *name);
 LockWorkStationProc PowerFindLockWorkStation(HMODULE user32);
 BOOL PowerFreeLibrary(HMODULE module);
 
+// What the wait for the lock screen looks at: whether the desktop that takes
+// the input is still the one this program runs on (no longer, once the lock
+// screen has it), and the clock and pause it is timed with.
+BOOL PowerInputDesktopIsOurs();
+DWORD PowerTickCount();
+void PowerPause(DWORD ms);
+
 #endif
