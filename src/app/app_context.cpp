@@ -29,6 +29,13 @@ const UINT kHelpCloseAll = 0x0012;
 const UINT kHelpInitialize = 0x001C;
 const UINT kHelpUninitialize = 0x001D;
 
+// "C:\..." or "\\server\...": a path LoadLibraryW takes as it is, without searching.
+bool IsFullPath(const wchar_t *path)
+{
+    bool drive = path[0] && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+    return drive || (path[0] == L'\\' && path[1] == L'\\');
+}
+
 HtmlHelpProc FindHtmlHelp()
 {
     static bool searched = false;
@@ -46,12 +53,21 @@ HtmlHelpProc FindHtmlHelp()
         if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE *>(server), &size) == ERROR_SUCCESS &&
             (type == REG_SZ || type == REG_EXPAND_SZ)) {
             wchar_t expanded[MAX_PATH] = L"";
-            if (ExpandEnvironmentStringsW(server, expanded, MAX_PATH) - 1 < MAX_PATH)
+            // A registration by name alone would be searched for like the fallback below.
+            if (ExpandEnvironmentStringsW(server, expanded, MAX_PATH) - 1 < MAX_PATH && IsFullPath(expanded))
                 library = LoadLibraryW(expanded);
         }
         RegCloseKey(key);
     }
-    if (!library) library = LoadLibraryW(L"hhctrl.ocx");
+    if (!library) {
+        // From the system folder by full path: by name alone it would be looked
+        // for beside the program first, where anyone who can write could plant one.
+        wchar_t system[MAX_PATH] = L"";
+        wchar_t path[MAX_PATH + 16] = L"";
+        UINT length = GetSystemDirectoryW(system, MAX_PATH);
+        if (length > 0 && length < MAX_PATH && FormatPath(path, COUNTOF(path), L"%ls\\hhctrl.ocx", system))
+            library = LoadLibraryW(path);
+    }
     if (library) proc = reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void *>(GetProcAddress(library, MAKEINTRESOURCEA(15))));
     return proc;
 }

@@ -59,6 +59,10 @@ void RunCommandLine(const wchar_t *commandLine)
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything loads a library: a DLL planted beside the program or in
+    // the current folder under a system library's name must not be the one found.
+    NarrowLibrarySearch();
+
     // The run-time's own tail drops trailing blanks, which would turn a
     // command line of blanks into the main dialog.
     const wchar_t *commandLine = CommandLineArguments(GetCommandLineW());

@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <type_traits>
+
 #include "app/app_context.h"
 #include "keldrin_version.h"
 #include "power/saver_lock.h"
@@ -15,7 +17,33 @@ const wchar_t kMissingModuleQuestion[] =
     L"\x30C0\x30A6\x30F3\x30ED\x30FC\x30C9\x3057\x307E\x3059\x304B\xFF1F\r\n\r\n"
     L"Cannot find Keldrin.Eng.dll.\r\nDownload the file?";
 
+// Looked-up types must be the system's own, calling convention included.
+static_assert(std::is_same<SetDefaultDllDirectoriesProc, decltype(&::SetDefaultDllDirectories)>::value,
+              "SetDefaultDllDirectories");
+static_assert(std::is_same<SetDllDirectoryProc, decltype(&::SetDllDirectoryW)>::value, "SetDllDirectoryW");
+
 }  // namespace
+
+void NarrowLibrarySearchWith(SetDefaultDllDirectoriesProc setDefaultDirectories, SetDllDirectoryProc setDirectory)
+{
+    if (setDefaultDirectories && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    // The program's own folder stays first here; what the program loads from
+    // the system (the help viewer) it therefore loads by full path.
+    if (setDirectory) setDirectory(L"");
+}
+
+void NarrowLibrarySearch()
+{
+    // Already loaded (the program imports it), so this loads nothing.
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (!kernel) return;
+    // SetDllDirectoryW came with XP SP1 (and Server 2003), which the Windows
+    // headers only declare from 0x0502 on: looked up like the newer one.
+    NarrowLibrarySearchWith(reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void (*)(void)>(
+                                GetProcAddress(kernel, "SetDefaultDllDirectories"))),
+                            reinterpret_cast<SetDllDirectoryProc>(reinterpret_cast<void (*)(void)>(
+                                GetProcAddress(kernel, "SetDllDirectoryW"))));
+}
 
 void TakeModuleTexts(HINSTANCE module)
 {

@@ -4,6 +4,22 @@
 
 namespace {
 
+// "Other (Planned)" in the system's shutdown log: major and minor reason
+// "other" (both 0) with the planned flag. A reason of 0 alone is logged as
+// an unplanned shutdown.
+const DWORD kPlannedReason = SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
+
+// A program that stopped answering is passed over at once (SMTO_ABORTIFHUNG
+// once the system counts it as hung, after about 5 s without taking its
+// messages); one that has only just stopped gets this long before the next
+// window's turn.
+const UINT kBroadcastTimeoutMs = 500;
+
+// The lock screen normally has the input within a second or two of
+// LockWorkStation; after this long the monitors go off whatever it shows.
+const DWORD kLockWaitMs = 5000;
+const DWORD kLockPollMs = 50;
+
 // Without SeShutdownPrivilege enabled in the token, ExitWindowsEx and
 // SetSystemPowerState are refused even for an administrator.
 void EnableShutdownPrivilege()
@@ -20,17 +36,32 @@ void EnableShutdownPrivilege()
 
 void MonitorOff()
 {
-    PowerBroadcast(WM_SYSCOMMAND, SC_MONITORPOWER, 2);
+    PowerBroadcast(WM_SYSCOMMAND, SC_MONITORPOWER, 2, SMTO_ABORTIFHUNG, kBroadcastTimeoutMs);
 }
 
 // Looked up on every call: LockWorkStation is missing from old user32 builds.
-void Lock()
+// True when the lock was asked for and the system took the request.
+bool Lock()
 {
     HMODULE user32 = PowerLoadLibrary(L"user32.dll");
-    if (!user32) return;
+    if (!user32) return false;
     LockWorkStationProc lock = PowerFindLockWorkStation(user32);
-    if (lock) lock();
+    bool started = lock && lock();
     PowerFreeLibrary(user32);
+    return started;
+}
+
+// LockWorkStation only starts the lock and returns; the switch to the lock
+// screen follows and turns the monitors back on. Waits until the lock screen
+// has the input, at most kLockWaitMs.
+void WaitForLockScreen()
+{
+    DWORD start = PowerTickCount();
+    while (PowerInputDesktopIsOurs()) {
+        DWORD waited = PowerTickCount() - start;
+        if (waited >= kLockWaitMs) return;
+        PowerPause(kLockWaitMs - waited < kLockPollMs ? kLockWaitMs - waited : kLockPollMs);
+    }
 }
 
 }  // namespace
@@ -41,11 +72,11 @@ int RunPowerOperation(int operation, bool forceIfHung)
     switch (operation) {
     case OPERATION_SHUTDOWN:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF | force, 0);
+        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF | force, kPlannedReason);
         break;
     case OPERATION_REBOOT:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_REBOOT | force, 0);
+        PowerExitWindows(EWX_REBOOT | force, kPlannedReason);
         break;
     case OPERATION_STANDBY:
         EnableShutdownPrivilege();
@@ -57,7 +88,7 @@ int RunPowerOperation(int operation, bool forceIfHung)
         break;
     case OPERATION_LOGOFF:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_LOGOFF | force, 0);
+        PowerExitWindows(EWX_LOGOFF | force, kPlannedReason);
         break;
     case OPERATION_MONITOROFF:
         MonitorOff();
@@ -66,8 +97,9 @@ int RunPowerOperation(int operation, bool forceIfHung)
         Lock();
         break;
     case OPERATION_MONITOROFFLOCK:
-        // Locked first, so the monitors go dark on the locked screen.
-        Lock();
+        // Locked first, so the monitors go dark on the locked screen. A lock
+        // that was refused (or LockWorkStation missing) gives nothing to wait for.
+        if (Lock()) WaitForLockScreen();
         MonitorOff();
         break;
     default:

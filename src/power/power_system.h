@@ -17,9 +17,18 @@ BOOL PowerAdjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES *newState);
 BOOL PowerCloseHandle(HANDLE handle);
 BOOL PowerExitWindows(UINT flags, DWORD reason);
 BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force);
-LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam);
+// Sends the message to every top-level window, waiting for each as
+// SendMessageTimeoutW does with these flags and timeout.
+void PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs);
 HMODULE PowerLoadLibrary(const wchar_t *name);
 LockWorkStationProc PowerFindLockWorkStation(HMODULE user32);
 BOOL PowerFreeLibrary(HMODULE module);
+
+// What the wait for the lock screen looks at: whether the desktop that takes
+// the input is still the one this program runs on (no longer, once the lock
+// screen has it), and the clock and pause it is timed with.
+BOOL PowerInputDesktopIsOurs();
+DWORD PowerTickCount();
+void PowerPause(DWORD ms);
 
 #endif

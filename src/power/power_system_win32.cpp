@@ -1,5 +1,7 @@
 #include "power/power_system.h"
 
+#include <wchar.h>
+
 #include <type_traits>
 
 static_assert(std::is_same<LockWorkStationProc, decltype(&::LockWorkStation)>::value, "LockWorkStation");
@@ -34,9 +36,9 @@ BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force)
     return SetSystemPowerState(suspend, force);
 }
 
-LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam)
+void PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs)
 {
-    return SendMessageW(HWND_BROADCAST, message, wParam, lParam);
+    SendMessageTimeoutW(HWND_BROADCAST, message, wParam, lParam, flags, timeoutMs, nullptr);
 }
 
 HMODULE PowerLoadLibrary(const wchar_t *name)
@@ -53,4 +55,32 @@ LockWorkStationProc PowerFindLockWorkStation(HMODULE user32)
 BOOL PowerFreeLibrary(HMODULE module)
 {
     return FreeLibrary(module);
+}
+
+// The lock screen runs on Winlogon's desktop, which a user's program cannot
+// even open: a failed open counts as "not ours" as well.
+BOOL PowerInputDesktopIsOurs()
+{
+    HDESK input = OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+    if (!input) return FALSE;
+    wchar_t inputName[256] = L"";
+    wchar_t ourName[256] = L"";
+    DWORD needed = 0;
+    // One unit short of the buffers, so the names stay terminated whatever is copied.
+    const DWORD bytes = sizeof inputName - sizeof(wchar_t);
+    BOOL ours = GetUserObjectInformationW(input, UOI_NAME, inputName, bytes, &needed) &&
+                GetUserObjectInformationW(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, ourName, bytes, &needed) &&
+                wcscmp(inputName, ourName) == 0;
+    CloseDesktop(input);
+    return ours;
+}
+
+DWORD PowerTickCount()
+{
+    return GetTickCount();
+}
+
+void PowerPause(DWORD ms)
+{
+    Sleep(ms);
 }

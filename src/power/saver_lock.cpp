@@ -37,23 +37,38 @@ bool SaverSecureReads(HKEY key, const wchar_t *expected)
            WideStringEqual(data, expected);
 }
 
+void ReleaseSaverLockMutex()
+{
+    if (!g_saverLockMutex) return;
+    ReleaseMutex(g_saverLockMutex);
+    CloseHandle(g_saverLockMutex);
+    g_saverLockMutex = nullptr;
+}
+
 }  // namespace
 
 // Switches the screen saver's password off for the wait, but only when it is
 // on exactly as "1": any other value is not ours to touch. The settings file
-// notes it first, so that even a killed run gets it switched back.
+// notes it first, so that even a killed run gets it switched back; where the
+// note cannot be written (the folder is read-only, the path does not fit), a
+// killed run would leave the password off for good, so it stays on.
 void SwitchSaverLockOff()
 {
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
     if (SaverSecureReads(key, L"1")) {
+        // Held before the mark is written: a start that finds the mark in
+        // between must not take it for one that a killed run left.
         if (!g_saverLockMutex) {
             g_saverLockMutex = CreateMutexW(nullptr, FALSE, kSaverLockMutex);
             if (g_saverLockMutex) WaitForSingleObject(g_saverLockMutex, 0);
         }
-        SetSaverLockRestorePending(true);
-        g_saverLockRestore = 1;
-        WriteSaverSecure(key, L"0");
+        if (SetSaverLockRestorePending(true)) {
+            g_saverLockRestore = 1;
+            WriteSaverSecure(key, L"0");
+        } else {
+            ReleaseSaverLockMutex();
+        }
     }
     RegCloseKey(key);
 }
@@ -67,11 +82,7 @@ void RestoreSaverLock()
     RegCloseKey(key);
     g_saverLockRestore = 0;
     SetSaverLockRestorePending(false);
-    if (g_saverLockMutex) {
-        ReleaseMutex(g_saverLockMutex);
-        CloseHandle(g_saverLockMutex);
-        g_saverLockMutex = nullptr;
-    }
+    ReleaseSaverLockMutex();
 }
 
 bool RestoreSaverLockLeftOff()

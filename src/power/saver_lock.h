@@ -9,7 +9,8 @@
 // and not yet back.
 extern int g_saverLockRestore;
 
-// Switches the password off for the wait, only when it reads exactly "1".
+// Switches the password off for the wait, only when it reads exactly "1" and
+// the mark that lets a later start switch it back is written.
 void SwitchSaverLockOff();
 
 // Switches it back on, if this run switched it off.

@@ -64,6 +64,7 @@
 #define IDS_DESKTOP_SHORTCUT_MADE   10104
 #define IDS_QUICKLAUNCH_SHORTCUT_MADE 10105
 #define IDS_SHORTCUT_FAILED         10106   // %ls the shortcut file that could not be written
+#define IDS_WAIT_NOT_A_NUMBER       10107   // main dialog: OK with a wait field that holds no number
 #define IDS_SHORTCUT_NAME_AT        10110   // %ls product, %ls operation, %ld hours, %ld minutes
 #define IDS_OPERATION_NAME_FIRST    10200   // + code 0..9
 #define IDS_OPERATION_NAME_LAST     10209

@@ -20,6 +20,10 @@ const int kOperationButtons = 9;
 const int kDestinationButtons = 3;
 const wchar_t kHelpFileName[] = L"Keldrin.chm";
 const wchar_t kHelpTopic[] = L"_RESOURCE/Help-howtouse.html";
+// For a module without the message.
+const wchar_t kWaitNotANumber[] =
+    L"The minutes or seconds field is empty or holds something other than digits.\n"
+    L"Enter the wait in digits; for no wait, enter 0 in both.";
 
 bool IsChecked(HWND dialog, int id)
 {
@@ -110,8 +114,30 @@ int AtTimeChosen()
     return g_settings.useAtTime == 1 ? g_settings.atTime : -1;
 }
 
+// A field the user cleared, or text pasted into it, holds no number; read as
+// 0 it would run the operation at once. The user is told, the field gets the
+// focus, and the dialog stays open. A typed 0 is a number like any other.
+bool WaitFieldsHoldNumbers(HWND dialog)
+{
+    if (IsChecked(dialog, IDC_WHEN_AT)) return true;  // a time of day reads no wait
+    const int fields[] = {IDC_WAIT_MIN, IDC_WAIT_SEC};
+    for (int id : fields) {
+        BOOL number = FALSE;
+        GetDlgItemInt(dialog, id, &number, TRUE);
+        if (number) continue;
+        const wchar_t *text = LoadResString(g_resourceModule, IDS_WAIT_NOT_A_NUMBER, -1);
+        MessageBoxW(dialog, text && text[0] ? text : kWaitNotANumber, g_app->productName ? g_app->productName : L"",
+                    MB_OK | MB_ICONEXCLAMATION);
+        // The dialog manager selects an edit's text as it moves the focus there.
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+        return false;
+    }
+    return true;
+}
+
 void OnOk(HWND dialog)
 {
+    if (!WaitFieldsHoldNumbers(dialog)) return;
     SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
     switch (g_settings.destination) {
     case DESTINATION_RUN:

@@ -58,12 +58,14 @@ OPERATION_RADIOS = range(ID.IDC_OPERATION_FIRST, ID.IDC_OPERATION_LAST + 1)     
 DESTINATION_RADIOS = range(ID.IDC_DESTINATION_FIRST, ID.IDC_DESTINATION_LAST + 1)    # destinations 0..2
 
 # The power calls a test may watch, plus SetTimer for timing the countdown.
-# SendMessageW is in the list for the monitor-off broadcast; the program's
-# other SendMessageW calls are told apart by their arguments.
+# SendMessageTimeoutW is the monitor-off broadcast. SendMessageW is watched
+# too: a broadcast through it would wait for every hung program, and the
+# program's other SendMessageW calls are told apart by their arguments.
 RELAY_INCLUDE = (
     "user32.ExitWindowsEx",
     "user32.LockWorkStation",
     "kernel32.SetSystemPowerState",
+    "user32.SendMessageTimeoutW",
     "user32.SendMessageW",
     "advapi32.AdjustTokenPrivileges",
     "user32.SetTimer",
@@ -422,6 +424,7 @@ _INT32_ARGS = {
     "user32.ExitWindowsEx": (0, 1),
     "kernel32.SetSystemPowerState": (0, 1),
     "user32.SendMessageW": (1,),
+    "user32.SendMessageTimeoutW": (1, 4, 5),
     "user32.SetTimer": (2,),
     "user32.SetDlgItemTextW": (1,),
     "shell32.ShellExecuteW": (5,),
@@ -474,20 +477,24 @@ def countdown_timers(calls: List["Call"]) -> List["Call"]:
     return [call for call in calls if call.name == "user32.SetTimer" and call.args[1] == COUNTDOWN_TIMER]
 
 
-# The monitor-off broadcast as a traced call: SendMessageW(HWND_BROADCAST,
-# WM_SYSCOMMAND, SC_MONITORPOWER, 2).
-MONITOR_OFF = ("user32.SendMessageW", ["0000ffff", "00000112", "0000f170", "00000002"])
+# The monitor-off broadcast as a traced call: SendMessageTimeoutW(HWND_BROADCAST,
+# WM_SYSCOMMAND, SC_MONITORPOWER, 2 (off), SMTO_ABORTIFHUNG, 500 ms a window,
+# no result asked for), so no program that stopped answering can hold it up.
+MONITOR_OFF = ("user32.SendMessageTimeoutW",
+               ["0000ffff", "00000112", "0000f170", "00000002", "00000002", "000001f4", "00000000"])
 
-# The calls that make up a power operation; SendMessageW only as the
-# monitor-off broadcast (HWND_BROADCAST, WM_SYSCOMMAND).
+# The calls that make up a power operation; the two send functions only as a
+# broadcast of WM_SYSCOMMAND (HWND_BROADCAST), so a broadcast through
+# SendMessageW shows up as a power call that is not MONITOR_OFF.
 POWER_FUNCTIONS = ("advapi32.AdjustTokenPrivileges", "user32.ExitWindowsEx", "user32.LockWorkStation",
                    "kernel32.SetSystemPowerState")
+BROADCAST_FUNCTIONS = ("user32.SendMessageTimeoutW", "user32.SendMessageW")
 
 
 def is_power_call(call: Call) -> bool:
     if call.name in POWER_FUNCTIONS:
         return True
-    return call.name == "user32.SendMessageW" and call.args[:2] == ["0000ffff", "00000112"]
+    return call.name in BROADCAST_FUNCTIONS and call.args[:2] == ["0000ffff", "00000112"]
 
 
 class RunResult(NamedTuple):

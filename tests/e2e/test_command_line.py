@@ -15,9 +15,11 @@ ANY = None
 # BufferLength, PreviousState, ReturnLength): enable, not disable-all, and
 # no previous state asked for. The token handle and the pointer vary per run.
 PRIVILEGE = ("advapi32.AdjustTokenPrivileges", [ANY, "00000000", ANY, ANY, "00000000", "00000000"])
-SHUTDOWN = ("user32.ExitWindowsEx", ["00000009", "00000000"])    # EWX_SHUTDOWN | EWX_POWEROFF, no force
-REBOOT = ("user32.ExitWindowsEx", ["00000002", "00000000"])      # EWX_REBOOT, no force
-LOGOFF = ("user32.ExitWindowsEx", ["00000000", "00000000"])      # EWX_LOGOFF, no force
+# Flags without force; the reason recorded is "Other (Planned)": SHTDN_REASON_FLAG_PLANNED
+# with major and minor reason "other" (both 0).
+SHUTDOWN = ("user32.ExitWindowsEx", ["00000009", "80000000"])    # EWX_SHUTDOWN | EWX_POWEROFF
+REBOOT = ("user32.ExitWindowsEx", ["00000002", "80000000"])      # EWX_REBOOT
+LOGOFF = ("user32.ExitWindowsEx", ["00000000", "80000000"])      # EWX_LOGOFF
 STANDBY = ("kernel32.SetSystemPowerState", ["00000001", "00000001"])   # suspend, forced
 HIBERNATE = ("kernel32.SetSystemPowerState", ["00000000", "00000001"])  # hibernate, forced
 LOCK = ("user32.LockWorkStation", [])
@@ -84,6 +86,18 @@ class OperationsRunAtOnce(CommandLineTestCase):
                 self.assertEqual(0, result.exit_code)
                 self.assertPowerCalls(expected, result, option)
                 self.assertNoCountdown(result, option)
+
+    def test_monitors_go_off_within_5_s_while_another_program_hangs(self):
+        # A broadcast that waited for the hung window would still be waiting
+        # when the launcher gives up after 20 s.
+        with Probe() as probe:
+            probe.own_window("Keldrin e2e: a program that stopped answering", hung=True)
+            for option in ("--monitoroff", "--monitorofflock"):
+                with self.subTest(option=option):
+                    result = self.run_fresh(option)
+                    self.assertFalse(result.timed_out, "%s waited for the hung window" % option)
+                    self.assertLess(result.seconds, 5.0, "%s took %.1f s" % (option, result.seconds))
+                    self.assertPowerCalls(OPERATIONS[option], result, option)
 
     def test_a_negative_wait_runs_the_operation_at_once(self):
         result = self.run_fresh("--logoff --wait -5")

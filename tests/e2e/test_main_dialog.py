@@ -17,7 +17,7 @@ import unittest
 
 from keldrin_e2e import (BS_OWNERDRAW, BS_TYPEMASK, CONFIG, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, MESSAGE_TEXT,
                          OPERATION_RADIOS, RELAY_KEY, USER, KeldrinTestCase, Probe, _prepare_prefix, countdown_timers,
-                         fill_in_main_dialog, relay_text)
+                         fill_in_main_dialog, reg_set, relay_text)
 from screen_look import set_windows_version
 
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
@@ -30,8 +30,13 @@ BS_PUSHBUTTON, BS_DEFPUSHBUTTON = 0x00, 0x01
 WS_EX_APPWINDOW = 0x00040000
 
 HELP_CALL = "hhctrl.ocx.HtmlHelpW"
-# Traced for this file: the help viewer, and the texts the countdown shows.
-RELAY_ADDITIONS = (HELP_CALL, "user32.SetDlgItemTextW")
+# Where libraries are looked for, and which ones are loaded.
+LIBRARY_SEARCH = ("kernel32.SetDefaultDllDirectories", "kernel32.SetDllDirectoryW")
+LIBRARY_LOADS = ("kernel32.LoadLibraryW", "kernel32.LoadLibraryExW")
+# Traced for this file: the help viewer, the texts the countdown shows, and the libraries.
+RELAY_ADDITIONS = (HELP_CALL, "user32.SetDlgItemTextW") + LIBRARY_SEARCH + LIBRARY_LOADS
+# The HTML Help control's registration, which names the library the viewer comes from.
+HTML_HELP_SERVER = r"HKCR\CLSID\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\InprocServer32"
 HH_DISPLAY_TOC, HH_INITIALIZE = 0x01, 0x1C
 OVERRIDES = r"HKCU\Software\Wine\DllOverrides"
 MENU_BUILDER = "winemenubuilder.exe"
@@ -292,6 +297,20 @@ class RunDestination(MainDialogTestCase):
         self.assertEqual(1, settings["PowerUseAtTime"])
         self.assertEqual(at.hour * 100 + at.minute, settings["PowerAtTime"])
 
+    def test_an_empty_minutes_field_is_no_wait_of_zero(self):
+        # Cleared, the field once read as 0 and a total of 0 shut the machine down at once.
+        self.folder.write_settings(Operation=1, Destination=0, WaitMin=5, WaitSec=10)
+        launch, hwnd = self.open_main()
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_RUN), "", "0")
+        self.p.click(hwnd, IDOK)
+        caption, text = self.answer_message_box(launch.pid, hwnd)
+        self.assertEqual(self.module_text(ID.IDS_PRODUCT_NAME), caption)
+        self.assertEqual(self.module_text(ID.IDS_WAIT_NOT_A_NUMBER), text)
+        self.assertStillOpen(launch, hwnd)
+        self.assertEqual(("", "0"), (self.p.text(hwnd, ID.IDC_WAIT_MIN), self.p.text(hwnd, ID.IDC_WAIT_SEC)))
+        result = self.close_main(launch, hwnd)    # which also finds no power call
+        self.assertFalse(countdown_timers(result.calls), "a countdown ran")
+
     def test_select_opens_the_select_dialog_whatever_the_wait(self):
         self.folder.write_settings(Operation=1, Destination=0, WaitMin=1, WaitSec=30)
         launch, hwnd = self.open_main()
@@ -470,6 +489,41 @@ class UpdateAndHelp(MainDialogTestCase):
         topic = self.folder.windows_path + "\\Keldrin.chm::_RESOURCE/Help-howtouse.html"
         self.assertIn((HH_DISPLAY_TOC, topic), calls, "HtmlHelpW was not asked for the topic: %s" % calls)
         self.assertEqual(HH_INITIALIZE, calls[0][0], "the help viewer was not initialised first")
+
+    def test_help_without_its_registration_loads_the_viewer_from_the_system_folder(self):
+        registered = self.p.reg_get(HTML_HELP_SERVER, "")
+        self.assertIsInstance(registered, str, "the prefix has no HTML Help registration to take away")
+        self.addCleanup(reg_set, HTML_HELP_SERVER, "", registered)
+        self.assertTrue(self.p.reg_delete(HTML_HELP_SERVER, ""))
+        with open(os.path.join(self.folder.path, "Keldrin.chm"), "wb") as f:
+            f.write(b"not a real help file")
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, ID.IDC_HELP_BUTTON)
+        viewer = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
+        if viewer is not None:
+            self.p.close(viewer)
+            self.p.wait_gone(viewer, timeout=5)
+        result = self.close_main(launch, hwnd)
+
+        loaded = [(index, relay_text(call.args[0])) for index, call in enumerate(result.calls)
+                  if call.name in LIBRARY_LOADS]
+        viewer_loads = [name for _, name in loaded if name.lower().endswith("hhctrl.ocx")]
+        self.assertEqual(["c:\\windows\\system32\\hhctrl.ocx"], [name.lower() for name in viewer_loads],
+                         "the viewer's library was not loaded by its full system path: %s" % loaded)
+        self.assertIn(HH_DISPLAY_TOC, [command for command, _ in help_calls(result)], "the viewer was not asked")
+        # Before the program loads its first library, the search is narrowed to the
+        # system folder. The system's own DLLs load some while the process starts,
+        # before the program runs; the program's own calls return into its image,
+        # the megabyte that the narrowing call returns into.
+        narrowing = [index for index, call in enumerate(result.calls)
+                     if call.pair == ("kernel32.SetDefaultDllDirectories", ["00000800"])]
+        self.assertEqual(1, len(narrowing), "SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) not called once")
+        image = result.calls[narrowing[0]].ret >> 20
+        own_loads = [index for index, call in enumerate(result.calls)
+                     if call.name in LIBRARY_LOADS and call.ret >> 20 == image]
+        self.assertTrue(own_loads, "no library load of the program's own was seen")
+        self.assertLess(narrowing[0], own_loads[0], "%s was loaded before the search was narrowed"
+                        % relay_text(result.calls[own_loads[0]].args[0]))
 
     def test_help_without_the_help_file_does_nothing(self):
         launch, hwnd = self.open_main()

@@ -33,12 +33,13 @@ using testsupport::DistFolder;
 using testsupport::LoadModuleAsData;
 using testsupport::ModuleString;
 using testsupport::SaverValue;
+using testsupport::SettingsFileScope;
 using testsupport::SetTextRecord;
 using testsupport::SetTextRecorder;
 
 typedef std::vector<std::string> Calls;
 
-const std::string kMonitorOff = "SendMessage(HWND_BROADCAST,0x112,0xf170,2)";
+const std::string kMonitorOff = kRecordedMonitorOff;
 const DWORD kLimitMs = 10000;
 const int kWindows7Professional = 19;
 const int kWindows8Pro = 23;
@@ -339,6 +340,7 @@ TEST_F(CountdownDialogTest, KeepsTheMachineAwakeOnlyWhileCounting)
 
 TEST_F(CountdownDialogTest, SwitchesTheSaverPasswordOffWhileCountingAndBackOnEveryEnding)
 {
+    SettingsFileScope settings;  // where the switch leaves its recovery mark
     SaverValue saver;
     g_settings.saverLockOff = 1;
     g_settings.operation = 6;
@@ -367,8 +369,11 @@ TEST_F(CountdownDialogTest, SwitchesTheSaverPasswordOffWhileCountingAndBackOnEve
     }
 }
 
-TEST_F(CountdownDialogTest, LeavesAnySaverValueOtherThanOneUnwritten)
+// Only a "1" is switched off, and only once the recovery mark is written:
+// without it a killed countdown would leave the password off for good.
+TEST_F(CountdownDialogTest, LeavesTheSaverValueUnwrittenUnlessItIsOneAndMarked)
 {
+    SettingsFileScope settings;
     // Wine signals only writes that change the data, so the check that the
     // notification works changes it.
     SaverValue saver;
@@ -381,6 +386,7 @@ TEST_F(CountdownDialogTest, LeavesAnySaverValueOtherThanOneUnwritten)
         const char *what;
         int saverLockOff;
         void (*prepare)(SaverValue *);
+        SettingsFileScope::Where settingsFile;  // the scratch file unless said otherwise
     } cases[] = {
         {"\"0\"", 1, [](SaverValue *s) { s->SetText(L"0"); }},
         {"absent", 1, [](SaverValue *s) { s->Delete(); }},
@@ -389,9 +395,14 @@ TEST_F(CountdownDialogTest, LeavesAnySaverValueOtherThanOneUnwritten)
         {"\"10\"", 1, [](SaverValue *s) { s->SetText(L"10"); }},
         {"\"1\" with the option off", 0, [](SaverValue *s) { s->SetText(L"1"); }},
         {"\"1\" with the option 2", 2, [](SaverValue *s) { s->SetText(L"1"); }},
+        {"\"1\" with the settings folder missing", 1, [](SaverValue *s) { s->SetText(L"1"); },
+         SettingsFileScope::kMissingFolder},
+        {"\"1\" with a settings path that does not fit", 1, [](SaverValue *s) { s->SetText(L"1"); },
+         SettingsFileScope::kPathTooLong},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
+        settings.Use(c.settingsFile);
         c.prepare(&saver);
         SaverValue::Value before = saver.Read();
         ASSERT_TRUE(saver.Watch());
@@ -413,6 +424,7 @@ TEST_F(CountdownDialogTest, LeavesAnySaverValueOtherThanOneUnwritten)
 
 TEST_F(CountdownDialogTest, TheEndOfTheSessionPutsTheSaverPasswordBack)
 {
+    SettingsFileScope settings;
     SaverValue saver;
     saver.SetText(L"1");
     g_settings.saverLockOff = 1;

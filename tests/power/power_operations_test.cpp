@@ -15,7 +15,7 @@ const Calls kPrivilege = {
 };
 const Calls kLock = {"LoadLibrary(user32.dll)", "GetProcAddress(user32,LockWorkStation)", "LockWorkStation()",
                      "FreeLibrary(user32)"};
-const std::string kMonitorOff = "SendMessage(HWND_BROADCAST,0x112,0xf170,2)";
+const std::string kMonitorOff = kRecordedMonitorOff;
 
 Calls RunRecorded(int operation, bool forceIfHung = false)
 {
@@ -32,11 +32,12 @@ Calls Join(Calls first, const Calls &second)
 
 }  // namespace
 
-TEST(PowerOperations, ShutdownRebootAndLogoffEnablePrivilegeThenExitWindowsWithoutForce)
+// Recorded as planned ("Other (Planned)"), never with the reason 0 of an unplanned one.
+TEST(PowerOperations, ShutdownRebootAndLogoffEnablePrivilegeThenExitWindowsWithoutForceAsPlanned)
 {
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(9,0)"}), RunRecorded(1));
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(2,0)"}), RunRecorded(2));
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(0,0)"}), RunRecorded(5));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(9,0x80000000)"}), RunRecorded(1));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(2,0x80000000)"}), RunRecorded(2));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(0,0x80000000)"}), RunRecorded(5));
 }
 
 // "--force": a hung program cannot hold a shutdown, restart or log-off up;
@@ -66,6 +67,53 @@ TEST(PowerOperations, MonitorAndLockOperationsLeaveTheTokenAlone)
 TEST(PowerOperations, NoneSelectAndUnknownCodesDoNothing)
 {
     for (int code : {0, 9, 10, -1, 42, INT_MIN, INT_MAX}) EXPECT_TRUE(RunRecorded(code).empty()) << "code " << code;
+}
+
+// The monitors go off only once the lock screen has the input: switching to it
+// would turn them on again. The recorder's clock shows when the broadcast went.
+TEST(PowerOperations, LockThenMonitorsOffWaitsForTheLockScreenAtMostFiveSeconds)
+{
+    struct {
+        const char *what;
+        DWORD lockScreenAfterMs;
+        BOOL lockResult;
+        DWORD earliestMs, latestMs;  // when the broadcast may go
+    } cases[] = {
+        {"lock screen after 1 s", 1000, TRUE, 1000, 1050},
+        {"lock screen at once", 0, TRUE, 0, 0},
+        {"no lock screen", kLockScreenNever, TRUE, 5000, 5050},
+        {"lock refused, as under Wine", 1000, FALSE, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetPowerRecorder();
+        g_powerRecorder.lockScreenAfterMs = c.lockScreenAfterMs;
+        g_powerRecorder.lockWorkStationResult = c.lockResult;
+        EXPECT_EQ(1, RunPowerOperation(8));
+        EXPECT_EQ(Join(kLock, {kMonitorOff}), g_powerRecorder.calls);
+        EXPECT_GE(g_powerRecorder.broadcastAtMs, c.earliestMs);
+        EXPECT_LE(g_powerRecorder.broadcastAtMs, c.latestMs);
+        if (!c.lockResult) {
+            EXPECT_EQ(0, g_powerRecorder.desktopChecks) << "nothing to wait for";
+        }
+    }
+
+    // Without LockWorkStation there is no lock to wait for either.
+    ResetPowerRecorder();
+    g_powerRecorder.lockWorkStationFound = false;
+    g_powerRecorder.lockScreenAfterMs = kLockScreenNever;
+    RunPowerOperation(8);
+    EXPECT_EQ(0u, g_powerRecorder.broadcastAtMs);
+    EXPECT_EQ(0, g_powerRecorder.desktopChecks);
+
+    // Lock alone and monitors off alone never wait.
+    for (int code : {6, 7}) {
+        ResetPowerRecorder();
+        g_powerRecorder.lockScreenAfterMs = kLockScreenNever;
+        RunPowerOperation(code);
+        EXPECT_EQ(0u, g_powerRecorder.clockMs) << "code " << code;
+        EXPECT_EQ(0, g_powerRecorder.desktopChecks) << "code " << code;
+    }
 }
 
 TEST(PowerOperations, LockIsLookedUpAfreshOnEveryCall)

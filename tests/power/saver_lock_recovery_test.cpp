@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "app/app_context.h"
 #include "base/owned_string.h"
@@ -24,21 +25,26 @@ DWORD WINAPI HoldSaverLockMutex(void *parameter)
     return 0;
 }
 
+// Whether another thread could take the mutex now, as a later start would.
+bool SaverLockMutexFree()
+{
+    bool free = false;
+    std::thread([&free] {
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\Marlowen.Keldrin.SaverLockOff");
+        DWORD waited = mutex ? WaitForSingleObject(mutex, 0) : WAIT_FAILED;
+        free = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        if (free) ReleaseMutex(mutex);
+        if (mutex) CloseHandle(mutex);
+    }).join();
+    return free;
+}
+
 class SaverLockRecovery : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ini_ = testsupport::UniqueTempPath(L"keldrin-recovery", L".ini");
-        DeleteFileW(ini_.c_str());
         ASSERT_NE(nullptr, g_app);
-        OwnedStringSet(&g_app->productName, L"Keldrin");
-        OwnedStringSet(&g_app->iniPath, ini_.c_str());
         g_saverLockRestore = 0;
-    }
-
-    void TearDown() override
-    {
-        DeleteFileW(ini_.c_str());
     }
 
     std::wstring ReadSaverSecure() const { return saver_.ReadText(); }
@@ -50,14 +56,14 @@ protected:
             saver_.Delete();
     }
 
-    int Marked()
+    int Marked() const { return settings_.Marked(); }
+    int Setting(const wchar_t *key) const
     {
-        return static_cast<int>(GetPrivateProfileIntW(L"Keldrin.Recovery", L"PowerSaverLockRestore", 0, ini_.c_str()));
+        return static_cast<int>(GetPrivateProfileIntW(L"Keldrin", key, 0, settings_.path().c_str()));
     }
 
-    testsupport::StartUpContext app_;
+    testsupport::SettingsFileScope settings_;
     testsupport::SaverValue saver_;  // put back as it was after each test
-    std::wstring ini_;
 };
 
 }  // namespace
@@ -94,6 +100,35 @@ TEST_F(SaverLockRecovery, WithoutAMarkNothingIsTouched)
     EXPECT_EQ(L"0", ReadSaverSecure());
 }
 
+// Without the mark a run that is then killed would leave the password off
+// for good: no mark, no switch.
+TEST_F(SaverLockRecovery, ThePasswordIsSwitchedOffOnlyOnceTheMarkIsWritten)
+{
+    using Where = testsupport::SettingsFileScope::Where;
+    struct {
+        const char *settings;
+        Where where;
+        bool switched;
+    } cases[] = {
+        {"file writable", Where::kScratchFile, true},
+        {"folder missing", Where::kMissingFolder, false},
+        {"path does not fit", Where::kPathTooLong, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.settings);
+        WriteSaverSecure(L"1");
+        settings_.Use(c.where);
+        SwitchSaverLockOff();
+        EXPECT_EQ(c.switched ? L"0" : L"1", ReadSaverSecure());
+        EXPECT_EQ(c.switched ? 1 : 0, g_saverLockRestore);
+        EXPECT_EQ(c.switched ? 1 : 0, Marked());
+        EXPECT_EQ(!c.switched, SaverLockMutexFree()) << "the mutex says a countdown has the password off";
+        RestoreSaverLock();
+        EXPECT_EQ(L"1", ReadSaverSecure());
+        EXPECT_TRUE(SaverLockMutexFree());
+    }
+}
+
 // Another copy's save replaces the settings section; a running countdown's mark must survive it.
 TEST_F(SaverLockRecovery, AnOrdinarySaveKeepsTheMarkAndClearingRemovesItsSection)
 {
@@ -102,10 +137,10 @@ TEST_F(SaverLockRecovery, AnOrdinarySaveKeepsTheMarkAndClearingRemovesItsSection
     g_settings.operation = 6;
     SaveSettings();
     EXPECT_EQ(1, Marked());
-    EXPECT_EQ(6, static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerOperation", 0, ini_.c_str())));
+    EXPECT_EQ(6, Setting(L"PowerOperation"));
     SetSaverLockRestorePending(false);
     wchar_t sections[256] = {};
-    GetPrivateProfileSectionNamesW(sections, 256, ini_.c_str());
+    GetPrivateProfileSectionNamesW(sections, 256, settings_.path().c_str());
     EXPECT_STREQ(L"Keldrin", sections);
     EXPECT_EQ(L'\0', sections[wcslen(sections) + 1]) << "only the settings section is left";
 }
@@ -137,5 +172,5 @@ TEST_F(SaverLockRecovery, ModuleWithoutProductNameStillGetsASection)
     g_settings = PowerSettings();
     g_settings.waitMin = 7;
     SaveSettings();
-    EXPECT_EQ(7, static_cast<int>(GetPrivateProfileIntW(L"Keldrin", L"PowerWaitMin", 0, ini_.c_str())));
+    EXPECT_EQ(7, Setting(L"PowerWaitMin"));
 }

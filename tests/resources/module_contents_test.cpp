@@ -40,7 +40,7 @@ std::vector<UINT> AllStringIds() {
         IDS_PRODUCT_NAME, IDS_PRODUCT_DESCRIPTION, IDS_MAKER_NAME, IDS_SHORTCUT_DESCRIPTION,
         IDS_SHORTCUT_NAME_MIN_SEC, IDS_SHORTCUT_NAME_SEC, IDS_SHORTCUT_NAME_NOW,
         IDS_DESKTOP_SHORTCUT_MADE, IDS_QUICKLAUNCH_SHORTCUT_MADE, IDS_SHORTCUT_FAILED,
-        IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC, IDS_COUNTDOWN_TITLE,
+        IDS_WAIT_NOT_A_NUMBER, IDS_REMAINING_MIN_SEC, IDS_REMAINING_SEC, IDS_COUNTDOWN_TITLE,
         IDS_POSTPONE_5_MIN, IDS_POSTPONE_15_MIN, IDS_POSTPONE_1_HOUR,
         IDS_SHORTCUT_NAME_AT, IDS_AT_MALFORMED, IDS_AT_MISSING, IDS_ANOTHER_COUNTDOWN,
     };
@@ -216,7 +216,7 @@ void ExpectSpin(const Dialog &dialog, int spinId, int editId) {
     EXPECT_NE(StyleOf(spin) & UDS_SETBUDDYINT, 0);
     HWND edit = dialog.Item(editId);
     ASSERT_TRUE(IsClass(edit, L"Edit"));
-    EXPECT_EQ(StyleOf(edit) & ES_NUMBER, 0) << "a negative wait must be typeable";
+    EXPECT_NE(StyleOf(edit) & ES_NUMBER, 0) << "digits only: a wait is a number or nothing";
     EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(spin, UDM_GETBUDDY, 0, 0)), edit);
 }
 

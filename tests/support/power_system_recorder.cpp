@@ -32,7 +32,8 @@ std::string Narrow(const wchar_t *text)
 BOOL WINAPI FakeLockWorkStation()
 {
     Record("LockWorkStation()");
-    return TRUE;
+    g_powerRecorder.lockedAtMs = g_powerRecorder.clockMs;
+    return g_powerRecorder.lockWorkStationResult;
 }
 
 }  // namespace
@@ -75,7 +76,7 @@ BOOL PowerCloseHandle(HANDLE handle)
 
 BOOL PowerExitWindows(UINT flags, DWORD reason)
 {
-    Record("ExitWindowsEx(%u,%lu)", flags, static_cast<unsigned long>(reason));
+    Record("ExitWindowsEx(%u,0x%lx)", flags, static_cast<unsigned long>(reason));
     return TRUE;
 }
 
@@ -85,11 +86,11 @@ BOOL PowerSetSystemPowerState(BOOL suspend, BOOL force)
     return TRUE;
 }
 
-LRESULT PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam)
+void PowerBroadcast(UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs)
 {
-    Record("SendMessage(HWND_BROADCAST,0x%x,0x%lx,%ld)", message, static_cast<unsigned long>(wParam),
-           static_cast<long>(lParam));
-    return 0;
+    Record("SendMessageTimeout(HWND_BROADCAST,0x%x,0x%lx,%ld,0x%x,%u)", message, static_cast<unsigned long>(wParam),
+           static_cast<long>(lParam), flags, timeoutMs);
+    g_powerRecorder.broadcastAtMs = g_powerRecorder.clockMs;
 }
 
 HMODULE PowerLoadLibrary(const wchar_t *name)
@@ -108,4 +109,23 @@ BOOL PowerFreeLibrary(HMODULE module)
 {
     Record("FreeLibrary(%s)", module == kFakeUser32 ? "user32" : "other");
     return TRUE;
+}
+
+BOOL PowerInputDesktopIsOurs()
+{
+    g_powerRecorder.desktopChecks++;
+    const PowerRecorder &r = g_powerRecorder;
+    bool lockScreenShown = r.lockedAtMs != kLockScreenNever && r.lockScreenAfterMs != kLockScreenNever &&
+                           r.clockMs - r.lockedAtMs >= r.lockScreenAfterMs;
+    return !lockScreenShown;
+}
+
+DWORD PowerTickCount()
+{
+    return g_powerRecorder.clockMs;
+}
+
+void PowerPause(DWORD ms)
+{
+    g_powerRecorder.clockMs += ms;
 }

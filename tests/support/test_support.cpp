@@ -216,6 +216,41 @@ StartUpContext::~StartUpContext()
     g_app = saved_;
 }
 
+SettingsFileScope::SettingsFileScope() : path_(UniqueTempPath(L"keldrin-settings", L".ini"))
+{
+    DeleteFileW(path_.c_str());
+    if (g_app) OwnedStringSet(&g_app->productName, L"Keldrin");
+    Use(kScratchFile);
+}
+
+SettingsFileScope::~SettingsFileScope()
+{
+    DeleteFileW(path_.c_str());
+}
+
+void SettingsFileScope::Use(Where where)
+{
+    if (!g_app) return;
+    switch (where) {
+    case kScratchFile:
+        OwnedStringSet(&g_app->iniPath, path_.c_str());
+        break;
+    case kMissingFolder:
+        OwnedStringSet(&g_app->iniPath, (UniqueTempPath(L"keldrin-missing") + L"\\Keldrin.ini").c_str());
+        break;
+    case kPathTooLong:
+        // The program's own path choice, given a name too long for any path.
+        OwnedStringFree(&g_app->iniPath);
+        OwnedStringSet(&g_app->baseName, std::wstring(KELDRIN_PATH_UNITS, L'K').c_str());
+        break;
+    }
+}
+
+int SettingsFileScope::Marked() const
+{
+    return static_cast<int>(GetPrivateProfileIntW(L"Keldrin.Recovery", L"PowerSaverLockRestore", 0, path_.c_str()));
+}
+
 AlteredModule::AlteredModule(const std::wstring &sourcePath, const std::map<UINT, std::wstring> &strings)
     : path_(UniqueTempPath(L"keldrin-altered", L".dll"))
 {

@@ -77,6 +77,27 @@ private:
     AppContext *saved_;
 };
 
+// g_app as start-up makes it (a StartUpContext) with the product name
+// "Keldrin" and its settings file at a scratch path of its own, deleted
+// afterwards. Where() moves the settings where nothing can be written: into
+// a folder that does not exist, or nowhere, as when the path does not fit.
+class SettingsFileScope : NotCopied {
+public:
+    enum Where { kScratchFile, kMissingFolder, kPathTooLong };
+
+    SettingsFileScope();
+    ~SettingsFileScope();
+
+    void Use(Where where);
+    const std::wstring &path() const { return path_; }
+    // The recovery mark the screen-saver switch leaves in the file: 1 when set.
+    int Marked() const;
+
+private:
+    StartUpContext context_;
+    std::wstring path_;
+};
+
 // A copy of a shipped module with some strings replaced (an empty text
 // removes the string), written with the resource update functions, so a test
 // can feed the code the module a translator might get wrong. module() is null

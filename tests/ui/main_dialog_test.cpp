@@ -35,7 +35,7 @@ const std::vector<std::string> kShutdownCalls = {
     "LookupPrivilegeValue(SeShutdownPrivilege)",
     "AdjustTokenPrivileges(token,count=1,luid=19,attributes=2)",
     "CloseHandle(token)",
-    "ExitWindowsEx(9,0)",
+    "ExitWindowsEx(9,0x80000000)",
 };
 
 class MainDialogTest : public ::testing::Test {
@@ -264,7 +264,7 @@ TEST_F(MainDialogTest, OkWithoutWaitRunsTheOperationAtOnceAndEnds)
     Click(IDC_OP_LOGOFF);
     Type(IDC_WAIT_SEC, L"-30");
     Command(IDOK);
-    EXPECT_EQ("ExitWindowsEx(0,0)", g_powerRecorder.calls.empty() ? "" : g_powerRecorder.calls.back());
+    EXPECT_EQ("ExitWindowsEx(0,0x80000000)", g_powerRecorder.calls.empty() ? "" : g_powerRecorder.calls.back());
     DestroyWindow(dialog_);
 
     // No operation chosen: nothing is performed.
@@ -275,6 +275,56 @@ TEST_F(MainDialogTest, OkWithoutWaitRunsTheOperationAtOnceAndEnds)
     Command(IDOK);
     EXPECT_TRUE(g_powerRecorder.calls.empty());
     EXPECT_EQ(0, g_settings.operation);
+}
+
+// A cleared field is no wait of 0: OK says so and performs nothing, whatever
+// the destination, and the field that holds no number gets the focus.
+TEST_F(MainDialogTest, OkWithAWaitFieldThatHoldsNoNumberSaysSoAndStaysOpen)
+{
+    struct {
+        const wchar_t *minutes;
+        const wchar_t *seconds;
+        int destination;
+        int field;  // the field that gets the focus; 0: OK goes ahead
+    } cases[] = {
+        {L"", L"0", DESTINATION_RUN, IDC_WAIT_MIN},
+        {L"0", L"", DESTINATION_RUN, IDC_WAIT_SEC},
+        {L"", L"", DESTINATION_RUN, IDC_WAIT_MIN},
+        {L"five", L"10", DESTINATION_RUN, IDC_WAIT_MIN},   // pasted text
+        {L"1", L"half", DESTINATION_RUN, IDC_WAIT_SEC},
+        {L"", L"45", DESTINATION_DESKTOP, IDC_WAIT_MIN},
+        {L"0", L"0", DESTINATION_RUN, 0},  // a typed 0 and 0 still runs at once
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.minutes) + L" min, " + c.seconds + L" s"));
+        ResetPowerRecorder();
+        g_settings.operation = 1;
+        g_settings.destination = c.destination;
+        ASSERT_NE(nullptr, Open());
+        Type(IDC_WAIT_MIN, c.minutes);
+        Type(IDC_WAIT_SEC, c.seconds);
+        MessageBoxWatcher watcher;
+        Command(IDOK);
+        std::vector<SeenBox> boxes = watcher.Stop(100);
+        if (c.field) {
+            ASSERT_EQ(1u, boxes.size());
+            EXPECT_EQ(L"The minutes or seconds field is empty or holds something other than digits.\n"
+                      L"Enter the wait in digits; for no wait, enter 0 in both.",
+                      boxes[0].text);
+            EXPECT_EQ(L"Keldrin", boxes[0].caption);
+            EXPECT_EQ(dialog_, boxes[0].owner) << "the box keeps the dialog from a second OK";
+            EXPECT_TRUE(g_powerRecorder.calls.empty());
+            EXPECT_TRUE(IsWindowVisible(dialog_)) << "the dialog stays open";
+            EXPECT_EQ(GetDlgItem(dialog_, c.field), GetFocus());
+            EXPECT_EQ(c.minutes, Text(IDC_WAIT_MIN)) << "the fields are left as they were";
+        } else {
+            EXPECT_TRUE(boxes.empty());
+            EXPECT_EQ(kShutdownCalls, g_powerRecorder.calls);
+            EXPECT_FALSE(IsWindowVisible(dialog_));
+        }
+        DestroyWindow(dialog_);
+        dialog_ = nullptr;
+    }
 }
 
 TEST_F(MainDialogTest, OkWithADesktopDestinationMakesTheShortcutAndStaysOpen)
