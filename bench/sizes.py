@@ -5,8 +5,7 @@
     python3 bench/sizes.py --manifest PROGRAM
 
 Keldrin.exe is measured without its icon images: the file size less the bytes
-of the images in src/app/icon/keldrin.ico, which the build stores in the
-program as they are. With --check the goals are enforced (exit 1 when one is
+of the images of its icon, read from the program's own resources. With --check the goals are enforced (exit 1 when one is
 missed): the program at most 100 KB without its icons, each resource module
 at most 64 KB, and nothing imported but system DLLs, and the manifest of
 the program names its own architecture. --manifest checks that alone, on any
@@ -28,11 +27,90 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msv
                "oleaut32.dll", "shell32.dll", "user32.dll", "shlwapi.dll", "uuid.dll"}
 
 
-def icon_image_bytes(path):
+RT_ICON, RT_GROUP_ICON = 3, 14
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+def resources(path):
+    """{(type, name): bytes} of a PE file's resources with numeric type and name,
+    in the first language each is stored in."""
     with open(path, "rb") as f:
         data = f.read()
-    _, _, count = struct.unpack_from("<HHH", data, 0)
-    return sum(struct.unpack_from("<I", data, 6 + 16 * i + 8)[0] for i in range(count))
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    section_count = struct.unpack_from("<H", data, pe + 6)[0]
+    optional = pe + 24
+    optional_size = struct.unpack_from("<H", data, pe + 20)[0]
+    directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
+    resource_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
+    sections = [struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8)
+                for i in range(section_count)]
+
+    def offset(rva):
+        for virtual_size, address, raw_size, raw_offset in sections:
+            if address <= rva < address + max(virtual_size, raw_size):
+                return rva - address + raw_offset
+        raise ValueError("%s: RVA 0x%X lies in no section" % (path, rva))
+
+    if not resource_rva:
+        return {}
+    root = offset(resource_rva)
+
+    def entries(table):
+        """(id or None for a named entry, offset of the subtable or data entry, is a table)."""
+        named, numbered = struct.unpack_from("<HH", data, root + table + 12)
+        for i in range(named + numbered):
+            name, target = struct.unpack_from("<II", data, root + table + 16 + 8 * i)
+            yield (None if name & 0x80000000 else name), target & 0x7FFFFFFF, bool(target & 0x80000000)
+
+    found = {}
+    for kind, names, _ in entries(0):
+        for name, languages, _ in entries(names):
+            for _, leaf, is_table in entries(languages):
+                if kind is not None and name is not None and not is_table:
+                    rva, size = struct.unpack_from("<II", data, root + leaf)
+                    found.setdefault((kind, name), data[offset(rva):offset(rva) + size])
+    return found
+
+
+def icon_images(path, group):
+    """The images of icon group `group` in a PE file, in the order of its
+    directory: dicts with the entry's size (0 read as 256), the image's own
+    width and height, its kind ("PNG" or "BMP"), bits per pixel and bytes."""
+    found = resources(path)
+    directory = found.get((RT_GROUP_ICON, group))
+    if directory is None:
+        raise ValueError("%s holds no icon group %d" % (path, group))
+    images = []
+    for i in range(struct.unpack_from("<H", directory, 4)[0]):
+        width, height, _, _, _, _, _, icon = struct.unpack_from("<BBBBHHIH", directory, 6 + 14 * i)
+        data = found[(RT_ICON, icon)]
+        if data.startswith(PNG_SIGNATURE):
+            own_width, own_height, depth, colour = struct.unpack_from(">IIBB", data, 16)
+            channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour]
+            kind, bits = "PNG", depth * channels
+        else:
+            # A bitmap's height counts its colour and mask halves.
+            _, own_width, double_height, _, bits = struct.unpack_from("<IiiHH", data, 0)
+            own_height = double_height // 2
+            kind = "BMP"
+        images.append({"entry": (width or 256, height or 256), "size": (own_width, own_height),
+                       "kind": kind, "bits": bits, "bytes": len(data)})
+    return images
+
+
+# The program's file icon and every module's window icon.
+ICON_GROUP = 10
+
+
+def describe_images(images):
+    """'16, 20 … BMP 32-bit: N bytes; 256 PNG: M bytes', one part per kind."""
+    parts = []
+    for kind in ("BMP", "PNG"):
+        chosen = [image for image in images if image["kind"] == kind]
+        if chosen:
+            parts.append("%s %s: %d bytes" % (", ".join(str(image["size"][0]) for image in chosen), kind,
+                                              sum(image["bytes"] for image in chosen)))
+    return "; ".join(parts)
 
 
 # What a manifest must name for each machine, in its identity and in the
@@ -84,14 +162,15 @@ def main(argv):
     failures = []
 
     program = os.path.join(dist, "Keldrin.exe")
-    icons = icon_image_bytes(os.path.join(ROOT, "src", "app", "icon", "keldrin.ico"))
+    images = icon_images(program, ICON_GROUP)
+    icons = sum(image["bytes"] for image in images)
     size = os.path.getsize(program)
     # The release set is the 32-bit program's; a 64-bit one here means the
     # wrong folder was measured.
     if pe_machine(program) != 0x014C:
         failures.append("Keldrin.exe in %s is not the 32-bit program (machine 0x%04X)" % (dist, pe_machine(program)))
-    print("Keldrin.exe            %7d bytes, %7d without its icon images (%d bytes of images)"
-          % (size, size - icons, icons))
+    print("Keldrin.exe            %7d bytes, %7d without its icon images (%d bytes of images: %s)"
+          % (size, size - icons, icons, describe_images(images)))
     if size - icons > PROGRAM_GOAL:
         failures.append("Keldrin.exe without icons is over 100 KB")
     failures += manifest_problems(program)
@@ -99,7 +178,9 @@ def main(argv):
         module_size = os.path.getsize(os.path.join(dist, name))
         if pe_machine(os.path.join(dist, name)) != 0x014C:
             failures.append("%s is not a 32-bit module" % name)
-        print("%-22s %7d bytes" % (name, module_size))
+        window_icon = icon_images(os.path.join(dist, name), ICON_GROUP)
+        print("%-22s %7d bytes, %d of them the window icon's images (%s)"
+              % (name, module_size, sum(image["bytes"] for image in window_icon), describe_images(window_icon)))
         if module_size > MODULE_GOAL:
             failures.append("%s is over 64 KB" % name)
     names = imports(program)

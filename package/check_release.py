@@ -4,7 +4,8 @@
 
 Each archive must hold exactly the update file set of its language, at the
 top level, byte for byte the files in dist/ (an archive left over from an
-older build would differ).
+older build would differ). The program's icon and each module's window icon
+hold exactly their sizes.
 """
 
 import os
@@ -12,6 +13,9 @@ import re
 import sys
 import unittest
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "bench"))
+from sizes import ICON_GROUP, icon_images  # noqa: E402
 
 DIST = sys.argv[1] if len(sys.argv) > 1 else "dist"
 ARCHIVES = sys.argv[2:]
@@ -23,12 +27,31 @@ CONTENTS = {
     "eng": ["Keldrin.chm", "Keldrin.Eng.dll", "Keldrin.exe", "Readme.txt"],
 }
 
+# Icon 10 of each file, every image as ((width, height), kind, bits per pixel):
+# up to 64 pixels 32-bit bitmaps (XP reads no PNG; the alpha smooths the
+# edges), the program's 256 pixels as PNG.
+WINDOW_ICON = [((size, size), "BMP", 32) for size in (16, 20, 24, 32, 40, 48, 64)]
+ICONS = {
+    "Keldrin.exe": WINDOW_ICON + [((256, 256), "PNG", 32)],
+    "Keldrin.Jpn.dll": WINDOW_ICON,
+    "Keldrin.Eng.dll": WINDOW_ICON,
+    "KeldrinResource.dll": WINDOW_ICON,
+}
+
 
 class Release(unittest.TestCase):
 
     def test_dist_holds_the_release_set(self):
         for name in RELEASE_SET:
             self.assertTrue(os.path.isfile(os.path.join(DIST, name)), "%s missing from %s" % (name, DIST))
+
+    def test_icons_hold_each_size_once(self):
+        for name, expected in ICONS.items():
+            with self.subTest(file=name):
+                images = icon_images(os.path.join(DIST, name), ICON_GROUP)
+                self.assertEqual(expected, sorted((image["size"], image["kind"], image["bits"]) for image in images))
+                # Windows chooses by the directory entry, then decodes the image.
+                self.assertEqual([image["size"] for image in images], [image["entry"] for image in images])
 
     def test_one_archive_per_language_named_with_the_version(self):
         languages = sorted(re.fullmatch(r"Keldrin-1\.04\.01-(jpn|eng)\.zip", os.path.basename(path))[1]

@@ -11,8 +11,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # Both flavours are always built (the static checks read the 32-bit set), so
 # both cross compilers are needed; only the Wine that can run comes with them.
+# The icons are drawn from src/app/icon/keldrin.svg at build time: rsvg-convert
+# (librsvg2-bin) renders each size, icotool (icoutils) packs the .ico files.
 APT_COMMON="cmake make mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth
-  xdotool x11-utils imagemagick fp-utils-3.2.2 fonts-noto-cjk fonts-wine googletest python3 zip unzip p7zip-full"
+  xdotool x11-utils imagemagick fp-utils-3.2.2 fonts-noto-cjk fonts-wine googletest python3 zip unzip p7zip-full
+  librsvg2-bin icoutils"
 APT_X86="wine32:i386"
 
 # Whether this kernel starts 32-bit x86 programs at all. Machines of this kind

@@ -633,19 +633,44 @@ TEST_P(ModuleContents, FormatsTakeExactlyTheArgumentsTheProgramGives) {
     }
 }
 
-TEST_P(ModuleContents, WindowIconLoadsLargeAndSmall) {
-    for (int size : {32, 16}) {
+// Width of an icon's own bitmaps.
+int IconWidth(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return 0;
+    BITMAP bitmap = {};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+// For every size a caption, the taskbar and Alt+Tab ask for from 100 to 200 %
+// DPI, the system's own choice from the window icon is an image drawn at
+// exactly that size (not one it would stretch), and that image decodes. The 32
+// and 16 pixels the program asks for load as it loads them.
+TEST_P(ModuleContents, WindowIconHasAnImageOfEverySize) {
+    HRSRC group = FindResourceW(module_, MAKEINTRESOURCEW(IDI_KELDRIN), RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    BYTE *directory = static_cast<BYTE *>(LockResource(LoadResource(module_, group)));
+    ASSERT_NE(directory, nullptr);
+    for (int size : {16, 20, 24, 32, 40, 48, 64}) {
         SCOPED_TRACE(size);
+        int id = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+        HRSRC image = FindResourceW(module_, MAKEINTRESOURCEW(id), RT_ICON);
+        ASSERT_NE(image, nullptr);
+        // Width and height 0: the image at its own size.
+        HICON icon = CreateIconFromResourceEx(static_cast<BYTE *>(LockResource(LoadResource(module_, image))),
+                                              SizeofResource(module_, image), TRUE, 0x00030000, 0, 0,
+                                              LR_DEFAULTCOLOR);
+        ASSERT_NE(icon, nullptr);
+        EXPECT_EQ(IconWidth(icon), size);
+        DestroyIcon(icon);
+    }
+    for (int size : {32, 16}) {
         HICON icon = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON,
                                                    size, size, LR_DEFAULTCOLOR));
-        ASSERT_NE(icon, nullptr);
-        ICONINFO info = {};
-        ASSERT_TRUE(GetIconInfo(icon, &info));
-        BITMAP bitmap = {};
-        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-        EXPECT_EQ(bitmap.bmWidth, size);
-        if (info.hbmColor) DeleteObject(info.hbmColor);
-        if (info.hbmMask) DeleteObject(info.hbmMask);
+        ASSERT_NE(icon, nullptr) << size;
+        EXPECT_EQ(IconWidth(icon), size);
         DestroyIcon(icon);
     }
 }
