@@ -14,9 +14,10 @@ program file (the 64-bit flavour's too).
 import os
 import re
 import struct
-import tempfile
 import subprocess
 import sys
+import tempfile
+from xml.etree import ElementTree
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PROGRAM_GOAL = 100 * 1024
@@ -118,6 +119,11 @@ def describe_images(images):
 # the x86 controls.
 MANIFEST_ARCH = {0x014C: "x86", 0x8664: "amd64"}
 
+DPI_SETTINGS = (
+    ("http://schemas.microsoft.com/SMI/2005/WindowsSettings", "dpiAware", "true"),
+    ("http://schemas.microsoft.com/SMI/2016/WindowsSettings", "dpiAwareness", "PerMonitorV2, System"),
+)
+
 # objdump of the toolchain that reads the file's own machine.
 OBJDUMP = {0x014C: "i686-w64-mingw32-objdump", 0x8664: "x86_64-w64-mingw32-objdump"}
 
@@ -145,10 +151,19 @@ def manifest_problems(path):
             manifest = f.read()
     named = re.findall(r'processorArchitecture="([^"]*)"', manifest)
     wanted = MANIFEST_ARCH[pe_machine(path)]
+    problems = []
     if len(named) != 2 or any(arch not in (wanted, "*") for arch in named):
-        return ["%s: the manifest names %s, not %s for the program and its common controls"
-                % (path, named, wanted)]
-    return []
+        problems.append("%s: the manifest names %s, not %s for the program and its common controls"
+                        % (path, named, wanted))
+    # DPI awareness, each setting in the namespace of the Windows that reads it:
+    # in any other, the setting is not seen and the dialogs are stretched blurred.
+    settings = ElementTree.fromstring(manifest).find(
+        "{urn:schemas-microsoft-com:asm.v3}application/{urn:schemas-microsoft-com:asm.v3}windowsSettings")
+    for namespace, name, value in DPI_SETTINGS:
+        found = None if settings is None else settings.find("{%s}%s" % (namespace, name))
+        if found is None or (found.text or "").strip() != value:
+            problems.append("%s: the manifest does not declare %s %r in %s" % (path, name, value, namespace))
+    return problems
 
 
 def main(argv):

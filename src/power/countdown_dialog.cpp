@@ -1,5 +1,6 @@
 #include "power/countdown_dialog.h"
 
+#include "base/live_region.h"
 #include "base/owned_string.h"
 #include "base/time_of_day.h"
 #include "app/app_context.h"
@@ -13,6 +14,8 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
+
+#include <objbase.h>
 
 #include <type_traits>
 
@@ -53,6 +56,9 @@ CountdownSchedule g_schedule;
 ColouredLook g_look;
 bool g_inFront = false;  // topmost, for the last minute
 bool g_warned = false;   // the 10-second sound was played
+bool g_liveRegion = false;  // screen readers are told the time left now and then
+bool g_comReady = false;    // this dialog initialised COM, and uninitialises it
+int g_lastShown = -1;       // the time left on screen, -1 before the first tick
 
 // The one message another copy of the program may send to end a countdown.
 // Registered rather than WM_COMMAND, so that letting it through to a
@@ -153,11 +159,23 @@ int LocalSecondOfDay(long long systemMs)
     return static_cast<int>(LocalClockMs(systemMs) % kMsPerDay / 1000);
 }
 
-void ShowTick(HWND dialog, int remaining)
+// Windows 8 and later read live regions; before them the countdown stays silent as it always was.
+bool LiveRegionsExist()
+{
+    return g_app && (g_app->osVersion.dwMajorVersion > 6 ||
+                     (g_app->osVersion.dwMajorVersion == 6 && g_app->osVersion.dwMinorVersion >= 2));
+}
+
+// announce: tell screen readers whatever the value (a postpone); otherwise
+// only at the moments worth hearing.
+void ShowTick(HWND dialog, int remaining, bool announce = false)
 {
     wchar_t text[KELDRIN_TEXT_UNITS];
     RemainingTimeText(text, COUNTOF(text), remaining);
     SetDlgItemTextW(dialog, IDC_REMAINING, text);
+    if (g_liveRegion && (announce || (g_lastShown >= 0 && CountdownAnnounces(g_lastShown, remaining))))
+        LiveRegionChanged(GetDlgItem(dialog, IDC_REMAINING));
+    g_lastShown = remaining;
     // The title, and so the taskbar button and Alt+Tab, tells the time left too.
     wchar_t title[KELDRIN_TEXT_UNITS];
     const wchar_t *format = LoadResString(g_resourceModule, IDS_COUNTDOWN_TITLE, -1);
@@ -190,7 +208,7 @@ INT_PTR OnSysCommand(HWND dialog, WPARAM command)
 {
     for (const auto &postpone : kPostpones) {
         if ((command & 0xFFF0) == postpone.command) {
-            ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds, CountdownClockMs()));
+            ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds, CountdownClockMs()), true);
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
             return TRUE;
         }
@@ -203,6 +221,10 @@ INT_PTR OnInitDialog(HWND dialog)
     ColouredLookCreate(&g_look);
     InitDialogFrame(dialog);
     g_inFront = g_warned = false;
+    g_lastShown = -1;
+    g_comReady = SUCCEEDED(CoInitialize(nullptr));
+    g_liveRegion = LiveRegionsExist();
+    if (g_liveRegion && g_comReady) LiveRegionCreate(GetDlgItem(dialog, IDC_REMAINING));
     SetPropW(dialog, kCountdownProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
     AcceptCancelFromOtherProcesses(dialog);
     AddPostponeEntries(dialog);
@@ -435,12 +457,17 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return OnMenuLoop(dialog, message == WM_ENTERMENULOOP);
     case kMenuClosed:
         return OnMenuClosed(dialog);
+    case WM_DPICHANGED:
+        return DialogDpiChanged(dialog, wParam);
     case WM_ENDSESSION:
         // Someone else is ending the session: the password must not stay off.
         if (wParam) RestoreSaverLock();
         return FALSE;
     case WM_DESTROY:
         RemoveProperties(dialog);
+        if (g_liveRegion && g_comReady) LiveRegionRemove(GetDlgItem(dialog, IDC_REMAINING));
+        if (g_comReady) CoUninitialize();
+        g_comReady = g_liveRegion = false;
         ColouredLookDelete(&g_look);
         SetThreadExecutionState(ES_CONTINUOUS);
         return FALSE;

@@ -219,6 +219,14 @@ CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, lon
     return tick;
 }
 
+bool CountdownAnnounces(int shownBefore, int shownNow)
+{
+    const int moments[] = {600, 300, 120, 60, 30, 10};
+    for (int moment : moments)
+        if (shownBefore > moment && shownNow <= moment) return true;
+    return false;
+}
+
 long long CountdownClockMs()
 {
     static QueryUnbiasedInterruptTimeProc unbiased = nullptr;

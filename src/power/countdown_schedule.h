@@ -68,6 +68,12 @@ int CountdownPostpone(CountdownSchedule *schedule, int seconds, long long nowMs)
 long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event, long long nowMs,
                                 long long wallNowMs = 0);
 
+// Whether a screen reader is to be told the time left, now that the count
+// shows shownNow after shownBefore: when it reaches 10, 5, 2 or 1 minutes,
+// 30 or 10 seconds, however many seconds a late tick skipped. Not every second:
+// that would drown whatever else the user is listening to.
+bool CountdownAnnounces(int shownBefore, int shownNow);
+
 // A monotonic clock in milliseconds that stands still while the machine
 // sleeps, so a suspended countdown resumes where it stopped.
 long long CountdownClockMs();

@@ -53,17 +53,50 @@ HINSTANCE LoadResourceModule(const wchar_t *fileName)
     return nullptr;
 }
 
+namespace {
+
+// Every size of the window icon loaded so far: a dialog on a monitor of
+// another DPI asks for other sizes, and every dialog open may still show the
+// ones it was given, so none is destroyed before the program closes down.
+struct LoadedIcon {
+    int size;
+    HICON icon;
+};
+LoadedIcon g_loadedIcons[12];
+HINSTANCE g_iconModule = nullptr;
+
+}  // namespace
+
+HICON WindowIcon(int size)
+{
+    for (const LoadedIcon &loaded : g_loadedIcons)
+        if (loaded.icon && loaded.size == size) return loaded.icon;
+    if (!g_iconModule || size <= 0) return g_iconLarge;
+    for (LoadedIcon &free : g_loadedIcons) {
+        if (free.icon) continue;
+        free.icon = static_cast<HICON>(
+            LoadImageW(g_iconModule, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, size, size, LR_COLOR));
+        free.size = size;
+        return free.icon;
+    }
+    return g_iconLarge;  // a dozen sizes in one run: the next is not worth another icon
+}
+
 void LoadWindowIcons(HINSTANCE module)
 {
-    g_iconLarge = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 32, 32, LR_COLOR));
-    g_iconSmall = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_KELDRIN), IMAGE_ICON, 16, 16, LR_COLOR));
+    g_iconModule = module;
+    g_iconLarge = WindowIcon(GetSystemMetrics(SM_CXICON));
+    g_iconSmall = WindowIcon(GetSystemMetrics(SM_CXSMICON));
 }
 
 void DestroyWindowIcons()
 {
-    if (g_iconLarge) DestroyIcon(g_iconLarge);
-    if (g_iconSmall) DestroyIcon(g_iconSmall);
+    for (LoadedIcon &loaded : g_loadedIcons) {
+        if (loaded.icon) DestroyIcon(loaded.icon);
+        loaded = LoadedIcon{0, nullptr};
+    }
     g_iconLarge = g_iconSmall = nullptr;
+    g_iconModule = nullptr;
 }
 
 wchar_t *LoadResString(HINSTANCE module, int id, int capacity)

@@ -16,9 +16,11 @@ extern HICON g_iconSmall;
 
 HINSTANCE LoadResourceModule(const wchar_t *fileName);
 
-// Icon 10 of the module at 32 and 16 pixels into g_iconLarge and g_iconSmall,
-// and their release.
+// Icon 10 of the module at the system's icon sizes (SM_CXICON and
+// SM_CXSMICON) into g_iconLarge and g_iconSmall; WindowIcon gives it at any
+// other size, each loaded once; DestroyWindowIcons releases them all.
 void LoadWindowIcons(HINSTANCE module);
+HICON WindowIcon(int size);
 void DestroyWindowIcons();
 
 // Loads string id into one of 256 reused buffers; the text stays valid for

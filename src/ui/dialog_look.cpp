@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "sysinfo/windows_edition.h"
+#include "ui/window_dpi.h"
 
 namespace {
 
@@ -15,9 +16,10 @@ const COLORREF kFirstTextActive = RGB(255, 0, 0);
 const COLORREF kSecondTextActive = RGB(0, 255, 255);
 const UINT kActiveStates = ODS_SELECTED | ODS_FOCUS | ODS_HOTLIGHT;
 
+// High contrast wins: the user chose the system's colours, and the dialogs get them.
 bool Coloured()
 {
-    return IsWindows8Family(g_osKind);
+    return IsWindows8Family(g_osKind) && !HighContrastOn();
 }
 
 }  // namespace
@@ -49,13 +51,26 @@ void InitDialogFrame(HWND dialog)
     // then): its time left in the title and its flashing would reach nobody.
     // Set before the dialog is first shown, which is when the taskbar looks.
     SetWindowLongPtrW(dialog, GWL_EXSTYLE, GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_iconLarge));
-    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_iconSmall));
+    SetDialogIcons(dialog, WindowDpi(dialog));
     RECT desktop = {}, window = {};
     GetWindowRect(GetDesktopWindow(), &desktop);
     GetWindowRect(dialog, &window);
     POINT position = CentredPosition(desktop, window);
     SetWindowPos(dialog, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+}
+
+void SetDialogIcons(HWND dialog, UINT dpi)
+{
+    int large = 0, small = 0;
+    IconSizesForDpi(dpi, &large, &small);
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(WindowIcon(large)));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(WindowIcon(small)));
+}
+
+INT_PTR DialogDpiChanged(HWND dialog, WPARAM dpis)
+{
+    SetDialogIcons(dialog, HIWORD(dpis));
+    return FALSE;  // the system moves and rescales the dialog itself
 }
 
 void ColouredLookCreate(ColouredLook *look)

@@ -9,6 +9,13 @@
 // centred on the desktop and shown.
 void InitDialogFrame(HWND dialog);
 
+// The window icons at the sizes the system asks for at dpi.
+void SetDialogIcons(HWND dialog, UINT dpi);
+
+// WM_DPICHANGED (the dialog went to a monitor of another DPI): icons of the
+// new sizes; the rest is the system's. The dialog procedure's result.
+INT_PTR DialogDpiChanged(HWND dialog, WPARAM dpis);
+
 // Position that centres a window of the given size on a desktop of the given
 // size; signed division truncating toward zero, the desktop origin not added.
 POINT CentredPosition(const RECT &desktop, const RECT &window);
@@ -32,7 +39,8 @@ void ColouredLookCreate(ColouredLook *look);
 void ColouredLookDelete(ColouredLook *look);
 
 // Message handling for the look. Each returns the dialog procedure's result;
-// outside the Windows 8 family they return 0 and leave drawing to the system.
+// outside the Windows 8 family, and with high contrast on, they return 0 and
+// leave drawing to the system.
 INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *item, const wchar_t *firstCaption,
                              const wchar_t *secondCaption);
 INT_PTR ColouredLookCtlColorDialog(const ColouredLook &look);

@@ -226,6 +226,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return OnInitDialog(dialog);
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam));
+    case WM_DPICHANGED:
+        return DialogDpiChanged(dialog, wParam);
     default:
         return FALSE;
     }

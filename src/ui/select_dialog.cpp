@@ -71,6 +71,8 @@ INT_PTR CALLBACK SelectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         return OnInitDialog(dialog);
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+    case WM_DPICHANGED:
+        return DialogDpiChanged(dialog, wParam);
     case WM_DESTROY:
         // OK and Cancel have deleted the brushes already; any other ending has not.
         ColouredLookDelete(&g_look);

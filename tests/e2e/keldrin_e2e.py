@@ -75,6 +75,9 @@ RELAY_INCLUDE = (
     "advapi32.RegSetValueExW",
     # What the countdown lets through to itself from other processes.
     "user32.ChangeWindowMessageFilterEx",
+    # The window icons' sizes, and what screen readers are told.
+    "user32.LoadImageW",
+    "user32.NotifyWinEvent",
 )
 RELAY_KEY = r"HKCU\Software\Wine\Debug"
 CHILD_WINEDEBUG = "+relay,+timestamp,+pid"
@@ -431,6 +434,8 @@ _INT32_ARGS = {
     "advapi32.AdjustTokenPrivileges": (1,),
     "advapi32.RegSetValueExW": (2, 3, 5),
     "user32.ChangeWindowMessageFilterEx": (1, 2),
+    "user32.LoadImageW": (2, 3, 4, 5),
+    "user32.NotifyWinEvent": (0, 2, 3),
 }
 
 

@@ -488,3 +488,24 @@ TEST(CountdownSchedule, ACountToATimeOfDayKeepsToTheSystemClock)
     EXPECT_TRUE(tick.finished);
     EXPECT_EQ(late.wallEndMs, wallNow) << "ends when the clock shows the moved end";
 }
+
+// Screen readers hear the time left at 10, 5, 2 and 1 minutes, 30 and 10
+// seconds: when the count reaches one of them, even by a late tick's jump,
+// and at no other tick.
+TEST(CountdownSchedule, AnnouncesTheTimeLeftAtItsMomentsOnly)
+{
+    struct {
+        int before, now;
+        bool announces;
+    } cases[] = {
+        {601, 600, true}, {600, 599, false}, {301, 300, true}, {121, 120, true}, {61, 60, true},
+        {60, 59, false},  {31, 30, true},    {11, 10, true},   {10, 9, false},  {9, 0, false},
+        {65, 64, false},  {305, 298, true},  {45, 5, true},    {5, 365, false}, {700, 650, false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(c.announces, CountdownAnnounces(c.before, c.now)) << c.before << " to " << c.now;
+    }
+    int heard = 0;
+    for (int left = 65; left > 0; left--) heard += CountdownAnnounces(left, left - 1) ? 1 : 0;
+    EXPECT_EQ(3, heard) << "a count of 65 s speaks at 60, 30 and 10 s";
+}

@@ -44,9 +44,9 @@ TEST(PowerOperations, ShutdownRebootAndLogoffEnablePrivilegeThenExitWindowsWitho
 // the other operations have nothing to force.
 TEST(PowerOperations, ForceAddsForceIfHungToExitWindowsOnly)
 {
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(25,0)"}), RunRecorded(1, true));
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(18,0)"}), RunRecorded(2, true));
-    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(16,0)"}), RunRecorded(5, true));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(25,0x80000000)"}), RunRecorded(1, true));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(18,0x80000000)"}), RunRecorded(2, true));
+    EXPECT_EQ(Join(kPrivilege, {"ExitWindowsEx(16,0x80000000)"}), RunRecorded(5, true));
     for (int code : {3, 4, 6, 7, 8}) EXPECT_EQ(RunRecorded(code), RunRecorded(code, true)) << code;
 }
 

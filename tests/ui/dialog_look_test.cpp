@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "resources/resource_ids.h"
+#include "resources/resource_module.h"
 #include "sysinfo/windows_edition.h"
 #include "ui/dialog_look.h"
+#include "ui/window_dpi.h"
 #include "test_support.h"
 
 namespace windows8 = testsupport::windows8;
@@ -198,4 +201,59 @@ TEST_F(ColouredLookTest, DeletingReleasesEveryBrushOnceAndMayBeRepeated)
     EXPECT_EQ(nullptr, look_.firstButton);
     EXPECT_EQ(nullptr, look_.secondButton);
     ColouredLookDelete(&look_);  // a second ending path finds nothing left to delete
+}
+
+// With high contrast on, the Windows 8 look steps aside: the plain templates,
+// and the system's colours and buttons.
+TEST_F(ColouredLookTest, HighContrastLeavesTheDialogsToTheSystem)
+{
+    g_osKind = 25;
+    ASSERT_EQ(IDD_COUNTDOWN_COLOURED, CountdownTemplateId());
+    bool (*system)() = g_highContrastCheck;
+    g_highContrastCheck = [] { return true; };
+    EXPECT_EQ(IDD_COUNTDOWN, CountdownTemplateId());
+    EXPECT_EQ(IDD_SELECT, SelectTemplateId());
+    Canvas canvas;
+    DRAWITEMSTRUCT item = Item(IDOK, 0, canvas.dc());
+    EXPECT_EQ(FALSE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel"));
+    EXPECT_EQ(0, ColouredLookCtlColorDialog(look_));
+    EXPECT_EQ(0, ColouredLookCtlColorStatic(look_, canvas.dc()));
+    g_highContrastCheck = system;
+    EXPECT_EQ(IDD_COUNTDOWN_COLOURED, CountdownTemplateId());
+}
+
+// The window icons are the sizes the system asks for at the window's DPI, and
+// are loaded anew when the window goes to a monitor of another DPI.
+TEST(DialogIcons, FollowTheDpiOfTheWindow)
+{
+    HINSTANCE module = testsupport::LoadModuleAsData(testsupport::DistFolder() + KELDRIN_MODULE_ENG);
+    ASSERT_NE(nullptr, module);
+    LoadWindowIcons(module);
+    HWND window = CreateWindowExW(0, L"Static", L"Keldrin icons", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, window);
+    auto iconWidth = [window](WPARAM which) {
+        HICON icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
+        ICONINFO info = {};
+        if (!icon || !GetIconInfo(icon, &info)) return 0;
+        BITMAP bitmap = {};
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        return static_cast<int>(bitmap.bmWidth);
+    };
+    for (UINT dpi : {96u, 120u, 144u, 192u}) {
+        SCOPED_TRACE(dpi);
+        int large = 0, small = 0;
+        IconSizesForDpi(dpi, &large, &small);
+        EXPECT_EQ(MulDiv(16, static_cast<int>(dpi), 96), small);
+        EXPECT_EQ(MulDiv(32, static_cast<int>(dpi), 96), large);
+        EXPECT_EQ(FALSE, DialogDpiChanged(window, MAKEWPARAM(dpi, dpi))) << "the system's own handling goes on";
+        EXPECT_EQ(small, iconWidth(ICON_SMALL));
+        EXPECT_EQ(large, iconWidth(ICON_BIG));
+    }
+    EXPECT_EQ(WindowIcon(24), WindowIcon(24)) << "one icon a size, loaded once";
+    DestroyWindow(window);
+    DestroyWindowIcons();
+    FreeLibrary(module);
 }
