@@ -4,11 +4,11 @@
 #include <locale.h>
 #include <new>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "base/owned_string.h"
-#include "power/countdown_dialog.h"
+#include "ui/countdown_dialog.h"
 #include "power/power_operations.h"
 #include "resources/format_check.h"
 #include "resources/resource_ids.h"

@@ -2,7 +2,7 @@
 
 #include <type_traits>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "keldrin_version.h"
 #include "power/saver_lock.h"
 #include "resources/resource_ids.h"

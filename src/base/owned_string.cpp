@@ -85,3 +85,10 @@ bool FormatPath(wchar_t *buffer, size_t units, const wchar_t *format, ...)
     va_end(args);
     return units > 0 && length < units - 1;
 }
+
+int WideStringEqual(const wchar_t *first, const wchar_t *second)
+{
+    if (!first) first = L"";
+    if (!second) second = L"";
+    return wcscmp(first, second) == 0 ? 1 : 0;
+}

@@ -32,6 +32,9 @@ size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text);
 size_t AppendText(wchar_t *buffer, size_t units, const wchar_t *text);
 size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...);
 
+// Whole-string, case-sensitive equality; a null string equals the empty string.
+int WideStringEqual(const wchar_t *first, const wchar_t *second);
+
 // FormatText for paths: a path cut short would name some other file, so this
 // reports false when the result filled the buffer (it may have been cut).
 bool FormatPath(wchar_t *buffer, size_t units, const wchar_t *format, ...);

@@ -1,6 +1,5 @@
 #include "power/operation_table.h"
 
-#include "app/command_line.h"
 #include "base/owned_string.h"
 #include "resources/resource_ids.h"
 

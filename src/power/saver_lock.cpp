@@ -4,7 +4,7 @@
 
 #include <wchar.h>
 
-#include "app/command_line.h"
+#include "base/owned_string.h"
 #include "settings/settings.h"
 
 int g_saverLockRestore = 0;

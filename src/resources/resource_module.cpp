@@ -2,7 +2,7 @@
 
 #include <wchar.h>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 #include "resources/resource_ids.h"
 

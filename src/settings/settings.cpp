@@ -1,9 +1,10 @@
 #include "settings/settings.h"
 
+#include <limits.h>
 #include <stdio.h>
 #include <windows.h>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 
 PowerSettings g_settings;
@@ -43,6 +44,14 @@ static void UnlockSettingsFile(HANDLE mutex)
     if (!mutex) return;
     ReleaseMutex(mutex);
     CloseHandle(mutex);
+}
+
+int AddWaitSeconds(int waitTotal, int waitMin, int waitSec)
+{
+    long long total = static_cast<long long>(waitTotal) + 60LL * waitMin + waitSec;
+    if (total > INT_MAX) return INT_MAX;
+    if (total < INT_MIN) return INT_MIN;
+    return static_cast<int>(total);
 }
 
 int LoadSettings()

@@ -27,6 +27,9 @@ const int kDefaultAtTime = 23 * 3600;
 
 extern PowerSettings g_settings;
 
+// waitTotal + 60 x waitMin + waitSec, held at the 32-bit limits instead of overflowing.
+int AddWaitSeconds(int waitTotal, int waitMin, int waitSec);
+
 int LoadSettings();
 int SaveSettings();
 

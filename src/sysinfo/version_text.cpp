@@ -1,4 +1,7 @@
-#include "app/app_context.h"
+#include "sysinfo/version_text.h"
+
+#include <wchar.h>
+
 #include "base/owned_string.h"
 
 // "Version 1.04.01 b3" and its shorter forms into out. The long text uses the
@@ -23,42 +26,27 @@ static void FormatVersionPart(wchar_t *out, size_t capacity, unsigned int versio
     }
 }
 
-// Out of heap, the dialogs still get a valid (empty) text to show.
-static const wchar_t *StoreVersionText(wchar_t **field, wchar_t *buffer)
+void FormatShortVersionText(wchar_t *buffer, size_t units, unsigned int versionNumber, int versionRevision,
+                            int betaNumber)
 {
-    *field = OwnedStringCopy(buffer);
-    HeapTextBufferFree(buffer);
-    return *field ? *field : L"";
+    FormatVersionPart(buffer, units, versionNumber, versionRevision, betaNumber, false);
 }
 
-const wchar_t *AppContext::ShortVersionText()
+void FormatLongVersionText(wchar_t *buffer, size_t units, const wchar_t *productName, unsigned int versionNumber,
+                           int versionRevision, int betaNumber, const wchar_t *osName, const wchar_t *releaseDate)
 {
-    OwnedStringFree(&versionText);
-    wchar_t *buffer = HeapTextBuffer(KELDRIN_PATH_UNITS);
-    if (!buffer) return L"";
-    FormatVersionPart(buffer, KELDRIN_PATH_UNITS, versionNumber, versionRevision, betaNumber, false);
-    return StoreVersionText(&versionText, buffer);
-}
-
-const wchar_t *AppContext::LongVersionText()
-{
-    OwnedStringFree(&versionText);
-    wchar_t *buffer = HeapTextBuffer(KELDRIN_PATH_UNITS);
-    if (!buffer) return L"";
-    if (productName) CopyText(buffer, KELDRIN_PATH_UNITS, productName);
+    CopyText(buffer, units, productName ? productName : L"");
     size_t used = wcslen(buffer);
-    FormatVersionPart(buffer + used, KELDRIN_PATH_UNITS - used, versionNumber, versionRevision,
-                      betaNumber, true);
+    FormatVersionPart(buffer + used, units - used, versionNumber, versionRevision, betaNumber, true);
     // osName is empty rather than null for an unknown edition, so " on " then
     // stands alone in front of the date.
     if (osName) {
-        AppendText(buffer, KELDRIN_PATH_UNITS, L" on ");
-        AppendText(buffer, KELDRIN_PATH_UNITS, osName);
+        AppendText(buffer, units, L" on ");
+        AppendText(buffer, units, osName);
     }
     if (releaseDate) {
-        AppendText(buffer, KELDRIN_PATH_UNITS, L" (");
-        AppendText(buffer, KELDRIN_PATH_UNITS, releaseDate);
-        AppendText(buffer, KELDRIN_PATH_UNITS, L")");
+        AppendText(buffer, units, L" (");
+        AppendText(buffer, units, releaseDate);
+        AppendText(buffer, units, L")");
     }
-    return StoreVersionText(&versionText, buffer);
 }

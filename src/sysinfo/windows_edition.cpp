@@ -2,7 +2,6 @@
 
 #include <type_traits>
 
-#include "app/app_context.h"
 #include "base/owned_string.h"
 
 int g_osKind = 0;
@@ -200,24 +199,22 @@ static int DetectEdition(OSVERSIONINFOEXW *version)
     return code;
 }
 
+int ReadWindowsEdition(OSVERSIONINFOEXW *version)
+{
+    return DetectEdition(version);
+}
+
 int GetWindowsEditionCode()
 {
     OSVERSIONINFOEXW version;
     return DetectEdition(&version);
 }
 
-int AppContext::DetectWindowsEdition()
-{
-    osKind = DetectEdition(&osVersion);
-    return 1;
-}
-
 // An unknown edition still gets a name, empty where not even the release is
-// known: the long version text relies on osName being set.
-int AppContext::WindowsEditionName()
+// known: the long version text relies on the name being set.
+const wchar_t *WindowsEditionName(int code, const OSVERSIONINFOEXW &version)
 {
-    OwnedStringSet(&osName, osKind != 0 ? EditionDisplayName(osKind)
-                                        : UnlistedReleaseName(osVersion.dwMajorVersion, osVersion.dwMinorVersion,
-                                                              osVersion.dwBuildNumber, osVersion.wProductType));
-    return 1;
+    return code != 0 ? EditionDisplayName(code)
+                     : UnlistedReleaseName(version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
+                                           version.wProductType);
 }

@@ -20,8 +20,15 @@ const wchar_t *EditionDisplayName(int code);
 // "" for anything else.
 const wchar_t *UnlistedReleaseName(DWORD major, DWORD minor, DWORD build, BYTE productType);
 
+// Reads the running system's true version into *version and gives its edition code.
+int ReadWindowsEdition(OSVERSIONINFOEXW *version);
+
 // Runs the detection on a version record of its own.
 int GetWindowsEditionCode();
+
+// The name the version texts give the system: the edition's, or for code 0
+// the release's where it is known, else "".
+const wchar_t *WindowsEditionName(int code, const OSVERSIONINFOEXW &version);
 
 // 23, 24 and 25: the dialogs take their coloured templates and look.
 bool IsWindows8Family(int code);

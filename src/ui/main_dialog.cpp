@@ -2,10 +2,9 @@
 
 #include <commctrl.h>
 
-#include "app/app_context.h"
-#include "app/command_line.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
-#include "power/countdown_dialog.h"
+#include "ui/countdown_dialog.h"
 #include "power/power_operations.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"

@@ -1,6 +1,6 @@
 #include "ui/select_dialog.h"
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 #include "power/power_operations.h"
 #include "resources/resource_ids.h"

@@ -3,7 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 #include "power/operation_table.h"
 #include "resources/format_check.h"

@@ -3,7 +3,7 @@
 #include <shellapi.h>
 #include <stdio.h>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 #include "base/paths.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 #include "settings/settings.h"
 #include "test_support.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 #include "power/saver_lock.h"
 #include "settings/settings.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 
 namespace testsupport {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "base/owned_string.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "power_recorder.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"

@@ -1,6 +1,6 @@
 #include "ui_test_support.h"
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "app/startup.h"
 #include "base/owned_string.h"
 #include "resources/resource_module.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/app_context.h"
+#include "context/app_context.h"
 #include "test_support.h"
 #include "update/update_handoff.h"
 

@@ -20,11 +20,11 @@ public:
     const wchar_t *GetIniPath(int perUser);
     int ShowHelp(HWND owner, const wchar_t *helpFile, const wchar_t *topic);
 
-    // Windows edition (sysinfo/windows_edition.cpp)
+    // The Windows edition and its name, from sysinfo/ into osKind, osVersion and osName.
     int DetectWindowsEdition();
     int WindowsEditionName();
 
-    // Version texts (sysinfo/version_text.cpp); the result is owned here and
+    // Version texts (made by sysinfo/); the result is owned here and
     // replaced by the next call of either.
     const wchar_t *ShortVersionText();
     const wchar_t *LongVersionText();

@@ -1,4 +1,4 @@
-#include "app/app_context.h"
+#include "context/app_context.h"
 
 #include <commctrl.h>
 #include <htmlhelp.h>
@@ -9,6 +9,8 @@
 
 #include "base/owned_string.h"
 #include "base/paths.h"
+#include "sysinfo/version_text.h"
+#include "sysinfo/windows_edition.h"
 
 AppContext *g_app = nullptr;
 
@@ -233,4 +235,43 @@ int AppContext::ShowHelp(HWND owner, const wchar_t *helpFile, const wchar_t *top
     }
     HeapTextBufferFree(target);
     return 1;
+}
+
+int AppContext::DetectWindowsEdition()
+{
+    osKind = ReadWindowsEdition(&osVersion);
+    return 1;
+}
+
+int AppContext::WindowsEditionName()
+{
+    OwnedStringSet(&osName, ::WindowsEditionName(osKind, osVersion));
+    return 1;
+}
+
+// Out of heap, the dialogs still get a valid (empty) text to show.
+static const wchar_t *StoreVersionText(wchar_t **field, wchar_t *buffer)
+{
+    *field = OwnedStringCopy(buffer);
+    HeapTextBufferFree(buffer);
+    return *field ? *field : L"";
+}
+
+const wchar_t *AppContext::ShortVersionText()
+{
+    OwnedStringFree(&versionText);
+    wchar_t *buffer = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    if (!buffer) return L"";
+    FormatShortVersionText(buffer, KELDRIN_PATH_UNITS, versionNumber, versionRevision, betaNumber);
+    return StoreVersionText(&versionText, buffer);
+}
+
+const wchar_t *AppContext::LongVersionText()
+{
+    OwnedStringFree(&versionText);
+    wchar_t *buffer = HeapTextBuffer(KELDRIN_PATH_UNITS);
+    if (!buffer) return L"";
+    FormatLongVersionText(buffer, KELDRIN_PATH_UNITS, productName, versionNumber, versionRevision, betaNumber, osName,
+                          releaseDate);
+    return StoreVersionText(&versionText, buffer);
 }

@@ -1,10 +1,9 @@
-#include "power/countdown_dialog.h"
+#include "ui/countdown_dialog.h"
 
 #include "base/live_region.h"
 #include "base/owned_string.h"
 #include "base/time_of_day.h"
-#include "app/app_context.h"
-#include "app/command_line.h"
+#include "context/app_context.h"
 #include "power/countdown_schedule.h"
 #include "power/operation_table.h"
 #include "power/power_operations.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dialog_driver.h"
-#include "power/countdown_dialog.h"
+#include "ui/countdown_dialog.h"
 #include "power/saver_lock.h"
 #include "power_recorder.h"
 #include "resources/resource_ids.h"
