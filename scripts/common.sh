@@ -114,29 +114,40 @@ build_project() {
     fi
 }
 
-# Xvfb on a free display when none is given; stop_wine ends it.
-ensure_display() {
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-    local n
-    for n in $(seq 90 120); do
+# Starts Xvfb on a free display and prints its name; the caller keeps the pid
+# from XVFB_STARTED for stop_wine.
+start_xvfb() {
+    local n i
+    for n in $(seq 90 130); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
     done
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    local i
+    XVFB_PIDS="${XVFB_PIDS:-} $!"
     for i in $(seq 1 100); do
-        xdpyinfo >/dev/null 2>&1 && return 0
+        if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+            STARTED_DISPLAY=":$n"
+            return 0
+        fi
         sleep 0.1
     done
-    echo "Xvfb did not start on $DISPLAY" >&2
+    echo "Xvfb did not start on :$n" >&2
     return 1
 }
 
+# Xvfb on a free display when none is given; stop_wine ends it.
+ensure_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    start_xvfb || return 1
+    export DISPLAY=$STARTED_DISPLAY
+}
+
 # The flavour's own prefix, never ~/.wine; created once, then kept warm by a
-# persistent wineserver so every later wine command starts quickly.
+# persistent wineserver so every later wine command starts quickly. With an
+# argument, that prefix (the tests' second lane) instead of $WINEPREFIX.
 ensure_prefix() {
-    PREFIX_STARTED=1
+    local WINEPREFIX=${1:-$WINEPREFIX}
+    export WINEPREFIX
+    PREFIXES_STARTED="${PREFIXES_STARTED:-} $WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
         wine_ wineboot -i >/dev/null 2>&1
@@ -173,8 +184,20 @@ ensure_prefix() {
 
 # Safe at any point: ends only what this shell started.
 stop_wine() {
-    if [ -n "${PREFIX_STARTED:-}" ]; then wine_ wineserver -k >/dev/null 2>&1 || true; fi
-    if [ -n "${XVFB_PID:-}" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    local prefix pid
+    for prefix in ${PREFIXES_STARTED:-}; do
+        WINEPREFIX=$prefix wine_ wineserver -k >/dev/null 2>&1 || true
+    done
+    for pid in ${XVFB_PIDS:-}; do kill "$pid" 2>/dev/null || true; done
+}
+
+# The tests run in two lanes at once (CTest's resource locks keep each lane's
+# tests one after another): the second has a prefix and a display of its
+# own, so that its windows, registry values and desktop never meet the first's.
+prepare_second_lane() {
+    start_xvfb || return 1
+    export KELDRIN_DISPLAY_B=$STARTED_DISPLAY
+    DISPLAY=$KELDRIN_DISPLAY_B ensure_prefix "$FLAVOUR_BUILD/wineprefix-b"
 }
 
 # Everything run.sh and test.sh need before they start Wine. The clean-up is

@@ -7,6 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 prepare_all
+prepare_second_lane
 echo "test.sh: testing the $KELDRIN_ARCH flavour: $KELDRIN_ARCH_WHY"
 cd "$ROOT"
 ctest --preset "$KELDRIN_ARCH" "$@"
