@@ -472,7 +472,8 @@ class UpdateAndHelp(MainDialogTestCase):
         self.assertEqual(3, settings["PowerOperation"])
         self.assertEqual(4, settings["PowerWaitMin"])
 
-    def test_help_opens_the_help_file_beside_the_program(self):
+    def press_help(self):
+        """The main dialog with a help file beside the program, and Help pressed: (launch, main dialog)."""
         # Any file of that name will do: the program only asks whether it is there.
         with open(os.path.join(self.folder.path, "Keldrin.chm"), "wb") as f:
             f.write(b"not a real help file")
@@ -483,6 +484,10 @@ class UpdateAndHelp(MainDialogTestCase):
         if viewer is not None:
             self.p.close(viewer)
             self.p.wait_gone(viewer, timeout=5)
+        return launch, hwnd
+
+    def test_help_opens_the_help_file_beside_the_program(self):
+        launch, hwnd = self.press_help()
         self.assertStillOpen(launch, hwnd)
         result = self.close_main(launch, hwnd)
         calls = help_calls(result)
@@ -495,14 +500,7 @@ class UpdateAndHelp(MainDialogTestCase):
         self.assertIsInstance(registered, str, "the prefix has no HTML Help registration to take away")
         self.addCleanup(reg_set, HTML_HELP_SERVER, "", registered)
         self.assertTrue(self.p.reg_delete(HTML_HELP_SERVER, ""))
-        with open(os.path.join(self.folder.path, "Keldrin.chm"), "wb") as f:
-            f.write(b"not a real help file")
-        launch, hwnd = self.open_main()
-        self.p.click(hwnd, ID.IDC_HELP_BUTTON)
-        viewer = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
-        if viewer is not None:
-            self.p.close(viewer)
-            self.p.wait_gone(viewer, timeout=5)
+        launch, hwnd = self.press_help()
         result = self.close_main(launch, hwnd)
 
         loaded = [(index, relay_text(call.args[0])) for index, call in enumerate(result.calls)
