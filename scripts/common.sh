@@ -176,6 +176,14 @@ ensure_prefix() {
         wine_ reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
             /d 'Noto Sans CJK JP' /f >/dev/null 2>&1
     fi
+    # Wine draws the caption buttons (minimise, maximise, close) with Marlett;
+    # a prefix without it shows them as the letters "0", "1" and "r". Only
+    # Marlett is copied from Wine's own fonts (package fonts-wine): the dialogs
+    # keep the fonts they have, and with them the sizes the text-fit tests measure.
+    local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -f "$marlett" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+        mkdir -p "$fonts" && cp "$marlett" "$fonts/"
+    fi
     # The first program of a prefix starts Wine's services, which live on with
     # the persistent server and keep its output open: started here, they hold
     # /dev/null rather than a pipe of CTest's, which would then never close.

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Makes the README screenshots in docs/screenshots/ from the built program
 # under Wine on a virtual display: the main dialog in Japanese and English,
-# the countdown in the ordinary and the Windows 8 look, and the select
-# dialog. Each picture is cropped to its window.
+# with a wait and with a time of day, the countdown (to the end of a wait and
+# to a time of day) in the ordinary and the Windows 8 look, its window menu,
+# its last minute, the select dialog, and the main dialog and the countdown
+# at 150 % (144 DPI). Each picture is cropped to its window, or to the
+# windows it shows (the countdown and its open menu, the countdown over
+# another program's window).
 #   scripts/screenshots.sh           builds first; the flavour as for run.sh
 # Nothing is ever performed: every dialog is photographed and then ended.
 set -euo pipefail
@@ -22,10 +26,12 @@ mkdir -p "$OUT"
 rm -rf "$SCRATCH"
 mkdir -p "$SCRATCH"
 
+DESKTOP_KEY='HKCU\Control Panel\Desktop'
 KELDRIN_PID=
 cleanup() {
     if [ -n "$KELDRIN_PID" ]; then kill "$KELDRIN_PID" 2>/dev/null || true; fi
     wine_ reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1 || true
+    wine_ reg delete "$DESKTOP_KEY" /v LogPixels /f >/dev/null 2>&1 || true
     stop_wine
 }
 trap cleanup EXIT
@@ -62,14 +68,18 @@ wine_ reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\System
 # Wine then draws the window frames itself; Xvfb has no window manager to do it.
 wine_ reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
-# A program folder with one language module and remembered choices that
-# make a telling picture: shut down after 30 minutes.
+# program_folder NAME MODULE [KEY=VALUE...]: a program folder with one
+# language module and remembered choices that make a telling picture: shut
+# down after 30 minutes, and any further keys given after those.
 program_folder() {
-    local name=$1 module=$2 folder="$SCRATCH/$1"
+    local name=$1 module=$2 folder="$SCRATCH/$1" line
+    shift 2
     mkdir -p "$folder"
     cp "$FLAVOUR_DIST/Keldrin.exe" "$FLAVOUR_DIST/$module" "$folder/"
-    printf '[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerSelection=1\r\nPowerWaitMin=30\r\nPowerWaitSec=0\r\n' \
-        > "$folder/Keldrin-$(id -un).ini"
+    {
+        printf '[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerSelection=1\r\nPowerWaitMin=30\r\nPowerWaitSec=0\r\n'
+        for line in "$@"; do printf '%s\r\n' "$line"; done
+    } > "$folder/Keldrin-$(id -un).ini"
     echo "$folder"
 }
 
@@ -109,17 +119,58 @@ end_keldrin() {
     echo "$OUT/$1: $(identify -format '%wx%h' "$OUT/$1")"
 }
 
+# crop_to_windows FILE WINDOW...: saves the part of the screen the windows
+# cover together, their frames included (Wine draws the frames itself: the
+# X window is the whole window). Of two or more windows, whatever of the
+# rectangle around them no window covers is made transparent, so no bare
+# screen shows.
+crop_to_windows() {
+    local file=$1 window left= top= right= bottom= rects=() rect draws=()
+    shift
+    for window in "$@"; do
+        eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/local /')"
+        rects+=("$X $Y $WIDTH $HEIGHT")
+        if [ -z "$left" ]; then
+            left=$X; top=$Y; right=$((X + WIDTH)); bottom=$((Y + HEIGHT))
+        else
+            left=$((X < left ? X : left)); top=$((Y < top ? Y : top))
+            right=$((X + WIDTH > right ? X + WIDTH : right)); bottom=$((Y + HEIGHT > bottom ? Y + HEIGHT : bottom))
+        fi
+    done
+    import -window root -crop "$((right - left))x$((bottom - top))+${left}+${top}" +repage "$OUT/$file"
+    [ ${#rects[@]} -gt 1 ] || return 0
+    for rect in "${rects[@]}"; do
+        set -- $rect
+        draws+=(-draw "rectangle $(($1 - left)),$(($2 - top)) $(($1 - left + $3 - 1)),$(($2 - top + $4 - 1))")
+    done
+    convert "$OUT/$file" \( -size "$((right - left))x$((bottom - top))" xc:black -fill white "${draws[@]}" \) \
+        -alpha off -compose CopyOpacity -composite "$OUT/$file"
+}
+
+# The program's other visible windows: Wine's menus are top-level windows of
+# their own, of the program's class, without a title.
+other_windows() {
+    xdotool search --onlyvisible --class '^keldrin\.exe$' 2>/dev/null | grep -vx "$WINDOW" || true
+}
+
 # shoot_menu FILE FOLDER [ARGUMENTS...]: the countdown with its window menu
-# open (Alt+Space), cut from the whole screen: the menu is a window of its own.
+# open (Alt+Space), cut to the dialog and the menu together.
 shoot_menu() {
-    local file=$1 folder=$2 x y w h
+    local file=$1 folder=$2 menus= i
     shift 2
     start_keldrin "$folder" "$@" || return 1
     xdotool key --window "$WINDOW" alt+space
-    sleep 1
-    eval "$(xdotool getwindowgeometry --shell "$WINDOW" | sed 's/^/local /')"
-    x=$((X > 4 ? X - 4 : 0)); y=$((Y > 30 ? Y - 30 : 0)); w=$((WIDTH + 260)); h=$((HEIGHT + 260))
-    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$OUT/$file"
+    for i in $(seq 1 50); do
+        menus=$(other_windows)
+        [ -n "$menus" ] && break
+        sleep 0.1
+    done
+    if [ -z "$menus" ]; then
+        echo "no window menu for $file" >&2
+    fi
+    sleep 0.5
+    # shellcheck disable=SC2086  # one word per window
+    crop_to_windows "$file" "$WINDOW" $menus
     xdotool key --window "$WINDOW" Escape
     end_keldrin "$file"
 }
@@ -128,7 +179,7 @@ shoot_menu() {
 # window (Wine's Notepad stands for the user's), photographed once it has
 # come back by itself for its last minute; cut to the two windows.
 shoot_last_minute() {
-    local file=$1 folder=$2 notepad left top right bottom
+    local file=$1 folder=$2 notepad
     (exec "$KELDRIN_WINE" notepad.exe) >/dev/null 2>&1 &
     local notepad_pid=$!
     notepad=$(timeout 30 xdotool search --sync --onlyvisible --name 'Notepad' | head -n 1) || true
@@ -138,15 +189,8 @@ shoot_last_minute() {
     sleep 0.5
     xdotool key --window "$WINDOW" n
     sleep 4.5
-    eval "$(xdotool getwindowgeometry --shell "$WINDOW" | sed 's/^/local /')"
-    left=$X; top=$Y; right=$((X + WIDTH)); bottom=$((Y + HEIGHT))
-    if [ -n "$notepad" ]; then
-        eval "$(xdotool getwindowgeometry --shell "$notepad" | sed 's/^/local /')"
-        left=$((X < left ? X : left)); top=$((Y < top ? Y : top))
-        right=$((X + WIDTH > right ? X + WIDTH : right)); bottom=$((Y + HEIGHT > bottom ? Y + HEIGHT : bottom))
-    fi
-    left=$((left > 4 ? left - 4 : 0)); top=$((top > 30 ? top - 30 : 0))
-    import -window root -crop "$((right - left + 4))x$((bottom - top + 4))+${left}+${top}" +repage "$OUT/$file"
+    # shellcheck disable=SC2086  # no Notepad, no second window
+    crop_to_windows "$file" "$WINDOW" $notepad
     end_keldrin "$file"
     kill "$notepad_pid" 2>/dev/null || true
     wait "$notepad_pid" 2>/dev/null || true
@@ -154,11 +198,18 @@ shoot_last_minute() {
 
 jpn=$(program_folder jpn Keldrin.Jpn.dll)
 eng=$(program_folder eng Keldrin.Eng.dll)
+# The main dialog as it opens after a time of day was chosen last: 23:30.
+jpn_at=$(program_folder jpn-at Keldrin.Jpn.dll PowerUseAtTime=1 PowerAtTime=2330)
+eng_at=$(program_folder eng-at Keldrin.Eng.dll PowerUseAtTime=1 PowerAtTime=2330)
 
 shoot main-jpn.png "$jpn"
 shoot main-eng.png "$eng"
+shoot main-at-jpn.png "$jpn_at"
+shoot main-at-eng.png "$eng_at"
 shoot countdown-jpn.png "$jpn" --shutdown --wait-min 30
 shoot countdown-eng.png "$eng" --shutdown --wait-min 30
+shoot countdown-at-jpn.png "$jpn" --shutdown --at 23:30
+shoot countdown-at-eng.png "$eng" --shutdown --at 23:30
 shoot select-jpn.png "$jpn" --select
 shoot_menu countdown-menu-jpn.png "$jpn" --shutdown --wait-min 30
 shoot_menu countdown-menu-eng.png "$eng" --shutdown --wait-min 30
@@ -178,3 +229,12 @@ wine_ reg add "$APP_VERSION_KEY" /v Version /d win10 /f >/dev/null 2>&1
 shoot main-win10-eng.png "$eng"
 shoot countdown-win10-eng.png "$eng" --shutdown --wait-min 30
 wine_ reg delete "$APP_VERSION_KEY" /f >/dev/null 2>&1
+
+# 150 %: Wine lays the dialogs out at the DPI this value gives, for every
+# program started while it is set.
+wine_ reg add "$DESKTOP_KEY" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+shoot main-144dpi-jpn.png "$jpn"
+shoot main-144dpi-eng.png "$eng"
+shoot countdown-144dpi-jpn.png "$jpn" --shutdown --wait-min 30
+shoot countdown-144dpi-eng.png "$eng" --shutdown --wait-min 30
+wine_ reg delete "$DESKTOP_KEY" /v LogPixels /f >/dev/null 2>&1
