@@ -26,12 +26,16 @@ process) are read then and again shortly before the count ends. The
 difference over the wall time between the two readings is the CPU the program
 used while idle in its countdown, Wine's own threads in that process included.
 The wineserver's share is not counted; it only answers the program's calls.
+The same is read for the start-up benchmark's bare program showing its
+dialog (bench/baseline/) over the same time: what any dialog process costs
+under Wine while it does nothing.
 """
 import argparse
 import os
+import shutil
 import time
 
-from harness import e2e
+from harness import BUILD, e2e
 
 
 def firing_error(wait):
@@ -47,12 +51,6 @@ def firing_error(wait):
     return (fired[0].time - timers[0].time) - (wait + 0.1), len(timers)
 
 
-def unix_pid_of(folder):
-    """The live Unix process running this folder's Keldrin.exe in the harness's prefix."""
-    pids = e2e.wine_pids("Keldrin.exe", os.path.basename(folder.path))
-    return pids[0] if pids else None
-
-
 def cpu_seconds(pid):
     with open("/proc/%d/stat" % pid) as f:
         # The command name may hold blanks; the fields after its ')' are fixed.
@@ -61,30 +59,55 @@ def cpu_seconds(pid):
     return (utime + stime) / os.sysconf("SC_CLK_TCK")
 
 
-def idle_cpu(wait):
-    """CPU seconds per wall second of Keldrin.exe while its countdown waits."""
-    folder = e2e.ProgramFolder("bench-countdown-cpu")
-    launch = e2e.start(folder, "--wait %d" % wait, relay=False, timeout=wait + 60)
-    try:
-        with e2e.Probe() as probe:
-            if probe.wait_window(launch.pid, timeout=20) is None:
-                raise RuntimeError("no countdown window")
+def measure_idle(folder, launch, program, seconds):
+    """(CPU seconds, wall seconds) of the program's Unix process over `seconds`
+    once its window is up."""
+    with e2e.Probe() as probe:
+        window = probe.wait_window(launch.pid, timeout=20)
+        if window is None:
+            raise RuntimeError("no window from " + program)
         pid = None
         deadline = time.monotonic() + 10
         while pid is None and time.monotonic() < deadline:
-            pid = unix_pid_of(folder)
+            pids = e2e.wine_pids(program, os.path.basename(folder.path))
+            pid = pids[0] if pids else None
             time.sleep(0.05)
         if pid is None:
-            raise RuntimeError("the Unix process of Keldrin.exe was not found")
+            raise RuntimeError("the Unix process of %s was not found" % program)
         time.sleep(1)  # past the opening's own work
         first_wall, first_cpu = time.monotonic(), cpu_seconds(pid)
-        time.sleep(max(wait - 4, 1))
+        time.sleep(seconds)
         last_wall, last_cpu = time.monotonic(), cpu_seconds(pid)
+        return last_cpu - first_cpu, last_wall - first_wall, window, probe
+
+
+def idle_cpu(wait):
+    """CPU seconds used by Keldrin.exe while its countdown waits, and wall seconds."""
+    folder = e2e.ProgramFolder("bench-countdown-cpu")
+    launch = e2e.start(folder, "--wait %d" % wait, relay=False, timeout=wait + 60)
+    try:
+        used, wall, _, _ = measure_idle(folder, launch, "Keldrin.exe", max(wait - 4, 1))
     finally:
         result = launch.wait(timeout=wait + 60)
     if result.power_calls:
         raise RuntimeError("a countdown without an operation made power calls")
-    return (last_cpu - first_cpu) / (last_wall - first_wall), last_cpu - first_cpu, last_wall - first_wall
+    return used, wall
+
+
+def idle_cpu_of_a_bare_dialog(seconds):
+    """The same for the start-up benchmark's bare program showing its dialog:
+    what any dialog process costs under Wine while it does nothing."""
+    folder = e2e.ProgramFolder("bench-countdown-cpu-baseline", modules=())
+    for name in ("Baseline.exe", "BaselineResource.dll"):
+        shutil.copy2(os.path.join(BUILD, "bench", name), folder.path)
+    launch = e2e.start(folder, None, relay=False, exe=folder.windows_path + "\\Baseline.exe", timeout=seconds + 60)
+    try:
+        with e2e.Probe() as closer:
+            used, wall, window, _ = measure_idle(folder, launch, "Baseline.exe", seconds)
+            closer.close(window)
+    finally:
+        launch.wait(timeout=30)
+    return used, wall
 
 
 def main():
@@ -97,9 +120,12 @@ def main():
         error, timers = firing_error(wait)
         print("wait %4d s: fired %+.3f s from %d.1 s after the countdown began (%d SetTimer calls)"
               % (wait, error, wait, timers))
-    share, used, wall = idle_cpu(options.cpu_wait)
+    used, wall = idle_cpu(options.cpu_wait)
     print("CPU while counting %d s: %.3f s in %.1f s of wall time = %.3f%% of one core"
-          % (options.cpu_wait, used, wall, share * 100))
+          % (options.cpu_wait, used, wall, used / wall * 100))
+    used, wall = idle_cpu_of_a_bare_dialog(max(options.cpu_wait - 4, 1))
+    print("a bare dialog doing nothing (bench/baseline): %.3f s in %.1f s of wall time = %.3f%% of one core"
+          % (used, wall, used / wall * 100))
 
 
 if __name__ == "__main__":
