@@ -49,7 +49,7 @@ void RunCommandLine(const wchar_t *commandLine)
     // family, where their owner-drawn buttons get painted, the plain ones elsewhere.
     if (g_settings.operation == OPERATION_SELECT)
         RunSelectDialog(nullptr, SelectTemplateId());
-    else if (g_settings.useAtTime != 1 && g_settings.waitTotal <= 0)
+    else if (!CountsDown(g_settings))
         RunPowerOperation(g_settings.operation, g_settings.force == 1);
     else if (MayStartCountdown(nullptr))
         RunCountdownDialog(nullptr, CountdownTemplateId());

@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "base/system_function.h"
 #include "context/app_context.h"
 #include "keldrin_version.h"
 #include "power/saver_lock.h"
@@ -34,15 +35,10 @@ void NarrowLibrarySearchWith(SetDefaultDllDirectoriesProc setDefaultDirectories,
 
 void NarrowLibrarySearch()
 {
-    // Already loaded (the program imports it), so this loads nothing.
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return;
     // SetDllDirectoryW came with XP SP1 (and Server 2003), which the Windows
     // headers only declare from 0x0502 on: looked up like the newer one.
-    NarrowLibrarySearchWith(reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void (*)(void)>(
-                                GetProcAddress(kernel, "SetDefaultDllDirectories"))),
-                            reinterpret_cast<SetDllDirectoryProc>(reinterpret_cast<void (*)(void)>(
-                                GetProcAddress(kernel, "SetDllDirectoryW"))));
+    NarrowLibrarySearchWith(SystemFunction<SetDefaultDllDirectoriesProc>(L"kernel32.dll", "SetDefaultDllDirectories"),
+                            SystemFunction<SetDllDirectoryProc>(L"kernel32.dll", "SetDllDirectoryW"));
 }
 
 void TakeModuleTexts(HINSTANCE module)

@@ -86,6 +86,11 @@ long long LocalClockMs(long long systemMs)
     return systemMs;
 }
 
+long long NextTimeOfDaySystemMs(long long systemNowMs, int secondOfDay)
+{
+    return SystemClockFromLocalMs(NextTimeOfDayMs(LocalClockMs(systemNowMs), secondOfDay));
+}
+
 long long SystemClockFromLocalMs(long long localMs)
 {
     FILETIME local = MsFileTime(localMs), system;

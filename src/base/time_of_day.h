@@ -27,4 +27,7 @@ long long SystemClockMs();
 long long LocalClockMs(long long systemMs);
 long long SystemClockFromLocalMs(long long localMs);
 
+// NextTimeOfDayMs on the local clock, given and given back on the system's.
+long long NextTimeOfDaySystemMs(long long systemNowMs, int secondOfDay);
+
 #endif

@@ -6,6 +6,8 @@
 
 #include <type_traits>
 
+#include "base/system_function.h"
+
 namespace {
 
 const long long kFirstTickMs = 100;
@@ -34,10 +36,16 @@ int SaturatedTotal(long long total)
     return total > INT_MAX ? INT_MAX : static_cast<int>(total);
 }
 
+// The step that shows 0 and ends the count; a total of 0 or less ends at once.
+long long LastStep(const CountdownSchedule *schedule)
+{
+    return schedule->total > 0 ? schedule->total : 0;
+}
+
 // Where the end lies on the program's clock.
 long long EndMs(const CountdownSchedule *schedule)
 {
-    return schedule->openedMs + DueAt(schedule->total > 0 ? schedule->total : 0);
+    return schedule->openedMs + DueAt(LastStep(schedule));
 }
 
 // A count to a time of day moves its time on the system clock with every end
@@ -129,7 +137,7 @@ int CountdownPostpone(CountdownSchedule *schedule, int seconds, long long nowMs)
     long long shownSteps = schedule->nextStep > 0 ? schedule->nextStep - 1 : 0;
     if (schedule->held) {
         // The end is now, not when it came: the postpone counts from the user's choice.
-        long long last = schedule->total > 0 ? schedule->total : 0;
+        long long last = LastStep(schedule);
         schedule->openedMs = nowMs - DueAt(last);
         schedule->held = false;
         shownSteps = last;
@@ -193,7 +201,7 @@ CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, lon
         tick.woke = true;
     }
     long long step = StepAt(elapsed);
-    long long last = schedule->total > 0 ? schedule->total : 0;
+    long long last = LastStep(schedule);
     if (step > last) step = last;
     tick.due = true;
     tick.shown = static_cast<int>(schedule->total - step);
@@ -236,13 +244,8 @@ long long CountdownClockMs()
         looked = true;
         // Both exist only on newer systems; the unbiased time (Windows 7 and
         // later) is the one that leaves out time spent asleep.
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        if (kernel) {
-            unbiased = reinterpret_cast<QueryUnbiasedInterruptTimeProc>(
-                reinterpret_cast<void *>(GetProcAddress(kernel, "QueryUnbiasedInterruptTime")));
-            tickCount64 = reinterpret_cast<GetTickCount64Proc>(
-                reinterpret_cast<void *>(GetProcAddress(kernel, "GetTickCount64")));
-        }
+        unbiased = SystemFunction<QueryUnbiasedInterruptTimeProc>(L"kernel32.dll", "QueryUnbiasedInterruptTime");
+        tickCount64 = SystemFunction<GetTickCount64Proc>(L"kernel32.dll", "GetTickCount64");
     }
     ULONGLONG hundredNs = 0;
     if (unbiased && unbiased(&hundredNs)) return static_cast<long long>(hundredNs / 10000);

@@ -27,6 +27,13 @@ const int kDefaultAtTime = 23 * 3600;
 
 extern PowerSettings g_settings;
 
+// Whether running these settings' operation goes through a countdown: to a
+// time of day, or for a wait of more than 0 seconds.
+inline bool CountsDown(const PowerSettings &settings)
+{
+    return settings.useAtTime == 1 || settings.waitTotal > 0;
+}
+
 // waitTotal + 60 x waitMin + waitSec, held at the 32-bit limits instead of overflowing.
 int AddWaitSeconds(int waitTotal, int waitMin, int waitSec);
 

@@ -2,6 +2,7 @@
 
 #include "base/live_region.h"
 #include "base/owned_string.h"
+#include "base/system_function.h"
 #include "base/time_of_day.h"
 #include "context/app_context.h"
 #include "power/countdown_schedule.h"
@@ -86,17 +87,13 @@ static_assert(std::is_same<ChangeWindowMessageFilterProc, decltype(&::ChangeWind
 // one message; Vista only the whole process; XP filters nothing.
 void AcceptCancelFromOtherProcesses(HWND dialog)
 {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    if (!user32 || !CancelMessage()) return;
-    auto filterEx = reinterpret_cast<ChangeWindowMessageFilterExProc>(
-        reinterpret_cast<void *>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
-    if (filterEx) {
+    if (!CancelMessage()) return;
+    if (auto filterEx = SystemFunction<ChangeWindowMessageFilterExProc>(L"user32.dll", "ChangeWindowMessageFilterEx")) {
         filterEx(dialog, CancelMessage(), MSGFLT_ALLOW, nullptr);
         return;
     }
-    auto filter = reinterpret_cast<ChangeWindowMessageFilterProc>(
-        reinterpret_cast<void *>(GetProcAddress(user32, "ChangeWindowMessageFilter")));
-    if (filter) filter(CancelMessage(), MSGFLT_ADD);
+    if (auto filter = SystemFunction<ChangeWindowMessageFilterProc>(L"user32.dll", "ChangeWindowMessageFilter"))
+        filter(CancelMessage(), MSGFLT_ADD);
 }
 
 // Everything that must not outlive the dialog, on whichever path it ends.
@@ -231,8 +228,8 @@ INT_PTR OnInitDialog(HWND dialog)
     if (g_settings.useAtTime == 1) {
         // The next time the local clock shows the chosen time, today or tomorrow.
         long long wallNow = SystemClockMs();
-        long long end = SystemClockFromLocalMs(NextTimeOfDayMs(LocalClockMs(wallNow), g_settings.atTime));
-        first = CountdownStartAt(&g_schedule, end, wallNow, CountdownClockMs());
+        first = CountdownStartAt(&g_schedule, NextTimeOfDaySystemMs(wallNow, g_settings.atTime), wallNow,
+                                 CountdownClockMs());
     } else {
         first = CountdownStart(&g_schedule, g_settings.waitTotal, CountdownClockMs());
     }
@@ -311,11 +308,6 @@ INT_PTR OnCommand(HWND dialog, WORD id)
         return FALSE;
     }
 }
-
-}  // namespace
-
-
-namespace {
 
 const int kMostCountdowns = 64;
 
@@ -400,8 +392,8 @@ bool MayStartCountdown(HWND owner)
     int secondsLeft = g_settings.waitTotal;
     int atTime = g_settings.useAtTime == 1 ? g_settings.atTime : -1;
     if (atTime >= 0) {
-        long long localNow = LocalClockMs(SystemClockMs());
-        secondsLeft = static_cast<int>((NextTimeOfDayMs(localNow, atTime) - localNow + 999) / 1000);
+        long long wallNow = SystemClockMs();
+        secondsLeft = static_cast<int>((NextTimeOfDaySystemMs(wallNow, atTime) - wallNow + 999) / 1000);
     }
     CountdownDescription(after, COUNTOF(after), g_settings.operation, secondsLeft, atTime);
 

@@ -145,7 +145,7 @@ void OnOk(HWND dialog)
         if (g_settings.operation == OPERATION_SELECT) {
             EndDialog(dialog, IDOK);
             RunSelectDialog(dialog, SelectTemplateId());
-        } else if (g_settings.useAtTime == 1 || g_settings.waitTotal > 0) {
+        } else if (CountsDown(g_settings)) {
             // Asked while the dialog still shows, so the question has an owner.
             bool start = MayStartCountdown(dialog);
             EndDialog(dialog, IDOK);

@@ -10,6 +10,8 @@
 
 #include <type_traits>
 
+#include "base/system_function.h"
+
 namespace {
 
 typedef UINT(WINAPI *GetDpiForWindowProc)(HWND);
@@ -18,13 +20,6 @@ typedef int(WINAPI *GetSystemMetricsForDpiProc)(int, UINT);
 static_assert(std::is_same<GetDpiForWindowProc, decltype(&::GetDpiForWindow)>::value, "GetDpiForWindow");
 static_assert(std::is_same<GetSystemMetricsForDpiProc, decltype(&::GetSystemMetricsForDpi)>::value,
               "GetSystemMetricsForDpi");
-
-template <typename Proc>
-Proc FindUser32(const char *name)
-{
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(user32, name))) : nullptr;
-}
 
 UINT SystemDpi()
 {
@@ -38,14 +33,14 @@ UINT SystemDpi()
 
 UINT WindowDpi(HWND window)
 {
-    GetDpiForWindowProc forWindow = FindUser32<GetDpiForWindowProc>("GetDpiForWindow");
+    GetDpiForWindowProc forWindow = SystemFunction<GetDpiForWindowProc>(L"user32.dll", "GetDpiForWindow");
     UINT dpi = forWindow && window ? forWindow(window) : 0;
     return dpi ? dpi : SystemDpi();
 }
 
 void IconSizesForDpi(UINT dpi, int *large, int *small)
 {
-    GetSystemMetricsForDpiProc forDpi = FindUser32<GetSystemMetricsForDpiProc>("GetSystemMetricsForDpi");
+    GetSystemMetricsForDpiProc forDpi = SystemFunction<GetSystemMetricsForDpiProc>(L"user32.dll", "GetSystemMetricsForDpi");
     if (forDpi) {
         *large = forDpi(SM_CXICON, dpi);
         *small = forDpi(SM_CXSMICON, dpi);
