@@ -731,6 +731,13 @@ class Probe:
             result.append(Child(int(ident), cls, int(style, 16), _unescape(text), int(child, 16)))
         return result
 
+    def seconds_left(self, hwnd: int) -> int:
+        """The time left a countdown shows, in seconds (a great many before its first tick)."""
+        numbers = [int(n) for n in re.findall(r"\d+", self.text(hwnd, ID.IDC_REMAINING))]
+        if not numbers:
+            return 1 << 31
+        return numbers[0] * 60 + numbers[1] if len(numbers) == 2 else numbers[0]
+
     def children_by_id(self, hwnd: int) -> Dict[int, Child]:
         return {child.id: child for child in self.children(hwnd)}
 
@@ -851,6 +858,16 @@ class Probe:
 
     def __exit__(self, *exc) -> None:
         self.quit()
+
+
+def wait_until(condition, timeout: float) -> bool:
+    """Polls condition every 50 ms until it holds (True) or timeout seconds pass (False)."""
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
 
 
 def fill_in_main_dialog(probe: Probe, hwnd: int, controls, wait_min: str, wait_sec: str) -> None:

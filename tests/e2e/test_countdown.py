@@ -9,13 +9,12 @@ colours (a screenshot).
 
 import datetime
 import os
-import re
 import signal
 import time
 import unittest
 
 from keldrin_e2e import (DESKTOP, ID, IDCANCEL, IDNO, IDOK, IDYES, MESSAGE_TEXT, MONITOR_OFF, SAVER, KeldrinTestCase,
-                         ProbeError, is_power_call, start,
+                         ProbeError, is_power_call, start, wait_until,
                          ProgramFolder, countdown_timers, put_saver_value, relay_text, run, saver_writes)
 from screen_look import ColouredLookChecks
 
@@ -26,15 +25,6 @@ SC_KEYMENU = 0xF100          # with lParam ' ': the window menu, as Alt+Space op
 POSTPONE_5_MIN = 0x0110      # the window menu's first postpone entry
 SW_MINIMIZE = 6
 MENU_CLASS = "#32768"
-
-
-def wait_until(condition, timeout: float) -> bool:
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.05)
-    return True
 
 
 class Stopped:
@@ -93,13 +83,6 @@ class CountdownTestCase(KeldrinTestCase):
 
     def title(self, seconds: int) -> str:
         return self.module_text(ID.IDS_COUNTDOWN_TITLE) % (self.remaining(seconds), self.module_text(ID.IDS_PRODUCT_NAME))
-
-    def seconds_left(self, hwnd: int) -> int:
-        """The time left as the countdown shows it, in seconds (a great many before its first tick)."""
-        numbers = [int(n) for n in re.findall(r"\d+", self.p.text(hwnd, ID.IDC_REMAINING))]
-        if not numbers:
-            return 1 << 31
-        return numbers[0] * 60 + numbers[1] if len(numbers) == 2 else numbers[0]
 
     def power_calls_so_far(self, launch):
         return [call.pair for call in launch.trace() if is_power_call(call)]
@@ -273,8 +256,8 @@ class NeverCaughtOffGuard(CountdownTestCase):
         editor = self.p.own_window("Editor")       # where the user types
         self.p.show(hwnd, SW_MINIMIZE)
         self.assertTrue(wait_until(lambda: self.p.iconic(hwnd), 5), "the countdown did not minimise")
-        self.assertGreater(self.seconds_left(hwnd), 60)
-        self.assertTrue(wait_until(lambda: self.seconds_left(hwnd) <= 58, 10))
+        self.assertGreater(self.p.seconds_left(hwnd), 60)
+        self.assertTrue(wait_until(lambda: self.p.seconds_left(hwnd) <= 58, 10))
         self.assertFalse(self.p.iconic(hwnd), "still minimised in the last minute")
         self.assertTrue(self.p.topmost(hwnd), "not in front in the last minute")
         # Wine without a window manager hands the foreground to its own desktop
@@ -288,7 +271,7 @@ class NeverCaughtOffGuard(CountdownTestCase):
         for choice in ("close the menu", "postpone in the menu"):
             with self.subTest(choice=choice):
                 launch, hwnd = self.open_countdown("--monitoroff --wait 4")
-                self.assertTrue(wait_until(lambda: self.seconds_left(hwnd) <= 2, 5))   # 2.1 s after the opening
+                self.assertTrue(wait_until(lambda: self.p.seconds_left(hwnd) <= 2, 5))   # 2.1 s after the opening
                 time.sleep(0.5)                                                      # 1.5 s before the end
                 self.p.command("post", "%x" % hwnd, 0, WM_SYSCOMMAND, SC_KEYMENU, ord(" "))
                 self.assertTrue(wait_until(lambda: any(w.cls == MENU_CLASS and w.visible
@@ -299,7 +282,7 @@ class NeverCaughtOffGuard(CountdownTestCase):
                     self.p.key(hwnd, "enter")
                     time.sleep(3)                 # well past the old end
                     self.assertEqual([], self.power_calls_so_far(launch))
-                    self.assertGreater(self.seconds_left(hwnd), 3590, "the postpone chosen in the menu was lost")
+                    self.assertGreater(self.p.seconds_left(hwnd), 3590, "the postpone chosen in the menu was lost")
                     self.p.click(hwnd, IDCANCEL)
                     self.assertEqual([], launch.wait(timeout=10).power_calls)
                     continue
@@ -318,7 +301,7 @@ class NeverCaughtOffGuard(CountdownTestCase):
             time.sleep(34)                        # over the end, and 30 s more
         time.sleep(3)
         self.assertEqual([], self.power_calls_so_far(launch), "the operation ran as the program woke")
-        self.assertGreaterEqual(self.seconds_left(hwnd), 55)
+        self.assertGreaterEqual(self.p.seconds_left(hwnd), 55)
         self.assertTrue(self.p.topmost(hwnd))
         self.p.click(hwnd, IDCANCEL)
         self.assertEqual([], launch.wait(timeout=10).power_calls)
@@ -396,8 +379,8 @@ class AtATimeOfDay(CountdownTestCase):
 
     def test_a_time_that_has_passed_today_is_tomorrow(self):
         launch, hwnd = self.open_countdown("--monitoroff --at " + clock_time(-60, with_seconds=False))
-        self.assertTrue(wait_until(lambda: self.seconds_left(hwnd) < 24 * 3600, 3))
-        self.assertGreater(self.seconds_left(hwnd), 23 * 3600)
+        self.assertTrue(wait_until(lambda: self.p.seconds_left(hwnd) < 24 * 3600, 3))
+        self.assertGreater(self.p.seconds_left(hwnd), 23 * 3600)
         self.p.click(hwnd, IDCANCEL)
         self.assertEqual([], launch.wait(timeout=10).power_calls)
 

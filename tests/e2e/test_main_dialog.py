@@ -17,7 +17,7 @@ import unittest
 
 from keldrin_e2e import (BS_OWNERDRAW, BS_TYPEMASK, CONFIG, DESTINATION_RADIOS, ID, IDCANCEL, IDOK, MESSAGE_TEXT,
                          OPERATION_RADIOS, RELAY_KEY, USER, KeldrinTestCase, Probe, _prepare_prefix, countdown_timers,
-                         fill_in_main_dialog, reg_set, relay_text)
+                         fill_in_main_dialog, reg_set, relay_text, wait_until)
 from screen_look import set_windows_version
 
 USER_FOLDER = os.path.join(CONFIG.prefix, "drive_c", "users", USER)
@@ -285,9 +285,7 @@ class RunDestination(MainDialogTestCase):
         countdown = self.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(countdown, "OK opened no countdown")
         caption = self.module_text(ID.IDS_CAPTION_AT_NONE + 6) % at.strftime("%H:%M")
-        deadline = time.monotonic() + 3
-        while self.p.text(countdown, ID.IDC_OPERATION_CAPTION) != caption and time.monotonic() < deadline:
-            time.sleep(0.05)
+        wait_until(lambda: self.p.text(countdown, ID.IDC_OPERATION_CAPTION) == caption, 3)
         self.assertEqual(caption, self.p.text(countdown, ID.IDC_OPERATION_CAPTION))
         minutes = int(re.findall(r"\d+", self.p.text(countdown, ID.IDC_REMAINING))[0])
         self.assertIn(minutes, (118, 119), "not two hours to go")

@@ -8,12 +8,10 @@ its moments only (NotifyWinEvent in the relay trace).
 """
 
 import os
-import re
 import subprocess
-import time
 import unittest
 
-from keldrin_e2e import (CONFIG, DESKTOP, ID, IDCANCEL, KeldrinTestCase, countdown_timers, wine, wine_env)
+from keldrin_e2e import (CONFIG, DESKTOP, ID, IDCANCEL, KeldrinTestCase, countdown_timers, wait_until, wine, wine_env)
 from screen_look import set_windows_version
 
 DPIS = (96, 120, 144, 192)
@@ -73,12 +71,7 @@ class HeardByAScreenReader(ScreenTestCase):
         self.addCleanup(set_windows_version, self.p, None)
         launch, hwnd = self.open_countdown("--monitoroff --wait 65")
         remaining = self.p.item(hwnd, ID.IDC_REMAINING)
-        def seconds_left():
-            numbers = [int(n) for n in re.findall(r"\d+", self.p.text(hwnd, ID.IDC_REMAINING))]
-            return numbers[0] * 60 + numbers[1] if len(numbers) == 2 else numbers[0] if numbers else 65
-        deadline = time.monotonic() + 70
-        while time.monotonic() < deadline and seconds_left() > 9:
-            time.sleep(0.2)
+        wait_until(lambda: self.p.seconds_left(hwnd) <= 9, 70)
         self.p.click(hwnd, IDCANCEL)
         result = launch.wait(timeout=15)
         self.assertEqual([], result.power_calls)
