@@ -5,9 +5,30 @@
 #include "base/owned_string.h"
 #include "base/time_of_day.h"
 #include "power/operation_table.h"
+#include "resources/resource_ids.h"
 #include "settings/settings.h"
 
 namespace {
+
+// The line as it is being read.
+struct Reading {
+    PowerSettings *settings;
+    CommandLine *line;
+    bool refused;         // a value was refused; the first refusal is kept
+    int unknown;          // arguments that are no option, named in unknownText
+    bool unknownFirst;    // one of them came before any refusal of a value
+    wchar_t unknownText[KELDRIN_TEXT_UNITS];
+};
+
+void Refuse(Reading *reading, int messageId, const wchar_t *option, const wchar_t *value)
+{
+    if (reading->refused) return;
+    reading->refused = true;
+    CommandLineRefusal &refusal = reading->line->refusal;
+    refusal.messageId = messageId;
+    CopyText(refusal.option, COUNTOF(refusal.option), option);
+    CopyText(refusal.value, COUNTOF(refusal.value), value ? value : L"");
+}
 
 int ReadValue(const wchar_t *text)
 {
@@ -15,29 +36,104 @@ int ReadValue(const wchar_t *text)
     return static_cast<int>(wcstol(text, nullptr, 10));
 }
 
-}  // namespace
-
-bool CommandLineHasOption(const wchar_t *text, const wchar_t *option)
+void TakeSaverLockOff(Reading *reading, const wchar_t *)
 {
-    int count = 0;
-    wchar_t **args = SplitCommandLine(text, &count);
-    bool found = false;
-    for (int i = 0; i < count && !found; i++) found = WideStringEqual(args[i], option) != 0;
-    StringArrayFree(&args);
-    return found;
+    reading->settings->saverLockOff = 1;
 }
 
-bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, wchar_t *badTime, size_t badTimeUnits)
+void TakeForce(Reading *reading, const wchar_t *)
 {
+    reading->settings->force = 1;
+}
+
+void TakeCancel(Reading *reading, const wchar_t *)
+{
+    reading->line->cancel = true;
+}
+
+void TakeWait(Reading *reading, const wchar_t *value)
+{
+    reading->settings->waitTotal = ReadValue(value);
+}
+
+void TakeWaitMin(Reading *reading, const wchar_t *value)
+{
+    reading->settings->waitMin = ReadValue(value);
+}
+
+void TakeWaitSec(Reading *reading, const wchar_t *value)
+{
+    reading->settings->waitSec = ReadValue(value);
+}
+
+// A time that cannot be read must never turn into "at once".
+void TakeAt(Reading *reading, const wchar_t *value)
+{
+    int secondOfDay = 0;
+    if (ParseTimeOfDay(value, &secondOfDay)) {
+        reading->settings->useAtTime = 1;
+        reading->settings->atTime = secondOfDay;
+    } else {
+        Refuse(reading, IDS_AT_MALFORMED, L"--at", value);
+    }
+}
+
+// Every option but the operations (operation_table): its name, whether the
+// next argument is its value (taken whatever it says), and the message when
+// the line ends before that value (0: the option is then ignored).
+const struct OptionRule {
+    const wchar_t *name;
+    bool takesValue;
+    int missingId;
+    void (*take)(Reading *reading, const wchar_t *value);
+} kOptions[] = {
+    {L"--saverlockoff", false, 0, TakeSaverLockOff},
+    {L"--force", false, 0, TakeForce},
+    {L"--cancel", false, 0, TakeCancel},
+    {L"--wait", true, 0, TakeWait},
+    {L"--wait-min", true, 0, TakeWaitMin},
+    {L"--wait-sec", true, 0, TakeWaitSec},
+    {L"--at", true, IDS_AT_MISSING, TakeAt},
+};
+
+const OptionRule *FindOption(const wchar_t *arg)
+{
+    for (const OptionRule &rule : kOptions)
+        if (WideStringEqual(arg, rule.name)) return &rule;
+    return nullptr;
+}
+
+// An option of a newer version, a typo (--wiat) or a word where an option
+// belongs: the line is not what the user meant, and is refused whole.
+void TakeUnknown(Reading *reading, const wchar_t *arg)
+{
+    if (!reading->refused && reading->unknown == 0) reading->unknownFirst = true;
+    if (reading->unknown++ > 0) AppendText(reading->unknownText, COUNTOF(reading->unknownText), L"\n");
+    AppendText(reading->unknownText, COUNTOF(reading->unknownText), arg);
+}
+
+bool IsBlank(const wchar_t *arg)
+{
+    for (; *arg; arg++)
+        if (*arg != L' ' && *arg != L'\t' && *arg != L'\r' && *arg != L'\n') return false;
+    return true;
+}
+
+}  // namespace
+
+bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *line)
+{
+    CommandLine scratch;
+    if (!line) line = &scratch;
+    *line = CommandLine();
     settings->operation = 0;
     settings->waitTotal = 0;
     settings->waitMin = 0;
     settings->waitSec = 0;
     settings->useAtTime = 0;
     settings->force = 0;
-    if (badTime && badTimeUnits) badTime[0] = L'\0';
 
-    bool wellFormed = true;
+    Reading reading = {settings, line, false, 0, false, L""};
     const int rememberedAtTime = settings->atTime;
     int count = 0;
     wchar_t **args = SplitCommandLine(text, &count);
@@ -47,39 +143,28 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, wchar_t *badT
             settings->operation = entry->code;
             continue;
         }
-        if (WideStringEqual(arg, L"--saverlockoff")) {
-            settings->saverLockOff = 1;
-            continue;
-        }
-        if (WideStringEqual(arg, L"--force")) {
-            settings->force = 1;
-            continue;
-        }
-        if (WideStringEqual(arg, L"--at")) {
-            // A time that cannot be read must never turn into "at once".
-            int secondOfDay = 0;
-            const wchar_t *value = i + 1 < count ? args[++i] : nullptr;
-            if (value && ParseTimeOfDay(value, &secondOfDay)) {
-                settings->useAtTime = 1;
-                settings->atTime = secondOfDay;
-            } else if (wellFormed) {
-                wellFormed = false;
-                if (badTime && badTimeUnits) CopyText(badTime, badTimeUnits, value ? value : L"");
-            }
-            continue;
-        }
-        int *target = nullptr;
-        if (WideStringEqual(arg, L"--wait-sec")) target = &settings->waitSec;
-        else if (WideStringEqual(arg, L"--wait-min")) target = &settings->waitMin;
-        else if (WideStringEqual(arg, L"--wait")) target = &settings->waitTotal;
-        // A value option takes the next argument whatever it says; last, it is ignored.
-        if (target && i + 1 < count) {
-            *target = ReadValue(args[i + 1]);
-            i++;
+        const OptionRule *rule = FindOption(arg);
+        if (!rule && IsBlank(arg)) {
+            // A quoted blank carries nothing to misread.
+        } else if (!rule) {
+            TakeUnknown(&reading, arg);
+        } else if (!rule->takesValue) {
+            rule->take(&reading, nullptr);
+        } else if (i + 1 < count) {
+            rule->take(&reading, args[++i]);
+        } else if (rule->missingId) {
+            Refuse(&reading, rule->missingId, rule->name, L"");
         }
     }
     StringArrayFree(&args);
-    if (!wellFormed) {
+    // The first problem on the line is the one named: a later one may follow
+    // from it ("--at --wait 10" leaves "10" without an option).
+    if (reading.unknownFirst) {
+        reading.refused = false;
+        Refuse(&reading, IDS_UNKNOWN_ARGUMENTS, L"", reading.unknownText);
+    }
+    reading.refused = reading.refused || reading.unknown > 0;
+    if (reading.refused) {
         settings->useAtTime = 0;
         settings->atTime = rememberedAtTime;
     }
@@ -89,5 +174,5 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, wchar_t *badT
     } else {
         settings->waitTotal = AddWaitSeconds(settings->waitTotal, settings->waitMin, settings->waitSec);
     }
-    return wellFormed;
+    return !reading.refused;
 }

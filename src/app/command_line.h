@@ -9,16 +9,27 @@
 
 struct PowerSettings;
 
+// Why a command line performs nothing: the message to show (a string id),
+// the option it concerns and what was given with it. Arguments that are no
+// option of the program are all named in value, one to a line.
+struct CommandLineRefusal {
+    int messageId;  // 0: the line is accepted
+    wchar_t option[32];
+    wchar_t value[KELDRIN_TEXT_UNITS];
+};
+
+// What a command line asks for beyond the settings it changes.
+struct CommandLine {
+    bool cancel;  // "--cancel": end the running countdowns, nothing else
+    CommandLineRefusal refusal;
+};
+
 // Reads the options of text into settings: clears the operation, the three
 // wait fields, the time-of-day choice and force, walks the arguments, then adds
 // minutes and seconds into waitTotal; "--at HH:MM[:SS]" counts to that time
-// of day instead, whatever waits the line gives. False when an "--at" has no
-// time of day after it: badTime (if given) then holds what followed it, empty
-// when nothing did, and no time of day is chosen.
-bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, wchar_t *badTime = nullptr,
-                     size_t badTimeUnits = 0);
-
-// Whether one of the arguments is exactly option ("--cancel").
-bool CommandLineHasOption(const wchar_t *text, const wchar_t *option);
+// of day instead, whatever waits the line gives. False when the line is
+// refused (a time of day that is none, an argument the program does not
+// know): line->refusal (if given) says why, and no time of day is chosen.
+bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *line = nullptr);
 
 #endif

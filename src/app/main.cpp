@@ -10,40 +10,39 @@
 #include "base/owned_string.h"
 #include "ui/countdown_dialog.h"
 #include "power/power_operations.h"
-#include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
 #include "ui/main_dialog.h"
+#include "ui/notice.h"
 #include "ui/select_dialog.h"
 #include "update/update_handoff.h"
 
 namespace {
 
-// "--at" with no time of day after it, or one that is none: the user is told
-// what was given, and nothing runs, least of all at once.
-void ShowTimeOfDayProblem(const wchar_t *given)
+// A refused line performs nothing, least of all at once: the user is told
+// why, naming what was given. Each refusal's message takes what was given, or
+// nothing; without the module's message the option and the value stand alone.
+void ShowRefusal(const CommandLineRefusal &refusal)
 {
-    wchar_t message[2 * KELDRIN_TEXT_UNITS];
-    const wchar_t *format;
-    if (given[0]) {
-        format = LoadResString(g_resourceModule, IDS_AT_MALFORMED, -1);
-        if (!FormatMatches(format, "s")) format = L"\"%ls\": HH:MM or HH:MM:SS";
-        FormatText(message, COUNTOF(message), format, given);
-    } else {
-        format = LoadResString(g_resourceModule, IDS_AT_MISSING, -1);
-        CopyText(message, COUNTOF(message), format && format[0] ? format : L"--at HH:MM or HH:MM:SS");
-    }
-    MessageBoxW(nullptr, message, g_app->productName ? g_app->productName : L"", MB_OK | MB_ICONEXCLAMATION);
+    const UINT type = MB_OK | MB_ICONEXCLAMATION;
+    wchar_t fallback[64];
+    FormatText(fallback, COUNTOF(fallback), refusal.value[0] ? L"%ls %%ls" : L"%ls", refusal.option);
+    ShowNotice(nullptr, type, refusal.messageId, fallback, refusal.value[0] ? refusal.value : nullptr);
 }
 
-void RunCommandLine(const wchar_t *commandLine)
+// The process's exit code.
+int RunCommandLine(const wchar_t *commandLine)
 {
-    wchar_t badTime[KELDRIN_TEXT_UNITS];
-    if (!ReadCommandLine(commandLine, &g_settings, badTime, COUNTOF(badTime))) {
-        ShowTimeOfDayProblem(badTime);
-        return;
+    // A refused line changes nothing the user had, the remembered choices included.
+    const PowerSettings loaded = g_settings;
+    CommandLine line;
+    if (!ReadCommandLine(commandLine, &g_settings, &line)) {
+        g_settings = loaded;
+        ShowRefusal(line.refusal);
+        // "--cancel" says by its code whether a countdown may still run: one may.
+        return line.cancel ? 1 : 0;
     }
     // The templates of the running Windows: the coloured twins on the Windows 8
     // family, where their owner-drawn buttons get painted, the plain ones elsewhere.
@@ -53,6 +52,15 @@ void RunCommandLine(const wchar_t *commandLine)
         RunPowerOperation(g_settings.operation, g_settings.force == 1);
     else if (MayStartCountdown(nullptr))
         RunCountdownDialog(nullptr, CountdownTemplateId());
+    return 0;
+}
+
+// "--cancel" on a line that is read without a refusal.
+bool AsksToCancel(const wchar_t *commandLine)
+{
+    PowerSettings scratch = {};
+    CommandLine line;
+    return ReadCommandLine(commandLine, &scratch, &line) && line.cancel;
 }
 
 }  // namespace
@@ -70,8 +78,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     // "--cancel" calls off the countdowns already running, as a script would
     // with shutdown /a: no window of its own, no module needed, nothing else
     // done. Its exit code tells the script whether a countdown still runs.
-    if (commandLine && CommandLineHasOption(commandLine, L"--cancel"))
-        return CancelRunningCountdowns() == 0 ? 0 : 1;
+    if (commandLine && AsksToCancel(commandLine)) return CancelRunningCountdowns() == 0 ? 0 : 1;
 
     // The multibyte code page of the run-time library is Japanese (932).
     setlocale(LC_ALL, "jpn");
@@ -81,16 +88,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(AppContext));
     if (!block) return 0;
     g_app = new (block) AppContext();
+    int exitCode = 0;
     if (ResourceModuleStartUp() == 1) {
         if (!commandLine || !commandLine[0])
             ShowMainDialog(nullptr);
         else
-            RunCommandLine(commandLine);
+            exitCode = RunCommandLine(commandLine);
         ResourceModuleCloseDown();
     }
     UpdateAtExit();
     g_app->~AppContext();
     HeapFree(GetProcessHeap(), 0, block);
     g_app = nullptr;
-    return 0;
+    return exitCode;
 }

@@ -53,7 +53,9 @@ long long EndMs(const CountdownSchedule *schedule)
 // clock afterwards does not undo it.
 void MoveWallEnd(CountdownSchedule *schedule, long long endBeforeMs)
 {
-    if (schedule->wallEndMs) schedule->wallEndMs += EndMs(schedule) - endBeforeMs;
+    if (!schedule->wallEndMs) return;
+    schedule->wallEndMs += EndMs(schedule) - endBeforeMs;
+    schedule->wallMovedMs += EndMs(schedule) - endBeforeMs;
 }
 
 // After a wake the count may not end unseen: the step shown next shows at
@@ -81,18 +83,48 @@ void CountFrom(CountdownSchedule *schedule, long long leftMs, long long nowMs)
 // A count to a time of day keeps to the system clock: when the clock was set,
 // or ran on while the program stood still or the machine slept, the count
 // starts afresh from what the clock now leaves. A second's difference is
-// left alone; an end the clock has passed is now.
-void FollowSystemClock(CountdownSchedule *schedule, long long nowMs, long long wallNowMs)
+// left alone; an end the clock has passed is now. True when the clock passed
+// the end or moved it more than half a minute nearer: the user may not have
+// seen the count for that long.
+bool FollowSystemClock(CountdownSchedule *schedule, long long nowMs, long long wallNowMs)
 {
-    if (!schedule->wallEndMs || !wallNowMs) return;
+    if (!schedule->wallEndMs || !wallNowMs) return false;
     long long byClock = schedule->wallEndMs - wallNowMs;
     long long bySchedule = EndMs(schedule) - nowMs;
-    if (byClock - bySchedule <= kTickMs && bySchedule - byClock <= kTickMs) return;
+    if (byClock - bySchedule <= kTickMs && bySchedule - byClock <= kTickMs) return false;
+    bool jumped = byClock <= 0 || bySchedule - byClock > kUnannouncedSleepMs;
     if (byClock < 0) {
-        byClock = 0;
+        schedule->wallMovedMs -= byClock;
         schedule->wallEndMs = wallNowMs;
+        byClock = 0;
     }
     CountFrom(schedule, byClock, nowMs);
+    return jumped;
+}
+
+// The step whose value the next tick due shows.
+long long NextShownStep(const CountdownSchedule *schedule, long long nowMs)
+{
+    long long at = StepAt(nowMs - schedule->openedMs);
+    return at > schedule->nextStep ? at : schedule->nextStep;
+}
+
+// Whoever comes back to the machine is told afresh and gets a minute to see the count.
+void Woken(CountdownSchedule *schedule, long long nowMs)
+{
+    KeepAMinuteOnScreen(schedule, NextShownStep(schedule, nowMs));
+    schedule->woke = true;
+}
+
+// A tick between a suspend notice and its resume: on a clock that counts
+// sleep (GetTickCount on XP and Vista) the machine may have slept already,
+// and the resume notice may come only after this tick. The time asleep so
+// far is left out now, and the resume leaves out only what follows.
+void LeaveOutSleepSoFar(CountdownSchedule *schedule, long long nowMs)
+{
+    if (!schedule->asleep || nowMs <= schedule->suspendedMs) return;
+    if (!schedule->wallEndMs) schedule->openedMs += nowMs - schedule->suspendedMs;
+    schedule->suspendedMs = nowMs;
 }
 
 typedef BOOL(WINAPI *QueryUnbiasedInterruptTimeProc)(PULONGLONG);
@@ -169,10 +201,8 @@ long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event
                 schedule->openedMs += nowMs - schedule->suspendedMs;
         }
         FollowSystemClock(schedule, nowMs, wallNowMs);
+        Woken(schedule, nowMs);
         long long elapsed = nowMs - schedule->openedMs;
-        long long nextShown = StepAt(elapsed) > schedule->nextStep ? StepAt(elapsed) : schedule->nextStep;
-        KeepAMinuteOnScreen(schedule, nextShown);
-        schedule->woke = true;
         long long wait = DueAt(schedule->nextStep) - elapsed;
         if (wait < 0) wait = 0;
         schedule->askedForMs = nowMs + wait;
@@ -186,7 +216,9 @@ long long CountdownOnPowerEvent(CountdownSchedule *schedule, unsigned long event
 CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, long long wallNowMs)
 {
     CountdownTick tick = {};
-    FollowSystemClock(schedule, nowMs, wallNowMs);
+    LeaveOutSleepSoFar(schedule, nowMs);
+    bool clockJumped = FollowSystemClock(schedule, nowMs, wallNowMs);
+    if (clockJumped || nowMs - schedule->askedForMs > kUnannouncedSleepMs) Woken(schedule, nowMs);
     long long elapsed = nowMs - schedule->openedMs;
     long long due = DueAt(schedule->nextStep);
     if (elapsed < due) {
@@ -196,10 +228,6 @@ CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, lon
     }
     tick.woke = schedule->woke;
     schedule->woke = false;
-    if (nowMs - schedule->askedForMs > kUnannouncedSleepMs) {
-        KeepAMinuteOnScreen(schedule, StepAt(elapsed));
-        tick.woke = true;
-    }
     long long step = StepAt(elapsed);
     long long last = LastStep(schedule);
     if (step > last) step = last;

@@ -16,6 +16,7 @@ struct CountdownSchedule {
     bool menuOpen;       // the window menu is open: the end waits for it to close
     bool held;           // the end has come and waits for the menu
     long long wallEndMs; // a count to a time of day: its end on the system clock; 0 for a wait
+    long long wallMovedMs;  // how far that end has moved since the start (postpones, wakes)
 };
 
 struct CountdownTick {
@@ -41,8 +42,13 @@ unsigned CountdownStartAt(CountdownSchedule *schedule, long long wallEndMs, long
 // the value due at that time, skipping what it missed. One that arrives more
 // than half a minute late is how a sleep nobody announced looks (a clock that
 // counts sleep, a late or missing suspend notice, a paused virtual machine):
-// the count then cannot end without a minute on screen first. The end that
-// comes while the window menu is open waits for the menu, a minute at most.
+// the count then cannot end without a minute on screen first. So it is after
+// a jump of the system clock that passes a count to a time of day's end, or
+// moves it on by more than half a minute. A tick that comes after a suspend
+// notice and before its resume notice leaves out the time asleep so far, and
+// the resume only the rest: a sleep is left out once, whichever comes first.
+// The end that comes while the window menu is open waits for the menu, a
+// minute at most.
 CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, long long wallNowMs = 0);
 
 // The window menu opened or closed. Once it has closed, the next tick (which

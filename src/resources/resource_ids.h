@@ -81,5 +81,6 @@
 #define IDS_ANOTHER_COUNTDOWN       11032   // %ls the countdown running, %ls the one about to start
 #define IDS_CAPTION_AT_NONE         11040   // + code 1..9: the caption of a count to %ls, a time of day
 #define IDS_CAPTION_AT_LAST         11049
+#define IDS_UNKNOWN_ARGUMENTS       11050   // %ls the arguments that are no option, one to a line
 
 #endif

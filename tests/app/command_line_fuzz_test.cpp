@@ -131,11 +131,14 @@ PowerSettings ModelRead(const std::wstring &text, bool *wellFormed)
             }
             continue;
         }
+        if (args[i] == L"--cancel") continue;
         int *target = args[i] == L"--wait-sec" ? &s.waitSec
                       : args[i] == L"--wait-min" ? &s.waitMin
                       : args[i] == L"--wait"     ? &s.waitTotal
                                                  : nullptr;
-        if (target && i + 1 < args.size()) *target = ModelValue(args[++i]);
+        bool blank = args[i].find_first_not_of(L" \t\r\n") == std::wstring::npos;
+        if (!target) *wellFormed = *wellFormed && blank;  // no option of the program
+        else if (i + 1 < args.size()) *target = ModelValue(args[++i]);
     }
     if (!*wellFormed) s.useAtTime = 0;
     if (s.useAtTime) {
@@ -154,7 +157,7 @@ std::wstring RandomCommandLine(Random &random)
     static const wchar_t *const pieces[] = {
         L"--shutdown", L"--reboot", L"--standby", L"--sleep", L"--logoff", L"--monitoroff", L"--monitorlock",
         L"--monitorofflock", L"--select", L"--saverlockoff", L"--wait", L"--wait-min", L"--wait-sec",
-        L"--at", L"--force", L"23:30", L"7:05", L"00:00:59", L"24:00", L"7:5x", L"12:60", L"1:2:3", L":",
+        L"--at", L"--force", L"--cancel", L"23:30", L"7:05", L"00:00:59", L"24:00", L"7:5x", L"12:60", L"1:2:3", L":",
         L"--Shutdown", L"--wait=10", L"0", L"90", L"-5", L"+7", L"2147483647", L"-2147483648",
         L"99999999999999999999", L"-99999999999", L"abc", L"12abc", L" \t7",
         L"\"", L"'", L"\\\"", L"\\'", L"\\", L"\"\"", L"''", L" ", L"  ", L"\t", L"\r\n", L"\n\n\r",

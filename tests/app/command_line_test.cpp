@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "resources/resource_ids.h"
 #include "settings/settings.h"
 
 namespace {
@@ -260,12 +261,13 @@ TEST(ReadCommandLine, AtTakesATimeOfDayAndReplacesTheWaits)
         SCOPED_TRACE(::testing::PrintToString(std::wstring(c.line)));
         PowerSettings s = {};
         s.atTime = 4242;
-        wchar_t bad[64];
-        wmemset(bad, L'#', 64);
-        EXPECT_EQ(c.wellFormed, ReadCommandLine(c.line, &s, bad, 64));
+        CommandLine line;
+        EXPECT_EQ(c.wellFormed, ReadCommandLine(c.line, &s, &line));
+        const std::wstring bad = line.refusal.value;
+        EXPECT_EQ(c.wellFormed ? 0 : c.bad[0] ? IDS_AT_MALFORMED : IDS_AT_MISSING, line.refusal.messageId);
         EXPECT_EQ(c.atTime >= 0 ? 1 : 0, s.useAtTime);
         EXPECT_EQ(c.atTime >= 0 ? c.atTime : 4242, s.atTime) << "a time not read leaves the remembered one";
-        EXPECT_EQ(std::wstring(c.bad), std::wstring(bad));
+        EXPECT_EQ(std::wstring(c.bad), bad);
         if (c.atTime >= 0) {
             EXPECT_EQ(0, s.waitTotal) << "the waits count for nothing beside a time of day";
         }
@@ -286,6 +288,39 @@ TEST(ReadCommandLine, QuotedOptionsAreRecognised)
     EXPECT_EQ(2, Read(L"\"--reboot\"").operation);
     EXPECT_EQ(2, Read(L"'--reboot'").operation);
     EXPECT_EQ(90, Read(L"--shutdown \"--wait\" '90'").waitTotal);
+}
+
+// Anything that is no option of the program (a typo, an option of a newer
+// version, a word where an option belongs) refuses the whole line, naming
+// every such argument; a value is never taken for one.
+TEST(ReadCommandLine, ArgumentsThatAreNoOptionRefuseTheLineAndAreAllNamed)
+{
+    struct {
+        const wchar_t *line;
+        const wchar_t *named;  // null: accepted
+    } cases[] = {
+        {L"--shutdown --wiat 600", L"--wiat\n600"},
+        {L"--shutdown now", L"now"},
+        {L"--Shutdown --wait=10", L"--Shutdown\n--wait=10"},
+        {L"--reboot --shutdwn --at 25:00 --wiat", L"--shutdwn\n--wiat"},  // the first problem is named
+        {L"--wait --wiat", nullptr},  // a value, whatever it says
+        {L"--cancel \"  \"", nullptr},  // a quoted blank names nothing
+        {L"   ", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.line)));
+        PowerSettings s = {};
+        CommandLine line;
+        EXPECT_EQ(c.named == nullptr, ReadCommandLine(c.line, &s, &line));
+        EXPECT_EQ(c.named ? IDS_UNKNOWN_ARGUMENTS : 0, line.refusal.messageId);
+        EXPECT_EQ(std::wstring(c.named ? c.named : L""), std::wstring(line.refusal.value));
+    }
+    CommandLine line;
+    PowerSettings s = {};
+    ReadCommandLine(L"--wait 5 --cancel", &s, &line);
+    EXPECT_TRUE(line.cancel);
+    ReadCommandLine(L"--wait --cancel", &s, &line);
+    EXPECT_FALSE(line.cancel) << "the wait's value";
 }
 
 TEST(CommandLineArguments, SkipsTheProgramNameAndOneBlankOnly)

@@ -150,9 +150,6 @@ class NothingToDo(CommandLineTestCase):
     def test_blanks_only(self):
         self.assertQuietRun("   ")
 
-    def test_options_in_other_case_or_with_equals_sign_are_not_options(self):
-        self.assertQuietRun("--wait=10 --Shutdown")
-
     def test_wait_takes_the_next_argument_as_its_value(self):
         # "--shutdown" is the wait's value (0 seconds), not an operation.
         self.assertQuietRun("--wait --shutdown")
@@ -164,28 +161,31 @@ class NothingToDo(CommandLineTestCase):
                 self.assertQuietRun(tail)
 
 
-class TimesOfDayThatAreNone(CommandLineTestCase):
-    """An "--at" without a time of day is never read as "at once": the user is
-    told what was given, in the module's language, and nothing runs."""
+class RefusedLines(CommandLineTestCase):
+    """A line Keldrin cannot read whole (an "--at" without a time of day, an
+    argument that is no option) is never read as "at once": the user is told
+    what was given, in the module's language, and nothing runs."""
 
     def test_each_is_named_and_nothing_runs(self):
-        for tail, named in (("--shutdown --at 25:00", "25:00"), ("--shutdown --at 7:5x", "7:5x"),
-                            ("--reboot --wait 10 --at", None)):
+        for tail, string_id, named, exit_code in (
+                ("--shutdown --at 25:00", ID.IDS_AT_MALFORMED, "25:00", 0),
+                ("--shutdown --at 7:5x", ID.IDS_AT_MALFORMED, "7:5x", 0),
+                ("--reboot --wait 10 --at", ID.IDS_AT_MISSING, None, 0),
+                ("--shutdown --wiat 600", ID.IDS_UNKNOWN_ARGUMENTS, "--wiat\n600", 0),
+                ("--wait=10 --Shutdown", ID.IDS_UNKNOWN_ARGUMENTS, "--wait=10\n--Shutdown", 0),
+                # A script learns that a countdown may still run.
+                ("--cancel --wiat", ID.IDS_UNKNOWN_ARGUMENTS, "--wiat", 1)):
             with self.subTest(command_line=tail):
                 launch = self.start(tail, timeout=20)
                 with Probe() as probe:
                     box = probe.wait_window(launch.pid, timeout=10)
                     self.assertIsNotNone(box, "Keldrin.exe %s showed nothing" % tail)
                     texts = {child.id: child.text for child in probe.children(box)}
-                    module = self.folder.windows_path + "\\Keldrin.Jpn.dll"
-                    if named:
-                        expected = probe.module_string(module, ID.IDS_AT_MALFORMED) % named
-                    else:
-                        expected = probe.module_string(module, ID.IDS_AT_MISSING)
-                    self.assertEqual(expected, texts.get(MESSAGE_TEXT))
+                    expected = probe.module_string(self.folder.windows_path + "\\Keldrin.Jpn.dll", string_id)
+                    self.assertEqual(expected % named if named else expected, texts.get(MESSAGE_TEXT))
                     probe.click(box, IDOK)
                 result = launch.wait()
-                self.assertEqual(0, result.exit_code)
+                self.assertEqual(exit_code, result.exit_code)
                 self.assertPowerCalls([], result, tail)
                 self.assertNoCountdown(result, tail)
 

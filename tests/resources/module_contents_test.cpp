@@ -69,7 +69,7 @@ std::vector<FormatString> AllFormats() {
         {IDS_SHORTCUT_NAME_MIN_SEC, "ssdd"}, {IDS_SHORTCUT_NAME_SEC, "ssd"}, {IDS_SHORTCUT_NAME_NOW, "ss"},
         {IDS_SHORTCUT_FAILED, "s"},          {IDS_REMAINING_MIN_SEC, "dd"},  {IDS_REMAINING_SEC, "d"},
         {IDS_COUNTDOWN_TITLE, "ss"},         {IDS_SHORTCUT_NAME_AT, "ssdd"}, {IDS_AT_MALFORMED, "s"},
-        {IDS_ANOTHER_COUNTDOWN, "ss"},
+        {IDS_ANOTHER_COUNTDOWN, "ss"},       {IDS_UNKNOWN_ARGUMENTS, "s"},
     };
     for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) formats.push_back({id, "s"});
     return formats;

@@ -1,0 +1,15 @@
+// A message of the resource module in a message box, the product's name as
+// its caption: what every refusal and question of the program shows.
+#ifndef KELDRIN_NOTICE_H
+#define KELDRIN_NOTICE_H
+
+#include <windows.h>
+
+// Shows string messageId formatted with the texts given (none, first, or
+// first and second), or fallback when the module has no such string or its
+// format does not take exactly those texts; fallback takes the same. type is
+// MessageBoxW's; returns its answer.
+int ShowNotice(HWND owner, UINT type, int messageId, const wchar_t *fallback, const wchar_t *first = nullptr,
+               const wchar_t *second = nullptr);
+
+#endif
