@@ -73,30 +73,75 @@ long long SystemClockMs()
     return FileTimeMs(now);
 }
 
-// Through SYSTEMTIME, because that is what the time-zone conversions take:
-// they apply the daylight-saving rules of the day converted, not today's.
-long long LocalClockMs(long long systemMs)
+// Through SYSTEMTIME, because that is what the time-zone conversion takes:
+// it applies the daylight-saving rules of the moment converted, not today's.
+long long LocalClockMs(long long systemMs, const TIME_ZONE_INFORMATION *zone)
 {
     FILETIME system = MsFileTime(systemMs), local;
     SYSTEMTIME systemTime, localTime;
     if (FileTimeToSystemTime(&system, &systemTime) &&
-        SystemTimeToTzSpecificLocalTime(nullptr, &systemTime, &localTime) &&
+        SystemTimeToTzSpecificLocalTime(const_cast<TIME_ZONE_INFORMATION *>(zone), &systemTime, &localTime) &&
         SystemTimeToFileTime(&localTime, &local))
         return FileTimeMs(local);
     return systemMs;
 }
 
-long long NextTimeOfDaySystemMs(long long systemNowMs, int secondOfDay)
+namespace {
+
+// How far the local clock is ahead of the system's at that moment.
+long long LocalOffsetMs(long long systemMs, const TIME_ZONE_INFORMATION *zone)
 {
-    return SystemClockFromLocalMs(NextTimeOfDayMs(LocalClockMs(systemNowMs), secondOfDay));
+    return LocalClockMs(systemMs, zone) - systemMs;
 }
 
-long long SystemClockFromLocalMs(long long localMs)
+// The moments at which the local clock shows localMs, at most two, in order;
+// for a time the clock skips, the moment it jumps over it. Converting the
+// local time back (TzSpecificLocalTimeToSystemTime) picks one of two, and
+// for a skipped time has no documented result, so the moments are found from
+// the two offsets in force around it: any change of rules lies months from
+// the next.
+int MomentsShowing(long long localMs, const TIME_ZONE_INFORMATION *zone, long long moments[2])
 {
-    FILETIME local = MsFileTime(localMs), system;
-    SYSTEMTIME localTime, systemTime;
-    if (FileTimeToSystemTime(&local, &localTime) && TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &systemTime) &&
-        SystemTimeToFileTime(&systemTime, &system))
-        return FileTimeMs(system);
-    return localMs;
+    const long long aroundMs = 36 * 3600000LL;
+    long long offsets[2] = {LocalOffsetMs(localMs - aroundMs, zone), LocalOffsetMs(localMs + aroundMs, zone)};
+    int count = 0;
+    for (int i = 0; i < 2; i++) {
+        long long moment = localMs - offsets[i];
+        bool shows = LocalOffsetMs(moment, zone) == offsets[i];
+        if (shows && (count == 0 || moments[0] != moment)) moments[count++] = moment;
+    }
+    if (count == 2 && moments[1] < moments[0]) {
+        long long first = moments[1];
+        moments[1] = moments[0];
+        moments[0] = first;
+    }
+    if (count > 0 || offsets[0] == offsets[1]) return count;
+    // Skipped: the first moment under the later offset lies between the two
+    // candidates (the later offset is the larger, or the time would be shown).
+    long long low = localMs - offsets[1], high = localMs - offsets[0];
+    while (high - low > 1) {
+        long long middle = low + (high - low) / 2;
+        if (LocalOffsetMs(middle, zone) == offsets[1]) high = middle;
+        else low = middle;
+    }
+    moments[0] = high;
+    return 1;
+}
+
+}  // namespace
+
+long long NextTimeOfDaySystemMs(long long systemNowMs, int secondOfDay, const TIME_ZONE_INFORMATION *zone)
+{
+    long long localNow = LocalClockMs(systemNowMs, zone);
+    long long today = localNow - localNow % kMsPerDay;
+    // Yesterday's date too: after a change at midnight, the local clock may
+    // show yesterday's times again.
+    for (long long day = today - kMsPerDay; day <= today + 2 * kMsPerDay; day += kMsPerDay) {
+        long long moments[2];
+        int count = MomentsShowing(day + 1000LL * secondOfDay, zone, moments);
+        for (int i = 0; i < count; i++)
+            if (moments[i] > systemNowMs) return moments[i];
+    }
+    // Unreachable with any real time zone; the plain arithmetic stands in.
+    return systemNowMs + NextTimeOfDayMs(localNow, secondOfDay) - localNow;
 }

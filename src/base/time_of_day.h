@@ -4,7 +4,7 @@
 #ifndef KELDRIN_BASE_TIME_OF_DAY_H
 #define KELDRIN_BASE_TIME_OF_DAY_H
 
-#include <stddef.h>
+#include <windows.h>
 
 const int kSecondsPerDay = 86400;
 const long long kMsPerDay = 86400000LL;
@@ -22,12 +22,17 @@ long long NextTimeOfDayMs(long long nowMs, int secondOfDay);
 // "23:30", or "23:30:15" when the seconds are not 0.
 void FormatTimeOfDay(wchar_t *buffer, size_t units, int secondOfDay);
 
-// The system's clock (UTC) and the local one, in milliseconds since 1601.
+// The system's clock (UTC) and the local one of zone (null: the system's
+// time zone), in milliseconds since 1601.
 long long SystemClockMs();
-long long LocalClockMs(long long systemMs);
-long long SystemClockFromLocalMs(long long localMs);
+long long LocalClockMs(long long systemMs, const TIME_ZONE_INFORMATION *zone = nullptr);
 
-// NextTimeOfDayMs on the local clock, given and given back on the system's.
-long long NextTimeOfDaySystemMs(long long systemNowMs, int secondOfDay);
+// The next moment after systemNowMs, on the system clock, at which the local
+// clock of zone shows secondOfDay. A time the clock shows twice (the hour
+// repeated when daylight saving time ends) means whichever is next still
+// ahead; a time it skips (the hour lost when it begins) means the moment the
+// clock jumps over it. Never a moment already past, never one before the
+// clock shows the time.
+long long NextTimeOfDaySystemMs(long long systemNowMs, int secondOfDay, const TIME_ZONE_INFORMATION *zone = nullptr);
 
 #endif

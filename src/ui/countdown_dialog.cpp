@@ -149,10 +149,14 @@ int NumberProperty(HWND window, const wchar_t *name)
     return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(window, name))) - 1;
 }
 
-// The time of day, on the local clock, of an end on the system clock.
-int LocalSecondOfDay(long long systemMs)
+// The time of day a count to one names: the user's, as given (a time in the
+// hour the clock skips stays the time the user chose), moved by every
+// postpone and wake; -1 for a wait.
+int CaptionTimeOfDay()
 {
-    return static_cast<int>(LocalClockMs(systemMs) % kMsPerDay / 1000);
+    if (!g_schedule.wallEndMs) return -1;
+    long long second = (g_settings.atTime + g_schedule.wallMovedMs / 1000) % kSecondsPerDay;
+    return static_cast<int>(second < 0 ? second + kSecondsPerDay : second);
 }
 
 // Windows 8 and later read live regions; before them the countdown stays silent as it always was.
@@ -178,7 +182,7 @@ void ShowTick(HWND dialog, int remaining, bool announce = false)
     if (!FormatMatches(format, "ss")) format = L"%ls - %ls";
     FormatText(title, COUNTOF(title), format, text, g_app && g_app->productName ? g_app->productName : L"");
     SetWindowTextW(dialog, title);
-    int atTime = g_schedule.wallEndMs ? LocalSecondOfDay(g_schedule.wallEndMs) : -1;
+    int atTime = CaptionTimeOfDay();
     OperationCaptionText(text, COUNTOF(text), g_settings.operation, atTime);
     SetDlgItemTextW(dialog, IDC_OPERATION_CAPTION, text);
     SetNumberProperty(dialog, kOperationProperty, g_settings.operation);

@@ -244,6 +244,82 @@ TEST(CountdownSchedule, AfterAWakeTheCountNeverEndsWithoutAMinuteOnScreen)
     }
 }
 
+// A jump of the system clock, of the count's own clock, or both: a count to a
+// time of day whose end is passed, or that the system clock moves on by more
+// than half a minute to less than a minute left, shows a minute first; a wait
+// takes no notice of the system clock.
+TEST(CountdownSchedule, AJumpPastTheEndOfEitherClockLeavesAMinuteOnScreen)
+{
+    const long long wall = 13000000000000LL, s = 1000;
+    struct {
+        const char *what;
+        bool toTimeOfDay;
+        int left;
+        long long countJumpMs, wallJumpMs;
+        int shown;
+        bool woke;
+    } cases[] = {
+        {"system clock past the end", true, 600, 0, 700 * s, 60, true},
+        {"system clock to 10 s before the end", true, 600, 0, 589 * s, 60, true},
+        {"system clock on, 200 s left", true, 600, 0, 399 * s, 200, true},
+        {"system clock 20 s on, 29 s left", true, 50, 0, 20 * s, 29, false},
+        {"count's clock past the end", true, 20, 40 * s, 0, 60, true},
+        {"both past the end", true, 20, 40 * s, 40 * s, 60, true},
+        {"a wait and the system clock", false, 20, 0, 3600 * s, 19, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CountdownSchedule schedule;
+        long long first = kOpened;
+        if (c.toTimeOfDay) {
+            CountdownStartAt(&schedule, wall + c.left * s, wall, kOpened);
+        } else {
+            first += CountdownStart(&schedule, c.left, kOpened);
+        }
+        ASSERT_EQ(c.left, CountdownOnTimer(&schedule, first, wall).shown);
+        long long now = first + s + c.countJumpMs;
+        CountdownTick after = CountdownOnTimer(&schedule, now, wall + s + c.wallJumpMs);
+        ExpectShows(after, c.shown, false);
+        EXPECT_EQ(c.woke, after.woke);
+        if (c.toTimeOfDay) {
+            EXPECT_EQ(schedule.wallEndMs - (wall + c.left * s), schedule.wallMovedMs) << "the caption's time";
+        }
+        if (c.shown == 60) {
+            EXPECT_EQ(now + 60 * s, EndsAt(&schedule, now + after.nextDelayMs)) << "ended before its minute";
+        }
+    }
+}
+
+// On a clock that counts sleep (GetTickCount on XP and Vista) the first tick
+// after a sleep may come before the resume notice, or after it: either way
+// the sleep is left out once, and the count goes on second by second.
+TEST(CountdownSchedule, ASleepIsLeftOutOnceWhicheverOfTickAndResumeComesFirst)
+{
+    const long long hour = 3600000;
+    for (bool tickFirst : {true, false}) {
+        SCOPED_TRACE(tickFirst ? "tick, then resume" : "resume, then tick");
+        CountdownSchedule schedule;
+        CountdownStart(&schedule, 30, kOpened);
+        CountdownOnTimer(&schedule, kOpened + 100);
+        ASSERT_EQ(29, CountdownOnTimer(&schedule, kOpened + 1100).shown);
+        CountdownOnPowerEvent(&schedule, PBT_APMSUSPEND, kOpened + 1500);
+        long long woken = kOpened + 2100 + hour, delay;
+        if (tickFirst) {
+            CountdownTick late = CountdownOnTimer(&schedule, woken);
+            delay = CountdownOnPowerEvent(&schedule, PBT_APMRESUMEAUTOMATIC, woken + 50);
+            EXPECT_FALSE(late.due && late.shown != 60) << late.shown;
+            woken += 50;
+        } else {
+            delay = CountdownOnPowerEvent(&schedule, PBT_APMRESUMEAUTOMATIC, woken);
+        }
+        EXPECT_LE(delay, 1000) << "the screen stood still after the wake";
+        CountdownTick next = CountdownOnTimer(&schedule, woken + delay);
+        ExpectShows(next, 60, false);
+        EXPECT_LE(next.nextDelayMs, 1000u);
+        ExpectShows(CountdownOnTimer(&schedule, woken + delay + next.nextDelayMs), 59, false);
+    }
+}
+
 // Under QueryUnbiasedInterruptTime the clock stood still: the resume finds
 // hardly any time to leave out, and the deadlines stay where they were.
 TEST(CountdownSchedule, SleepOnAClockThatStandsStillMovesNothing)
@@ -416,6 +492,44 @@ TEST(TimeOfDay, TheNextTimeTheClockShowsIt)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.now - day);
         EXPECT_EQ(c.expected, NextTimeOfDayMs(c.now, c.at));
+    }
+}
+
+// Central European time, 2026: the clock goes from 02:00 to 03:00 on 29 March
+// (01:00 UTC) and from 03:00 back to 02:00 on 25 October (01:00 UTC).
+TEST(TimeOfDay, TheNightsTheClockChangesNeverGiveAMomentPastOrBeforeTheTime)
+{
+    TIME_ZONE_INFORMATION zone = {};
+    zone.Bias = -60;
+    zone.DaylightBias = -60;
+    zone.StandardDate = {0, 10, 0, 5, 3, 0, 0, 0};  // October, last Sunday, 03:00
+    zone.DaylightDate = {0, 3, 0, 5, 2, 0, 0, 0};   // March, last Sunday, 02:00
+    auto utc = [](WORD month, WORD day, WORD hour, WORD minute) {
+        SYSTEMTIME time = {2026, month, 0, day, hour, minute, 0, 0};
+        FILETIME file;
+        SystemTimeToFileTime(&time, &file);
+        return static_cast<long long>((static_cast<ULONGLONG>(file.dwHighDateTime) << 32 | file.dwLowDateTime) / 10000);
+    };
+    auto at = [](int hour, int minute) { return hour * 3600 + minute * 60; };
+    struct {
+        const char *what;
+        long long now;
+        int at;
+        long long expected;
+    } cases[] = {
+        {"repeated hour, second pass, 10 min on", utc(10, 25, 1, 40), at(2, 50), utc(10, 25, 1, 50)},
+        {"repeated hour, first pass, 10 min on", utc(10, 25, 0, 40), at(2, 50), utc(10, 25, 0, 50)},
+        {"repeated hour, past in the first pass", utc(10, 25, 0, 40), at(2, 30), utc(10, 25, 1, 30)},
+        {"repeated hour, past in both", utc(10, 25, 1, 40), at(2, 30), utc(10, 26, 1, 30)},
+        {"skipped hour: the jump", utc(3, 28, 23, 0), at(2, 30), utc(3, 29, 1, 0)},
+        {"after the skipped hour", utc(3, 28, 23, 0), at(3, 30), utc(3, 29, 1, 30)},
+        {"before the skipped hour", utc(3, 28, 23, 0), at(1, 30), utc(3, 29, 0, 30)},
+        {"summer", utc(6, 1, 10, 0), at(23, 30), utc(6, 1, 21, 30)},
+        {"winter, tomorrow", utc(1, 10, 23, 0), at(6, 0), utc(1, 11, 5, 0)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.expected, NextTimeOfDaySystemMs(c.now, c.at, &zone));
     }
 }
 
