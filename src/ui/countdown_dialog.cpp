@@ -218,7 +218,7 @@ INT_PTR OnSysCommand(HWND dialog, WPARAM command)
 
 INT_PTR OnInitDialog(HWND dialog)
 {
-    ColouredLookCreate(&g_look);
+    ColouredLookCreate(&g_look, dialog);
     InitDialogFrame(dialog);
     g_inFront = g_warned = false;
     g_lastShown = -1;

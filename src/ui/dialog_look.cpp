@@ -73,8 +73,12 @@ INT_PTR DialogDpiChanged(HWND dialog, WPARAM dpis)
     return FALSE;  // the system moves and rescales the dialog itself
 }
 
-void ColouredLookCreate(ColouredLook *look)
+void ColouredLookCreate(ColouredLook *look, HWND dialog)
 {
+    // The edition never changes during a run; high contrast may, and a
+    // dialog that opened coloured stays so.
+    LONG_PTR style = dialog ? GetWindowLongPtrW(GetDlgItem(dialog, IDOK), GWL_STYLE) : 0;
+    look->coloured = IsWindows8Family(g_osKind) && (style & BS_TYPEMASK) == BS_OWNERDRAW;
     look->background = CreateSolidBrush(kBackground);
     look->firstButton = CreateSolidBrush(kFirstFace);
     look->secondButton = CreateSolidBrush(kSecondFace);
@@ -92,7 +96,7 @@ void ColouredLookDelete(ColouredLook *look)
 INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *item, const wchar_t *firstCaption,
                              const wchar_t *secondCaption)
 {
-    if (!Coloured() || !item) return FALSE;
+    if (!look.coloured || !item) return FALSE;
     HBRUSH face;
     const wchar_t *caption;
     COLORREF activeText;
@@ -117,12 +121,12 @@ INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *ite
 
 INT_PTR ColouredLookCtlColorDialog(const ColouredLook &look)
 {
-    return Coloured() ? reinterpret_cast<INT_PTR>(look.background) : FALSE;
+    return look.coloured ? reinterpret_cast<INT_PTR>(look.background) : FALSE;
 }
 
 INT_PTR ColouredLookCtlColorStatic(const ColouredLook &look, HDC dc)
 {
-    if (!Coloured()) return FALSE;
+    if (!look.coloured) return FALSE;
     SetTextColor(dc, kStaticText);
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<INT_PTR>(look.background);

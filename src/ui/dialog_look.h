@@ -33,14 +33,18 @@ struct ColouredLook {
     HBRUSH background;
     HBRUSH firstButton;
     HBRUSH secondButton;
+    bool coloured;  // decided once for the dialog
 };
 
-void ColouredLookCreate(ColouredLook *look);
+// The look of dialog, decided once: coloured on the Windows 8 family for a
+// coloured twin, whose owner-drawn buttons are blank unless the look paints
+// them, whatever the user switches on meanwhile (high contrast then applies
+// to the next dialog, opened from the plain template).
+void ColouredLookCreate(ColouredLook *look, HWND dialog);
 void ColouredLookDelete(ColouredLook *look);
 
 // Message handling for the look. Each returns the dialog procedure's result;
-// outside the Windows 8 family, and with high contrast on, they return 0 and
-// leave drawing to the system.
+// for a dialog of a plain template they return 0 and leave drawing to the system.
 INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *item, const wchar_t *firstCaption,
                              const wchar_t *secondCaption);
 INT_PTR ColouredLookCtlColorDialog(const ColouredLook &look);

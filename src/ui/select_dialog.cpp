@@ -18,7 +18,7 @@ ColouredLook g_look;
 INT_PTR OnInitDialog(HWND dialog)
 {
     // The brushes exist before the frame is shown: showing it paints.
-    ColouredLookCreate(&g_look);
+    ColouredLookCreate(&g_look, dialog);
     InitDialogFrame(dialog);
 
     wchar_t title[KELDRIN_TEXT_UNITS];

@@ -79,22 +79,36 @@ DRAWITEMSTRUCT Item(UINT id, UINT state, HDC dc)
     return item;
 }
 
+// A look made for a window whose IDOK button is owner-drawn (the coloured
+// templates) or a push button (the plain ones).
 class ColouredLookTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         savedOsKind_ = g_osKind;
-        ColouredLookCreate(&look_);
+        g_osKind = 25;
+        Create(true);
     }
     void TearDown() override
     {
         ColouredLookDelete(&look_);
+        if (window_) DestroyWindow(window_);
         g_osKind = savedOsKind_;
+    }
+    void Create(bool ownerDrawn)
+    {
+        ColouredLookDelete(&look_);
+        if (window_) DestroyWindow(window_);
+        window_ = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 100, 50, nullptr, nullptr, nullptr, nullptr);
+        CreateWindowExW(0, L"Button", L"OK", WS_CHILD | (ownerDrawn ? BS_OWNERDRAW : BS_PUSHBUTTON), 0, 0, 50, 20,
+                        window_, reinterpret_cast<HMENU>(IDOK), nullptr, nullptr);
+        ColouredLookCreate(&look_, window_);
     }
 
     ColouredLook look_ = {};
 
 private:
+    HWND window_ = nullptr;
     int savedOsKind_ = 0;
 };
 
@@ -152,18 +166,23 @@ TEST_F(ColouredLookTest, OnWindows8TheButtonsAreFlatFacesWithTheirFixedCaptions)
     }
 }
 
-TEST_F(ColouredLookTest, OtherControlsAndOtherEditionsAreLeftToTheSystem)
+TEST_F(ColouredLookTest, OtherControlsAndPlainTemplatesAreLeftToTheSystem)
 {
-    g_osKind = 25;
     {
         Canvas canvas;
         DRAWITEMSTRUCT item = Item(2206, 0, canvas.dc());
         EXPECT_EQ(FALSE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel"));
         EXPECT_EQ(kWidth * kHeight, canvas.Count(RGB(0x12, 0x34, 0x56)));
     }
-    for (int code : {0, 19, 22, 26, -1}) {
+    // Other editions, and the plain template on Windows 8.
+    for (int code : {0, 19, 22, 26, -1, 25}) {
         SCOPED_TRACE(code);
         g_osKind = code;
+        if (code != 25) {
+            EXPECT_EQ(IDD_COUNTDOWN, CountdownTemplateId());
+            EXPECT_EQ(IDD_SELECT, SelectTemplateId());
+        }
+        Create(code != 25);
         Canvas canvas;
         DRAWITEMSTRUCT item = Item(IDOK, 0, canvas.dc());
         EXPECT_EQ(FALSE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel"));
@@ -203,9 +222,10 @@ TEST_F(ColouredLookTest, DeletingReleasesEveryBrushOnceAndMayBeRepeated)
     ColouredLookDelete(&look_);  // a second ending path finds nothing left to delete
 }
 
-// With high contrast on, the Windows 8 look steps aside: the plain templates,
-// and the system's colours and buttons.
-TEST_F(ColouredLookTest, HighContrastLeavesTheDialogsToTheSystem)
+// With high contrast on, the Windows 8 look steps aside: the next dialog
+// opens from the plain template. A coloured dialog already open keeps
+// painting its owner-drawn buttons, which would otherwise be blank.
+TEST_F(ColouredLookTest, HighContrastLeavesTheNextDialogToTheSystem)
 {
     g_osKind = 25;
     ASSERT_EQ(IDD_COUNTDOWN_COLOURED, CountdownTemplateId());
@@ -215,9 +235,8 @@ TEST_F(ColouredLookTest, HighContrastLeavesTheDialogsToTheSystem)
     EXPECT_EQ(IDD_SELECT, SelectTemplateId());
     Canvas canvas;
     DRAWITEMSTRUCT item = Item(IDOK, 0, canvas.dc());
-    EXPECT_EQ(FALSE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel"));
-    EXPECT_EQ(0, ColouredLookCtlColorDialog(look_));
-    EXPECT_EQ(0, ColouredLookCtlColorStatic(look_, canvas.dc()));
+    EXPECT_EQ(TRUE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel")) << "the open dialog's buttons went blank";
+    EXPECT_EQ(windows8::kFirstFace, canvas.At(0, 0));
     g_highContrastCheck = system;
     EXPECT_EQ(IDD_COUNTDOWN_COLOURED, CountdownTemplateId());
 }
