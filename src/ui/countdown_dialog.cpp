@@ -52,6 +52,30 @@ const UINT kMenuClosed = WM_APP + 1;
 // How long "--cancel" waits for the countdowns it asked to end.
 const DWORD kCancelWaitMs = 5000;
 
+// Held from the one-at-a-time check until the countdown has marked its
+// window: two copies started by one double-click would otherwise both look
+// before either is marked, find none, and both count down. The second waits
+// here for the first to be marked, at most this long, and then asks.
+const wchar_t kStartLockName[] = L"Local\\Marlowen.Keldrin.CountdownStart";
+const DWORD kStartLockWaitMs = 10000;
+HANDLE g_startLock = nullptr;
+
+void TakeStartLock()
+{
+    if (g_startLock) return;
+    g_startLock = CreateMutexW(nullptr, FALSE, kStartLockName);
+    // A holder that was killed leaves the mutex abandoned, which still grants it.
+    if (g_startLock) WaitForSingleObject(g_startLock, kStartLockWaitMs);
+}
+
+void ReleaseStartLock()
+{
+    if (!g_startLock) return;
+    ReleaseMutex(g_startLock);
+    CloseHandle(g_startLock);
+    g_startLock = nullptr;
+}
+
 CountdownSchedule g_schedule;
 ColouredLook g_look;
 bool g_inFront = false;  // topmost, for the last minute
@@ -138,15 +162,18 @@ void RemoveProperties(HWND window)
     for (const wchar_t *name : names) RemovePropW(window, name);
 }
 
+// Stored plus one, since a property of 0 cannot be told from none, and as
+// unsigned: a 32-bit handle holds 2147483647 + 1 that way, not as a signed sum.
 void SetNumberProperty(HWND window, const wchar_t *name, int value)
 {
-    SetPropW(window, name, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(value) + 1));
+    UINT_PTR stored = static_cast<UINT_PTR>(static_cast<unsigned>(value)) + 1;
+    SetPropW(window, name, reinterpret_cast<HANDLE>(stored));
 }
 
 // The property's number, or -1 when the window has none.
 int NumberProperty(HWND window, const wchar_t *name)
 {
-    return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(window, name))) - 1;
+    return static_cast<int>(static_cast<unsigned>(reinterpret_cast<UINT_PTR>(GetPropW(window, name))) - 1u);
 }
 
 // The time of day a count to one names: the user's, as given (a time in the
@@ -191,6 +218,28 @@ void ShowTick(HWND dialog, int remaining, bool announce = false)
     KeepInFront(dialog, remaining);
 }
 
+// Enter and Space go to the focused button: whenever the countdown shows
+// itself again (restored, woken, postponed, back from another window), the
+// focus is on Cancel, never on Run now, which the dialog manager would
+// otherwise give it as the first tab stop. Run now stays one click or its
+// mnemonic away.
+void FocusCancel(HWND dialog)
+{
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDCANCEL)), TRUE);
+}
+
+void FocusCancelIfActive(HWND dialog)
+{
+    if (GetActiveWindow() == dialog && !IsIconic(dialog)) FocusCancel(dialog);
+}
+
+INT_PTR OnActivate(HWND dialog, WPARAM state)
+{
+    if (LOWORD(state) == WA_INACTIVE || IsIconic(dialog)) return FALSE;  // the dialog manager's own handling
+    FocusCancel(dialog);
+    return TRUE;
+}
+
 void AddPostponeEntries(HWND dialog)
 {
     HMENU menu = GetSystemMenu(dialog, FALSE);
@@ -209,6 +258,7 @@ INT_PTR OnSysCommand(HWND dialog, WPARAM command)
     for (const auto &postpone : kPostpones) {
         if ((command & 0xFFF0) == postpone.command) {
             ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds, CountdownClockMs()), true);
+            FocusCancelIfActive(dialog);
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
             return TRUE;
         }
@@ -226,6 +276,8 @@ INT_PTR OnInitDialog(HWND dialog)
     g_liveRegion = LiveRegionsExist();
     if (g_liveRegion && g_comReady) LiveRegionCreate(GetDlgItem(dialog, IDC_REMAINING));
     SetPropW(dialog, kCountdownProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
+    SetNumberProperty(dialog, kOperationProperty, g_settings.operation);
+    ReleaseStartLock();  // marked: a copy starting now finds this countdown
     AcceptCancelFromOtherProcesses(dialog);
     AddPostponeEntries(dialog);
     unsigned first;
@@ -254,7 +306,10 @@ INT_PTR OnTimer(HWND dialog, WPARAM timer)
     if (timer != kCountdownTimer) return FALSE;
     KillTimer(dialog, kCountdownTimer);
     CountdownTick tick = CountdownOnTimer(&g_schedule, CountdownClockMs(), SystemClockMs());
-    if (tick.woke) g_inFront = false;  // back from a sleep: told afresh
+    if (tick.woke) {
+        g_inFront = false;  // back from a sleep: told afresh
+        FocusCancelIfActive(dialog);
+    }
     if (tick.due) ShowTick(dialog, tick.shown);
     if (tick.finished) {
         // A menu left open a minute past the end: closed, and the operation runs.
@@ -385,9 +440,11 @@ void CountdownDescription(wchar_t *buffer, size_t units, int operation, int seco
 
 bool MayStartCountdown(HWND owner)
 {
+    TakeStartLock();
     Countdowns countdowns = {};
     EnumWindows(FindCountdown, reinterpret_cast<LPARAM>(&countdowns));
-    if (countdowns.count == 0) return true;
+    if (countdowns.count == 0) return true;  // the lock is held until this one is marked
+    ReleaseStartLock();  // never held while the user is asked
     HWND running = countdowns.windows[0];
 
     wchar_t before[KELDRIN_TEXT_UNITS], after[KELDRIN_TEXT_UNITS];
@@ -409,6 +466,7 @@ bool MayStartCountdown(HWND owner)
     // No is the default: a second click on a shortcut must not end the first countdown.
     if (MessageBoxW(owner, question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
         CancelRunningCountdowns();
+        TakeStartLock();
         return true;
     }
     // The countdown that goes on comes to the user, who was about to start another.
@@ -454,6 +512,11 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return OnMenuClosed(dialog);
     case WM_DPICHANGED:
         return DialogDpiChanged(dialog, wParam);
+    case WM_ACTIVATE:
+        return OnActivate(dialog, wParam);
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED) FocusCancelIfActive(dialog);
+        return FALSE;
     case WM_ENDSESSION:
         // Someone else is ending the session: the password must not stay off.
         if (wParam) RestoreSaverLock();
@@ -474,4 +537,5 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 void RunCountdownDialog(HWND owner, int templateId)
 {
     DialogBoxParamW(g_resourceModule, MAKEINTRESOURCEW(templateId), owner, CountdownDialogProc, 0);
+    ReleaseStartLock();  // a template missing from the module marked nothing
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "context/app_context.h"
+#include "base/number_text.h"
 #include "base/owned_string.h"
 #include "ui/countdown_dialog.h"
 #include "power/power_operations.h"
@@ -10,6 +11,7 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
+#include "ui/notice.h"
 #include "ui/select_dialog.h"
 #include "ui/shortcuts.h"
 
@@ -66,6 +68,25 @@ int ReadAtTime(HWND dialog, int fallback)
     return time.wHour % 24 * 3600 + time.wMinute % 60 * 60;
 }
 
+// A wait field read as the user sees it: digits and nothing else. ES_NUMBER
+// keeps only typed keys out; a paste still brings a sign or letters, and a
+// signed reading of "-1" would run the operation at once.
+bool ReadWaitField(HWND dialog, int id, int *value)
+{
+    wchar_t text[32] = L"";
+    GetDlgItemTextW(dialog, id, text, COUNTOF(text));
+    return ParseDigits(text, value);
+}
+
+// What the field holds. Digits as OK takes them (full-width ones too, which
+// GetDlgItemInt may not read on Windows), anything else as before; OK never
+// runs a field that holds no digits.
+int WaitFieldValue(HWND dialog, int id)
+{
+    int value = 0;
+    return ReadWaitField(dialog, id, &value) ? value : static_cast<int>(GetDlgItemInt(dialog, id, nullptr, TRUE));
+}
+
 INT_PTR OnInitDialog(HWND dialog)
 {
     InitDialogFrame(dialog);
@@ -99,8 +120,8 @@ void ReadControls(HWND dialog)
             break;
         }
     }
-    g_settings.waitSec = static_cast<int>(GetDlgItemInt(dialog, IDC_WAIT_SEC, nullptr, TRUE));
-    g_settings.waitMin = static_cast<int>(GetDlgItemInt(dialog, IDC_WAIT_MIN, nullptr, TRUE));
+    g_settings.waitSec = WaitFieldValue(dialog, IDC_WAIT_SEC);
+    g_settings.waitMin = WaitFieldValue(dialog, IDC_WAIT_MIN);
     g_settings.waitTotal = AddWaitSeconds(0, g_settings.waitMin, g_settings.waitSec);
     g_settings.saverLockOff = IsChecked(dialog, IDC_SAVER_LOCK_OFF) ? 1 : 0;
     g_settings.useAtTime = IsChecked(dialog, IDC_WHEN_AT) ? 1 : 0;
@@ -113,20 +134,17 @@ int AtTimeChosen()
     return g_settings.useAtTime == 1 ? g_settings.atTime : -1;
 }
 
-// A field the user cleared, or text pasted into it, holds no number; read as
-// 0 it would run the operation at once. The user is told, the field gets the
+// A field the user cleared, or text pasted into it (a sign included), holds
+// no number; read as 0 or less it would run the operation at once. The user is told, the field gets the
 // focus, and the dialog stays open. A typed 0 is a number like any other.
 bool WaitFieldsHoldNumbers(HWND dialog)
 {
     if (IsChecked(dialog, IDC_WHEN_AT)) return true;  // a time of day reads no wait
     const int fields[] = {IDC_WAIT_MIN, IDC_WAIT_SEC};
     for (int id : fields) {
-        BOOL number = FALSE;
-        GetDlgItemInt(dialog, id, &number, TRUE);
-        if (number) continue;
-        const wchar_t *text = LoadResString(g_resourceModule, IDS_WAIT_NOT_A_NUMBER, -1);
-        MessageBoxW(dialog, text && text[0] ? text : kWaitNotANumber, g_app->productName ? g_app->productName : L"",
-                    MB_OK | MB_ICONEXCLAMATION);
+        int value = 0;
+        if (ReadWaitField(dialog, id, &value)) continue;
+        ShowNotice(dialog, MB_OK | MB_ICONEXCLAMATION, IDS_WAIT_NOT_A_NUMBER, kWaitNotANumber);
         // The dialog manager selects an edit's text as it moves the focus there.
         SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
         return false;
