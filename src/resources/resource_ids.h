@@ -81,5 +81,7 @@
 #define IDS_ANOTHER_COUNTDOWN       11032   // %ls the countdown running, %ls the one about to start
 #define IDS_CAPTION_AT_NONE         11040   // + code 1..9: the caption of a count to %ls, a time of day
 #define IDS_CAPTION_AT_LAST         11049
+#define IDS_STANDBY_UNAVAILABLE     11060   // standby asked for where the machine has none
+#define IDS_HIBERNATE_UNAVAILABLE   11061   // hibernate asked for where it is off or missing
 
 #endif

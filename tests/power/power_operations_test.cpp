@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "power/power_operations.h"
+#include "power/power_system.h"
 #include "power_recorder.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -50,10 +52,38 @@ TEST(PowerOperations, ForceAddsForceIfHungToExitWindowsOnly)
     for (int code : {3, 4, 6, 7, 8}) EXPECT_EQ(RunRecorded(code), RunRecorded(code, true)) << code;
 }
 
-TEST(PowerOperations, StandbySuspendsAndSleepHibernatesBothForced)
+// Standby and hibernate do what they say or nothing (refused before): modern
+// standby has no S1-S3, and a request to suspend would hibernate it.
+TEST(PowerOperations, StandbyAndHibernateFollowWhatTheMachineCanDo)
 {
-    EXPECT_EQ(Join(kPrivilege, {"SetSystemPowerState(1,1)"}), RunRecorded(3));
-    EXPECT_EQ(Join(kPrivilege, {"SetSystemPowerState(0,1)"}), RunRecorded(4));
+    const Calls suspend = Join(kPrivilege, {"SetSystemPowerState(1,1)"});
+    const Calls hibernate = Join(kPrivilege, {"SetSystemPowerState(0,1)"});
+    struct {
+        bool known;
+        BOOLEAN s3, modern, s4, hiberFile;
+        Calls calls[2];  // standby, hibernate
+        int refusals[2];
+    } cases[] = {
+        {true, TRUE, FALSE, TRUE, TRUE, {suspend, hibernate}, {0, 0}},  // S3 and hibernation
+        {true, FALSE, TRUE, FALSE, TRUE, {{kMonitorOff}, {}}, {0, IDS_HIBERNATE_UNAVAILABLE}},  // modern, no S4
+        {true, FALSE, FALSE, TRUE, FALSE, {{}, {}}, {IDS_STANDBY_UNAVAILABLE, IDS_HIBERNATE_UNAVAILABLE}},  // hiber off
+        {false, FALSE, FALSE, FALSE, FALSE, {suspend, hibernate}, {0, 0}},  // unknown: asked anyway
+    };
+    for (const auto &c : cases) {
+        for (int i = 0; i < 2; i++) {
+            SCOPED_TRACE(testing::Message() << "case " << (&c - cases) << ", operation " << 3 + i);
+            ResetPowerRecorder();
+            SYSTEM_POWER_CAPABILITIES &caps = g_powerRecorder.capabilities;
+            g_powerRecorder.capabilitiesKnown = c.known;
+            caps.SystemS3 = c.s3;
+            caps.SystemS4 = c.s4;
+            caps.HiberFilePresent = c.hiberFile;
+            PowerModernStandby(caps) = c.modern;
+            EXPECT_EQ(c.refusals[i], PowerOperationRefusalId(3 + i));
+            RunPowerOperation(3 + i);
+            EXPECT_EQ(c.calls[i], g_powerRecorder.calls);
+        }
+    }
 }
 
 TEST(PowerOperations, MonitorAndLockOperationsLeaveTheTokenAlone)

@@ -24,6 +24,10 @@ struct PowerRecorder {
     DWORD lockedAtMs = kLockScreenNever;  // when LockWorkStation was called
     int desktopChecks = 0;        // how often the input desktop was looked at
     DWORD broadcastAtMs = kLockScreenNever;  // when the last broadcast was sent
+
+    // What GetPwrCapabilities reports: by default S3, S4 and a hibernation file.
+    bool capabilitiesKnown = true;
+    SYSTEM_POWER_CAPABILITIES capabilities;
 };
 
 extern PowerRecorder g_powerRecorder;

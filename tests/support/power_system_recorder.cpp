@@ -41,6 +41,8 @@ BOOL WINAPI FakeLockWorkStation()
 void ResetPowerRecorder()
 {
     g_powerRecorder = PowerRecorder();
+    SYSTEM_POWER_CAPABILITIES &caps = g_powerRecorder.capabilities;
+    caps.SystemS3 = caps.SystemS4 = caps.HiberFilePresent = TRUE;
 }
 
 BOOL PowerOpenProcessToken(DWORD access, HANDLE *token)
@@ -128,4 +130,10 @@ DWORD PowerTickCount()
 void PowerPause(DWORD ms)
 {
     g_powerRecorder.clockMs += ms;
+}
+
+BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps)
+{
+    *caps = g_powerRecorder.capabilities;
+    return g_powerRecorder.capabilitiesKnown;
 }
