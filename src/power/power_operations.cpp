@@ -21,6 +21,12 @@ const UINT kBroadcastTimeoutMs = 500;
 const DWORD kLockWaitMs = 5000;
 const DWORD kLockPollMs = 50;
 
+// The hand leaving the mouse, or a key coming up, right after the click or
+// key press that asked for it would wake the screens again: the broadcast
+// waits for this long without input, at most kStillnessWaitMs.
+const DWORD kStillnessMs = 500;
+const DWORD kStillnessWaitMs = 2000;
+
 // How this machine can stand by: S1-S3 through SetSystemPowerState; a machine
 // with modern standby has none of them (a request to suspend hibernates it or
 // is refused) and goes to standby when its display is turned off.
@@ -55,8 +61,26 @@ void EnableShutdownPrivilege()
     if (token) PowerCloseHandle(token);
 }
 
+// The last input is read before the clock, so it never lies after "now".
+void WaitForStillness()
+{
+    const DWORD start = PowerTickCount();
+    for (;;) {
+        DWORD lastInput = 0;
+        if (!PowerLastInputTick(&lastInput)) return;
+        const DWORD now = PowerTickCount();
+        const DWORD still = now - lastInput;
+        const DWORD waited = now - start;
+        if (still >= kStillnessMs || waited >= kStillnessWaitMs) return;
+        const DWORD toStill = kStillnessMs - still;
+        const DWORD toLimit = kStillnessWaitMs - waited;
+        PowerPause(toStill < toLimit ? toStill : toLimit);
+    }
+}
+
 void MonitorOff()
 {
+    WaitForStillness();
     PowerBroadcast(WM_SYSCOMMAND, SC_MONITORPOWER, 2, SMTO_ABORTIFHUNG, kBroadcastTimeoutMs);
 }
 

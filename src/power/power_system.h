@@ -31,6 +31,10 @@ BOOL PowerInputDesktopIsOurs();
 DWORD PowerTickCount();
 void PowerPause(DWORD ms);
 
+// The tick (as PowerTickCount counts) of the last mouse or keyboard input of
+// the session; FALSE when it cannot be read.
+BOOL PowerLastInputTick(DWORD *tick);
+
 // What the machine can do, as GetPwrCapabilities (powrprof.dll) reports it;
 // FALSE when that cannot be asked (the library or the function missing).
 BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps);

@@ -93,6 +93,14 @@ void PowerPause(DWORD ms)
     Sleep(ms);
 }
 
+BOOL PowerLastInputTick(DWORD *tick)
+{
+    LASTINPUTINFO info = {sizeof info, 0};
+    if (!GetLastInputInfo(&info)) return FALSE;
+    *tick = info.dwTime;
+    return TRUE;
+}
+
 // powrprof.dll is loaded at run time, not imported, so a program that never
 // stands by or hibernates never loads it; and from the system folder by full
 // path: by name alone it would be looked for beside the program first, where

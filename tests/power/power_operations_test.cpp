@@ -86,6 +86,23 @@ TEST(PowerOperations, StandbyAndHibernateFollowWhatTheMachineCanDo)
     }
 }
 
+// The hand leaving the mouse just after the click would wake the screens.
+TEST(PowerOperations, MonitorsGoOffAfterHalfASecondWithoutInputAtMostTwoSeconds)
+{
+    struct {
+        int operation;
+        DWORD inputUntilMs, lockScreenAfterMs, broadcastAtMs;
+    } cases[] = {{6, 0, 0, 0}, {6, 300, 0, 800}, {6, kInputForever, 0, 2000}, {8, 1200, 1000, 1700},
+                 {8, kInputForever, 1000, 3000}};
+    for (const auto &c : cases) {
+        ResetPowerRecorder();
+        g_powerRecorder.inputUntilMs = c.inputUntilMs;
+        g_powerRecorder.lockScreenAfterMs = c.lockScreenAfterMs;
+        RunPowerOperation(c.operation);
+        EXPECT_EQ(c.broadcastAtMs, g_powerRecorder.broadcastAtMs) << c.operation << ", input until " << c.inputUntilMs;
+    }
+}
+
 TEST(PowerOperations, MonitorAndLockOperationsLeaveTheTokenAlone)
 {
     EXPECT_EQ(Calls{kMonitorOff}, RunRecorded(6));
@@ -136,7 +153,7 @@ TEST(PowerOperations, LockThenMonitorsOffWaitsForTheLockScreenAtMostFiveSeconds)
     EXPECT_EQ(0u, g_powerRecorder.broadcastAtMs);
     EXPECT_EQ(0, g_powerRecorder.desktopChecks);
 
-    // Lock alone and monitors off alone never wait.
+    // Lock alone, and monitors off alone with no input lately, never wait.
     for (int code : {6, 7}) {
         ResetPowerRecorder();
         g_powerRecorder.lockScreenAfterMs = kLockScreenNever;

@@ -132,6 +132,14 @@ void PowerPause(DWORD ms)
     g_powerRecorder.clockMs += ms;
 }
 
+BOOL PowerLastInputTick(DWORD *tick)
+{
+    const PowerRecorder &r = g_powerRecorder;
+    // A minute back, through the tick count's own wrap-around at the start.
+    *tick = r.inputUntilMs == 0 ? r.clockMs - 60000 : (r.clockMs < r.inputUntilMs ? r.clockMs : r.inputUntilMs);
+    return TRUE;
+}
+
 BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps)
 {
     *caps = g_powerRecorder.capabilities;
