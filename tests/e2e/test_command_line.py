@@ -101,8 +101,7 @@ class OperationsRunAtOnce(CommandLineTestCase):
                     self.assertPowerCalls(OPERATIONS[option], result, option)
 
     def test_monitors_go_off_once_the_mouse_has_rested_half_a_second(self):
-        # The probe lives on after moving: Wine forgets the input of a process that has ended.
-        with Probe() as probe:
+        with Probe() as probe:  # alive to the end: Wine forgets the input of a process that has ended
             launch = self.start("--monitoroff", timeout=20)
             last_move = int(probe.command("move", 1000)) / 1000
             result = launch.wait()

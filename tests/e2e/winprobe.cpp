@@ -863,12 +863,11 @@ void CommandShow(const Arguments &args)
 // ms. Wine counts it as the session's input only while this process lives.
 void CommandMove(const Arguments &args)
 {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
     DWORD start = GetTickCount(), last = start;
-    for (LONG step = 1; GetTickCount() - start < ParseDecimal(args[1]); step = -step) {
-        INPUT input = {};
-        input.type = INPUT_MOUSE;
-        input.mi.dx = step;
-        input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    for (input.mi.dx = 1; GetTickCount() - start < ParseDecimal(args[1]); input.mi.dx = -input.mi.dx) {
         if (SendInput(1, &input, sizeof input) == 1) last = GetTickCount();
         Sleep(20);
     }
