@@ -29,10 +29,11 @@ CONTENTS = {
 
 # Icon 10 of each file, every image as ((width, height), kind, bits per pixel):
 # up to 64 pixels 32-bit bitmaps (XP reads no PNG; the alpha smooths the
-# edges), the program's 256 pixels as PNG.
+# edges), the program's 96, 128 and 256 pixels as PNG (only Vista and later
+# show them).
 WINDOW_ICON = [((size, size), "BMP", 32) for size in (16, 20, 24, 32, 40, 48, 64)]
 ICONS = {
-    "Keldrin.exe": WINDOW_ICON + [((256, 256), "PNG", 32)],
+    "Keldrin.exe": WINDOW_ICON + [((size, size), "PNG", 32) for size in (96, 128, 256)],
     "Keldrin.Jpn.dll": WINDOW_ICON,
     "Keldrin.Eng.dll": WINDOW_ICON,
     "KeldrinResource.dll": WINDOW_ICON,

@@ -1,6 +1,7 @@
 #include "power/power_operations.h"
 
 #include "power/power_system.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -20,6 +21,32 @@ const UINT kBroadcastTimeoutMs = 500;
 const DWORD kLockWaitMs = 5000;
 const DWORD kLockPollMs = 50;
 
+// The hand leaving the mouse, or a key coming up, right after the click or
+// key press that asked for it would wake the screens again: the broadcast
+// waits for this long without input, at most kStillnessWaitMs.
+const DWORD kStillnessMs = 500;
+const DWORD kStillnessWaitMs = 2000;
+
+// How this machine can stand by: S1-S3 through SetSystemPowerState; a machine
+// with modern standby has none of them (a request to suspend hibernates it or
+// is refused) and goes to standby when its display is turned off.
+enum StandbyWay { STANDBY_SUSPEND, STANDBY_DISPLAY_OFF, STANDBY_NONE };
+
+StandbyWay HowToStandBy()
+{
+    SYSTEM_POWER_CAPABILITIES caps = {};
+    if (!PowerReadCapabilities(&caps) || caps.SystemS1 || caps.SystemS2 || caps.SystemS3) return STANDBY_SUSPEND;
+    return PowerModernStandby(caps) ? STANDBY_DISPLAY_OFF : STANDBY_NONE;
+}
+
+// Hibernation needs S4 and the hibernation file (no file once an
+// administrator has run "powercfg /hibernate off").
+bool CanHibernate()
+{
+    SYSTEM_POWER_CAPABILITIES caps = {};
+    return !PowerReadCapabilities(&caps) || (caps.SystemS4 && caps.HiberFilePresent);
+}
+
 // Without SeShutdownPrivilege enabled in the token, ExitWindowsEx and
 // SetSystemPowerState are refused even for an administrator.
 void EnableShutdownPrivilege()
@@ -34,8 +61,26 @@ void EnableShutdownPrivilege()
     if (token) PowerCloseHandle(token);
 }
 
+// The last input is read before the clock, so it never lies after "now".
+void WaitForStillness()
+{
+    const DWORD start = PowerTickCount();
+    for (;;) {
+        DWORD lastInput = 0;
+        if (!PowerLastInputTick(&lastInput)) return;
+        const DWORD now = PowerTickCount();
+        const DWORD still = now - lastInput;
+        const DWORD waited = now - start;
+        if (still >= kStillnessMs || waited >= kStillnessWaitMs) return;
+        const DWORD toStill = kStillnessMs - still;
+        const DWORD toLimit = kStillnessWaitMs - waited;
+        PowerPause(toStill < toLimit ? toStill : toLimit);
+    }
+}
+
 void MonitorOff()
 {
+    WaitForStillness();
     PowerBroadcast(WM_SYSCOMMAND, SC_MONITORPOWER, 2, SMTO_ABORTIFHUNG, kBroadcastTimeoutMs);
 }
 
@@ -79,10 +124,20 @@ int RunPowerOperation(int operation, bool forceIfHung)
         PowerExitWindows(EWX_REBOOT | force, kPlannedReason);
         break;
     case OPERATION_STANDBY:
-        EnableShutdownPrivilege();
-        PowerSetSystemPowerState(TRUE, TRUE);
+        switch (HowToStandBy()) {
+        case STANDBY_SUSPEND:
+            EnableShutdownPrivilege();
+            PowerSetSystemPowerState(TRUE, TRUE);
+            break;
+        case STANDBY_DISPLAY_OFF:
+            MonitorOff();
+            break;
+        case STANDBY_NONE:
+            break;
+        }
         break;
     case OPERATION_SLEEP:
+        if (!CanHibernate()) break;
         EnableShutdownPrivilege();
         PowerSetSystemPowerState(FALSE, TRUE);
         break;
@@ -106,4 +161,11 @@ int RunPowerOperation(int operation, bool forceIfHung)
         break;
     }
     return 1;
+}
+
+int PowerOperationRefusalId(int operation)
+{
+    if (operation == OPERATION_STANDBY && HowToStandBy() == STANDBY_NONE) return IDS_STANDBY_UNAVAILABLE;
+    if (operation == OPERATION_SLEEP && !CanHibernate()) return IDS_HIBERNATE_UNAVAILABLE;
+    return 0;
 }

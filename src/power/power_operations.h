@@ -21,4 +21,10 @@ enum PowerOperationCode {
 // restart or log-off (its unsaved work is lost); others may still refuse.
 int RunPowerOperation(int operation, bool forceIfHung = false);
 
+// 0 when this machine can do the operation, else the id of the string that
+// says why not: standby without S1-S3 and without modern standby, hibernate
+// with hibernation unavailable or switched off. A machine whose capabilities
+// cannot be read is asked to do it anyway.
+int PowerOperationRefusalId(int operation);
+
 #endif

@@ -31,4 +31,20 @@ BOOL PowerInputDesktopIsOurs();
 DWORD PowerTickCount();
 void PowerPause(DWORD ms);
 
+// The tick (as PowerTickCount counts) of the last mouse or keyboard input of
+// the session; FALSE when it cannot be read.
+BOOL PowerLastInputTick(DWORD *tick);
+
+// What the machine can do, as GetPwrCapabilities (powrprof.dll) reports it;
+// FALSE when that cannot be asked (the library or the function missing).
+BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps);
+
+// Modern standby (S0 low-power idle). MinGW-w64's winnt.h still calls the
+// three bytes after FastSystemS4 spare2; the Windows SDK names them
+// Hiberboot, WakeAlarmPresent and AoAc, the last at offset 0x14.
+inline BOOLEAN &PowerModernStandby(SYSTEM_POWER_CAPABILITIES &caps)
+{
+    return caps.spare2[2];
+}
+
 #endif

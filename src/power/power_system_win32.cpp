@@ -1,10 +1,18 @@
 #include "power/power_system.h"
 
+#include <powrprof.h>
+#include <stddef.h>
 #include <wchar.h>
 
 #include <type_traits>
 
+#include "base/owned_string.h"
+
 static_assert(std::is_same<LockWorkStationProc, decltype(&::LockWorkStation)>::value, "LockWorkStation");
+
+typedef BOOLEAN(WINAPI *GetPwrCapabilitiesProc)(PSYSTEM_POWER_CAPABILITIES);
+static_assert(std::is_same<GetPwrCapabilitiesProc, decltype(&::GetPwrCapabilities)>::value, "GetPwrCapabilities");
+static_assert(offsetof(SYSTEM_POWER_CAPABILITIES, spare2) + 2 == 0x14, "AoAc lies at 0x14");
 
 BOOL PowerOpenProcessToken(DWORD access, HANDLE *token)
 {
@@ -83,4 +91,32 @@ DWORD PowerTickCount()
 void PowerPause(DWORD ms)
 {
     Sleep(ms);
+}
+
+BOOL PowerLastInputTick(DWORD *tick)
+{
+    LASTINPUTINFO info = {sizeof info, 0};
+    if (!GetLastInputInfo(&info)) return FALSE;
+    *tick = info.dwTime;
+    return TRUE;
+}
+
+// powrprof.dll is loaded at run time, not imported, so a program that never
+// stands by or hibernates never loads it; and from the system folder by full
+// path: by name alone it would be looked for beside the program first, where
+// anyone who can write could plant one.
+BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps)
+{
+    wchar_t system[MAX_PATH] = L"";
+    wchar_t path[MAX_PATH + 16] = L"";
+    UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !FormatPath(path, COUNTOF(path), L"%ls\\powrprof.dll", system))
+        return FALSE;
+    HMODULE powrprof = LoadLibraryW(path);
+    if (!powrprof) return FALSE;
+    GetPwrCapabilitiesProc read = reinterpret_cast<GetPwrCapabilitiesProc>(
+        reinterpret_cast<void *>(GetProcAddress(powrprof, "GetPwrCapabilities")));
+    BOOL done = read && read(caps);
+    FreeLibrary(powrprof);
+    return done;
 }

@@ -82,5 +82,7 @@
 #define IDS_CAPTION_AT_NONE         11040   // + code 1..9: the caption of a count to %ls, a time of day
 #define IDS_CAPTION_AT_LAST         11049
 #define IDS_UNKNOWN_ARGUMENTS       11050   // %ls the arguments that are no option, one to a line
+#define IDS_STANDBY_UNAVAILABLE     11060   // standby asked for where the machine has none
+#define IDS_HIBERNATE_UNAVAILABLE   11061   // hibernate asked for where it is off or missing
 
 #endif

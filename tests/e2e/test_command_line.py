@@ -5,6 +5,7 @@ LockWorkStation, the monitor-off broadcast and AdjustTokenPrivileges are logged
 with their arguments, and under Wine none of them touches the host.
 """
 
+import re
 import unittest
 
 from keldrin_e2e import ID, IDOK, MESSAGE_TEXT, MONITOR_OFF, KeldrinTestCase, ProgramFolder, Probe, run
@@ -98,6 +99,18 @@ class OperationsRunAtOnce(CommandLineTestCase):
                     self.assertFalse(result.timed_out, "%s waited for the hung window" % option)
                     self.assertLess(result.seconds, 5.0, "%s took %.1f s" % (option, result.seconds))
                     self.assertPowerCalls(OPERATIONS[option], result, option)
+
+    def test_monitors_go_off_once_the_mouse_has_rested_half_a_second(self):
+        with Probe() as probe:  # alive to the end: Wine forgets the input of a process that has ended
+            launch = self.start("--monitoroff", timeout=20)
+            last_move = int(probe.command("move", 1000)) / 1000
+            result = launch.wait()
+        self.assertPowerCalls([MONITOR_OFF], result, "--monitoroff")
+        started = float(re.search(r"^(\d+\.\d+):%04x:" % result.pid, result.trace, re.M)[1])
+        broadcast = result.power_calls[0].time
+        self.assertLess(started, last_move, "the program started after the mouse had stopped")
+        self.assertGreaterEqual(broadcast - last_move, 0.45, "the broadcast came before the mouse had rested")
+        self.assertLess(broadcast - started, 2.2)
 
     def test_a_negative_wait_runs_the_operation_at_once(self):
         result = self.run_fresh("--logoff --wait -5")

@@ -379,13 +379,15 @@ class ProgramFolderNames(HostileTestCase):
 
         new = [path for path, stamp in self.files_below(top, CONFIG.prefix + "/drive_c").items()
                if before.get(path) != stamp and stamp >= started - 1]
-        self.assertEqual([], [path for path in new if os.path.dirname(path) != deep], "files outside the folder")
-        if asked is not None:
-            # Failed cleanly: no module found, and Yes wrote the update description into the folder itself.
-            self.assertIn(os.path.join(deep, "Keldrin.kvx"), new)
-        else:
-            self.assertIn(os.path.join(deep, os.path.basename(self.folder.settings_path)), new,
-                          "ran, but saved nothing")
+        # Where the probe file's path is too long to create (seen: 4,007 bytes, not
+        # 3,962), the program keeps its files in the per-user folder, as documented.
+        per_user = os.path.join(USER_FOLDER, "AppData", "Roaming", "Marlowen", "Keldrin")
+        self.assertEqual([], [path for path in new if os.path.dirname(path) not in (deep, per_user)],
+                         "files outside the folder")
+        # Failed cleanly (no module found, and Yes wrote the update description), or ran and saved.
+        settings = [os.path.basename(self.folder.settings_path), "Keldrin.ini"]
+        names = ["Keldrin.kvx"] * 2 if asked is not None else settings
+        self.assertTrue({os.path.join(deep, names[0]), os.path.join(per_user, names[1])} & set(new), "saved nothing")
 
     @staticmethod
     def files_below(*folders: str) -> dict:

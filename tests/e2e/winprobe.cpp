@@ -859,6 +859,21 @@ void CommandShow(const Arguments &args)
     }
 }
 
+// A hand on the mouse: a one-pixel move to and fro every 20 ms for args[1]
+// ms. Wine counts it as the session's input only while this process lives.
+void CommandMove(const Arguments &args)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;
+    DWORD start = GetTickCount(), last = start;
+    for (input.mi.dx = 1; GetTickCount() - start < ParseDecimal(args[1]); input.mi.dx = -input.mi.dx) {
+        if (SendInput(1, &input, sizeof input) == 1) last = GetTickCount();
+        Sleep(20);
+    }
+    Answer(Number(last));
+}
+
 struct Command {
     const wchar_t *name;
     size_t minArgs;    // counting the name
@@ -882,6 +897,7 @@ struct Command {
 //   show <hwnd> <SW_ number>         ShowWindowAsync [ok]
 //   window|hang <title>              a window of the probe's own, in front / not answering [hwnd]
 //   foreground                       [hwnd of the foreground window]
+//   move <ms>                        the mouse moved for that long [tick count of the last move]
 //   kill <pid>                       TerminateProcess [ok | none]
 //   rect <hwnd> <id>                 screen rectangle [ok left top right bottom]
 //   string <module path> <id>        a string of a resource module [ok text | none]
@@ -902,7 +918,7 @@ const Command kCommands[] = {
     {L"exstyle", 2, CommandExStyle},   {L"iconic", 2, CommandIconic},     {L"show", 3, CommandShow},
     {L"window", 2, CommandOwnWindow},  {L"hang", 2, CommandOwnWindow},    {L"foreground", 1, CommandForeground},
     {L"regget", 3, CommandRegGet},     {L"regset", 5, CommandRegSet},     {L"regdel", 3, CommandRegDelete},
-    {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},
+    {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},         {L"move", 2, CommandMove},
 };
 
 // Returns false for "quit".

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "power/power_operations.h"
+#include "power/power_system.h"
 #include "power_recorder.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -50,10 +52,49 @@ TEST(PowerOperations, ForceAddsForceIfHungToExitWindowsOnly)
     for (int code : {3, 4, 6, 7, 8}) EXPECT_EQ(RunRecorded(code), RunRecorded(code, true)) << code;
 }
 
-TEST(PowerOperations, StandbySuspendsAndSleepHibernatesBothForced)
+// Standby and hibernate do what the machine can, or nothing (refused before):
+// modern standby has no S1-S3 and stands by once the display is off. The
+// monitors go off after 0.5 s without input, at most 2 s: the hand leaving
+// the mouse just after the click would wake them.
+TEST(PowerOperations, StandbyHibernateAndMonitorsOffFollowTheMachineAndTheUser)
 {
-    EXPECT_EQ(Join(kPrivilege, {"SetSystemPowerState(1,1)"}), RunRecorded(3));
-    EXPECT_EQ(Join(kPrivilege, {"SetSystemPowerState(0,1)"}), RunRecorded(4));
+    enum { S3 = 1, MODERN = 2, S4 = 4, HIBERFILE = 8, UNKNOWN = 16 };
+    const Calls suspend = Join(kPrivilege, {"SetSystemPowerState(1,1)"});
+    const Calls hibernate = Join(kPrivilege, {"SetSystemPowerState(0,1)"});
+    const DWORD none = kLockScreenNever;  // no broadcast
+    struct {
+        int operation, machine;
+        DWORD inputUntilMs;
+        Calls calls;
+        int refusal;
+        DWORD broadcastAtMs;
+    } cases[] = {
+        {3, S3 | S4 | HIBERFILE, 0, suspend, 0, none},
+        {4, S3 | S4 | HIBERFILE, 0, hibernate, 0, none},
+        {3, MODERN | HIBERFILE, 300, {kMonitorOff}, 0, 800},  // standby by display off, after the mouse rests
+        {4, MODERN | HIBERFILE, 0, {}, IDS_HIBERNATE_UNAVAILABLE, none},
+        {3, S4, 0, {}, IDS_STANDBY_UNAVAILABLE, none},  // hibernation switched off, no standby
+        {4, S4, 0, {}, IDS_HIBERNATE_UNAVAILABLE, none},
+        {3, UNKNOWN, 0, suspend, 0, none},  // asked for anyway
+        {4, UNKNOWN, 0, hibernate, 0, none},
+        {6, 0, 0, {kMonitorOff}, 0, 0},  // no input lately
+        {6, 0, kInputForever, {kMonitorOff}, 0, 2000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "operation " << c.operation << ", machine " << c.machine);
+        ResetPowerRecorder();
+        SYSTEM_POWER_CAPABILITIES &caps = g_powerRecorder.capabilities;
+        g_powerRecorder.capabilitiesKnown = !(c.machine & UNKNOWN);
+        caps.SystemS3 = (c.machine & S3) != 0;
+        PowerModernStandby(caps) = (c.machine & MODERN) != 0;
+        caps.SystemS4 = (c.machine & S4) != 0;
+        caps.HiberFilePresent = (c.machine & HIBERFILE) != 0;
+        g_powerRecorder.inputUntilMs = c.inputUntilMs;
+        EXPECT_EQ(c.refusal, PowerOperationRefusalId(c.operation));
+        RunPowerOperation(c.operation);
+        EXPECT_EQ(c.calls, g_powerRecorder.calls);
+        EXPECT_EQ(c.broadcastAtMs, g_powerRecorder.broadcastAtMs);
+    }
 }
 
 TEST(PowerOperations, MonitorAndLockOperationsLeaveTheTokenAlone)
@@ -78,17 +119,20 @@ TEST(PowerOperations, LockThenMonitorsOffWaitsForTheLockScreenAtMostFiveSeconds)
         DWORD lockScreenAfterMs;
         BOOL lockResult;
         DWORD earliestMs, latestMs;  // when the broadcast may go
+        DWORD inputUntilMs;          // then, after 0.5 s without input
     } cases[] = {
-        {"lock screen after 1 s", 1000, TRUE, 1000, 1050},
-        {"lock screen at once", 0, TRUE, 0, 0},
-        {"no lock screen", kLockScreenNever, TRUE, 5000, 5050},
-        {"lock refused, as under Wine", 1000, FALSE, 0, 0},
+        {"lock screen after 1 s", 1000, TRUE, 1000, 1050, 0},
+        {"lock screen at once", 0, TRUE, 0, 0, 0},
+        {"no lock screen", kLockScreenNever, TRUE, 5000, 5050, 0},
+        {"lock refused, as under Wine", 1000, FALSE, 0, 0, 0},
+        {"the mouse moves until 1.2 s", 1000, TRUE, 1700, 1700, 1200},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         ResetPowerRecorder();
         g_powerRecorder.lockScreenAfterMs = c.lockScreenAfterMs;
         g_powerRecorder.lockWorkStationResult = c.lockResult;
+        g_powerRecorder.inputUntilMs = c.inputUntilMs;
         EXPECT_EQ(1, RunPowerOperation(8));
         EXPECT_EQ(Join(kLock, {kMonitorOff}), g_powerRecorder.calls);
         EXPECT_GE(g_powerRecorder.broadcastAtMs, c.earliestMs);
@@ -106,7 +150,7 @@ TEST(PowerOperations, LockThenMonitorsOffWaitsForTheLockScreenAtMostFiveSeconds)
     EXPECT_EQ(0u, g_powerRecorder.broadcastAtMs);
     EXPECT_EQ(0, g_powerRecorder.desktopChecks);
 
-    // Lock alone and monitors off alone never wait.
+    // Lock alone, and monitors off alone with no input lately, never wait.
     for (int code : {6, 7}) {
         ResetPowerRecorder();
         g_powerRecorder.lockScreenAfterMs = kLockScreenNever;

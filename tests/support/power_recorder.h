@@ -24,7 +24,16 @@ struct PowerRecorder {
     DWORD lockedAtMs = kLockScreenNever;  // when LockWorkStation was called
     int desktopChecks = 0;        // how often the input desktop was looked at
     DWORD broadcastAtMs = kLockScreenNever;  // when the last broadcast was sent
+
+    // The user moves the mouse until then on the recorder's clock
+    // (kInputForever: all along; 0: not in the minute before the start).
+    DWORD inputUntilMs = 0;
+    // What GetPwrCapabilities reports: by default S3, S4 and a hibernation file.
+    bool capabilitiesKnown = true;
+    SYSTEM_POWER_CAPABILITIES capabilities;
 };
+
+const DWORD kInputForever = INFINITE;
 
 extern PowerRecorder g_powerRecorder;
 

@@ -41,6 +41,8 @@ BOOL WINAPI FakeLockWorkStation()
 void ResetPowerRecorder()
 {
     g_powerRecorder = PowerRecorder();
+    SYSTEM_POWER_CAPABILITIES &caps = g_powerRecorder.capabilities;
+    caps.SystemS3 = caps.SystemS4 = caps.HiberFilePresent = TRUE;
 }
 
 BOOL PowerOpenProcessToken(DWORD access, HANDLE *token)
@@ -128,4 +130,18 @@ DWORD PowerTickCount()
 void PowerPause(DWORD ms)
 {
     g_powerRecorder.clockMs += ms;
+}
+
+BOOL PowerLastInputTick(DWORD *tick)
+{
+    const PowerRecorder &r = g_powerRecorder;
+    // A minute back, through the tick count's own wrap-around at the start.
+    *tick = r.inputUntilMs == 0 ? r.clockMs - 60000 : (r.clockMs < r.inputUntilMs ? r.clockMs : r.inputUntilMs);
+    return TRUE;
+}
+
+BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps)
+{
+    *caps = g_powerRecorder.capabilities;
+    return g_powerRecorder.capabilitiesKnown;
 }
