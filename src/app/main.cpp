@@ -46,6 +46,8 @@ int RunCommandLine(const wchar_t *commandLine)
     }
     // The templates of the running Windows: the coloured twins on the Windows 8
     // family, where their owner-drawn buttons get painted, the plain ones elsewhere.
+    if (RefusedOnThisMachine(nullptr, g_settings.operation))
+        return 0;
     if (g_settings.operation == OPERATION_SELECT)
         RunSelectDialog(nullptr, SelectTemplateId());
     else if (!CountsDown(g_settings))

@@ -15,6 +15,9 @@ const long long kTickMs = 1000;
 // A timer this late means the program stood still: the machine slept without
 // saying so, or a virtual machine was paused.
 const long long kUnannouncedSleepMs = 30000;
+// A timer this late that finds the end passed: the user did not see the last
+// seconds (a hung machine, a process stopped, a sleep shorter than the above).
+const long long kLateTickMs = 2000;
 // What a user who comes back to the machine gets to see before anything happens.
 const int kOnScreenAfterWake = 60;
 // How long an open window menu may hold the end back.
@@ -218,7 +221,10 @@ CountdownTick CountdownOnTimer(CountdownSchedule *schedule, long long nowMs, lon
     CountdownTick tick = {};
     LeaveOutSleepSoFar(schedule, nowMs);
     bool clockJumped = FollowSystemClock(schedule, nowMs, wallNowMs);
-    if (clockJumped || nowMs - schedule->askedForMs > kUnannouncedSleepMs) Woken(schedule, nowMs);
+    long long late = nowMs - schedule->askedForMs;
+    bool endPassed = nowMs - schedule->openedMs > DueAt(LastStep(schedule));
+    if (clockJumped || late > kUnannouncedSleepMs || (late > kLateTickMs && endPassed && !schedule->held))
+        Woken(schedule, nowMs);
     long long elapsed = nowMs - schedule->openedMs;
     long long due = DueAt(schedule->nextStep);
     if (elapsed < due) {

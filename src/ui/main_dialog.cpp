@@ -158,6 +158,8 @@ void OnOk(HWND dialog)
     SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
     switch (g_settings.destination) {
     case DESTINATION_RUN:
+        // Told while the dialog still shows, which stays open for another choice.
+        if (RefusedOnThisMachine(dialog, g_settings.operation)) break;
         // The templates of the running Windows, as from the command line: the
         // coloured twins' owner-drawn buttons are painted by the Windows 8 look alone.
         if (g_settings.operation == OPERATION_SELECT) {

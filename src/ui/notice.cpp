@@ -2,7 +2,9 @@
 
 #include "base/owned_string.h"
 #include "context/app_context.h"
+#include "power/power_operations.h"
 #include "resources/format_check.h"
+#include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 
 int ShowNotice(HWND owner, UINT type, int messageId, const wchar_t *fallback, const wchar_t *first,
@@ -15,4 +17,14 @@ int ShowNotice(HWND owner, UINT type, int messageId, const wchar_t *fallback, co
     FormatText(message, COUNTOF(message), format, first, second);
     const wchar_t *caption = g_app && g_app->productName ? g_app->productName : L"";
     return MessageBoxW(owner, message, caption, type);
+}
+
+bool RefusedOnThisMachine(HWND owner, int operation)
+{
+    const int id = PowerOperationRefusalId(operation);
+    if (!id) return false;
+    const wchar_t *fallback = id == IDS_STANDBY_UNAVAILABLE ? L"This computer cannot stand by. Nothing has been done."
+                                                            : L"Hibernation is switched off on this computer. Nothing has been done.";
+    ShowNotice(owner, MB_OK | MB_ICONEXCLAMATION, id, fallback);
+    return true;
 }

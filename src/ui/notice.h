@@ -12,4 +12,9 @@
 int ShowNotice(HWND owner, UINT type, int messageId, const wchar_t *fallback, const wchar_t *first = nullptr,
                const wchar_t *second = nullptr);
 
+// Whether this machine cannot do the operation (standby with no standby of
+// any kind, hibernate with hibernation off): the user is told why before
+// anything counts down, and nothing is performed.
+bool RefusedOnThisMachine(HWND owner, int operation);
+
 #endif

@@ -7,6 +7,7 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
+#include "ui/notice.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ INT_PTR OnCommand(HWND dialog, WORD id, WORD notification)
             g_selectIndex = static_cast<int>(SendDlgItemMessageW(dialog, IDC_SELECT_LIST, CB_GETCURSEL, 0, 0));
         return TRUE;
     case IDOK:
+        // The list stays on screen for another choice.
+        if (RefusedOnThisMachine(dialog, g_selectIndex)) return TRUE;
         EndDialog(dialog, IDOK);
         ColouredLookDelete(&g_look);
         g_settings.selection = g_selectIndex;

@@ -789,6 +789,10 @@ class Probe:
     def foreground(self) -> int:
         return int(self.command("foreground"), 16)
 
+    def activate(self, hwnd: int) -> None:
+        """SetForegroundWindow, as the user's click on the window makes it the foreground."""
+        self.command("activate", "%x" % hwnd)
+
     def alive(self, hwnd: int) -> bool:
         return self.command("alive", "%x" % hwnd) == "1"
 
@@ -831,7 +835,8 @@ class Probe:
         return self.command("regdel", key, name) == "ok"
 
     def hold(self, windows_path: str) -> None:
-        """Keeps the file open in this probe's process (sharing read and write) until release()."""
+        """Keeps the file open in this probe's process (sharing read and write) until release();
+        "mutex:NAME" holds a new named mutex instead."""
         answer = self.command("hold", windows_path)
         if answer != "ok":
             raise ProbeError("hold %s: %s" % (windows_path, answer))

@@ -265,7 +265,11 @@ class NeverCaughtOffGuard(CountdownTestCase):
         # process when a dialog comes back from the taskbar; Windows leaves it
         # where it was. Either way the countdown must not have taken it.
         self.assertNotEqual(hwnd, self.p.foreground(), "the countdown took the keyboard from the user's window")
-        self.p.click(hwnd, IDCANCEL)
+        # The user clicks the countdown that came back and presses Enter to stop it.
+        self.p.activate(hwnd)
+        self.assertTrue(wait_until(lambda: self.p.foreground() == hwnd, 5), "the countdown never took the foreground")
+        cancel = self.p.children_by_id(hwnd)[IDCANCEL].hwnd
+        self.assertEqual(cancel, self.p.key(hwnd, "enter"), "Enter went to another control than Cancel")
         self.assertEqual([], launch.wait(timeout=10).power_calls)
 
     def test_the_end_waits_for_the_open_window_menu(self):
@@ -304,6 +308,18 @@ class NeverCaughtOffGuard(CountdownTestCase):
         self.assertEqual([], self.power_calls_so_far(launch), "the operation ran as the program woke")
         self.assertGreaterEqual(self.p.seconds_left(hwnd), 55)
         self.assertTrue(self.p.topmost(hwnd))
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], launch.wait(timeout=10).power_calls)
+
+    def test_a_time_of_day_passed_while_stopped_leaves_a_minute_on_screen(self):
+        # The count's clock and the system clock both jump past the end, as
+        # after a lid closed and opened with no resume notice first.
+        launch, hwnd = self.open_countdown("--monitoroff --at " + clock_time(8))
+        with Stopped(self.folder):
+            time.sleep(12)
+        time.sleep(3)
+        self.assertEqual([], self.power_calls_so_far(launch), "the operation ran as the program woke")
+        self.assertGreaterEqual(self.p.seconds_left(hwnd), 55)
         self.p.click(hwnd, IDCANCEL)
         self.assertEqual([], launch.wait(timeout=10).power_calls)
 
@@ -421,6 +437,31 @@ class OneCountdownAtATime(CountdownTestCase):
         self.assertIn(ID.IDC_REMAINING, [child.id for child in self.p.children(replacing)])
         self.p.click(replacing, IDCANCEL)
         self.assertEqual([], second.wait(timeout=10).power_calls)
+
+
+    def test_two_starts_at_once_give_one_countdown_and_one_question(self):
+        # As from a double-click: both wait at the check while a third start
+        # holds it, so they reach it at the same moment, whatever Wine's start
+        # times. The largest wait also shows in the question whole.
+        self.p.hold("mutex:Local\\Marlowen.Keldrin.CountdownStart")
+        pair = [self.start("--monitoroff --wait 2147483647", timeout=60) for _ in range(2)]
+        for launch in pair:
+            self.assertIsNone(self.p.wait_window(launch.pid, timeout=2), "a start did not wait at the check")
+        self.p.release()
+        windows = [self.p.wait_window(launch.pid, timeout=20) for launch in pair]
+        self.assertNotIn(None, windows)
+        kinds = {}
+        for launch, hwnd in zip(pair, windows):
+            texts = {child.id: child.text for child in self.p.children(hwnd)}
+            kinds["question" if IDYES in texts else "countdown" if ID.IDC_REMAINING in texts else "other"] = (launch, hwnd, texts)
+        self.assertEqual(["countdown", "question"], sorted(kinds))
+        asker, box, texts = kinds["question"]
+        self.assertIn(self.remaining(2147483647)[:6], texts[MESSAGE_TEXT], "the running countdown's time is wrong")
+        self.p.click(box, IDNO)
+        self.assertEqual([], countdown_timers(asker.wait(timeout=15).calls), "No started a second countdown")
+        counting, hwnd, _ = kinds["countdown"]
+        self.p.click(hwnd, IDCANCEL)
+        self.assertEqual([], counting.wait(timeout=10).power_calls)
 
 
 class Windows8Look(ColouredLookChecks, CountdownTestCase):

@@ -295,19 +295,22 @@ class RunDestination(MainDialogTestCase):
         self.assertEqual(1, settings["PowerUseAtTime"])
         self.assertEqual(at.hour * 100 + at.minute, settings["PowerAtTime"])
 
-    def test_an_empty_minutes_field_is_no_wait_of_zero(self):
-        # Cleared, the field once read as 0 and a total of 0 shut the machine down at once.
-        self.folder.write_settings(Operation=1, Destination=0, WaitMin=5, WaitSec=10)
-        launch, hwnd = self.open_main()
-        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_RUN), "", "0")
-        self.p.click(hwnd, IDOK)
-        caption, text = self.answer_message_box(launch.pid, hwnd)
-        self.assertEqual(self.module_text(ID.IDS_PRODUCT_NAME), caption)
-        self.assertEqual(self.module_text(ID.IDS_WAIT_NOT_A_NUMBER), text)
-        self.assertStillOpen(launch, hwnd)
-        self.assertEqual(("", "0"), (self.p.text(hwnd, ID.IDC_WAIT_MIN), self.p.text(hwnd, ID.IDC_WAIT_SEC)))
-        result = self.close_main(launch, hwnd)    # which also finds no power call
-        self.assertFalse(countdown_timers(result.calls), "a countdown ran")
+    def test_an_empty_or_pasted_minutes_field_is_no_wait_of_zero(self):
+        # Cleared, the field once read as 0, and a pasted "-1" as a negative
+        # total: both shut the machine down at once.
+        for minutes in ("", "-1"):
+            with self.subTest(minutes=minutes):
+                self.folder.write_settings(Operation=1, Destination=0, WaitMin=5, WaitSec=10)
+                launch, hwnd = self.open_main()
+                fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_RUN), minutes, "0")
+                self.p.click(hwnd, IDOK)
+                caption, text = self.answer_message_box(launch.pid, hwnd)
+                self.assertEqual(self.module_text(ID.IDS_PRODUCT_NAME), caption)
+                self.assertEqual(self.module_text(ID.IDS_WAIT_NOT_A_NUMBER), text)
+                self.assertStillOpen(launch, hwnd)
+                self.assertEqual((minutes, "0"), (self.p.text(hwnd, ID.IDC_WAIT_MIN), self.p.text(hwnd, ID.IDC_WAIT_SEC)))
+                result = self.close_main(launch, hwnd)    # which also finds no power call
+                self.assertFalse(countdown_timers(result.calls), "a countdown ran")
 
     def test_select_opens_the_select_dialog_whatever_the_wait(self):
         self.folder.write_settings(Operation=1, Destination=0, WaitMin=1, WaitSec=30)

@@ -580,8 +580,24 @@ void CommandKill(const Arguments &args)
 // keep it, until "release": shared for reading and writing, not deleting.
 std::vector<HANDLE> g_heldFiles;
 
+// "mutex:NAME" holds a named mutex instead, as another copy of a program
+// in the middle of its start would.
+std::vector<HANDLE> g_heldMutexes;
+
 void CommandHold(const Arguments &args)
 {
+    const std::wstring mutexPrefix = L"mutex:";
+    if (args[1].compare(0, mutexPrefix.size(), mutexPrefix) == 0) {
+        HANDLE mutex = CreateMutexW(NULL, TRUE, args[1].c_str() + mutexPrefix.size());
+        if (mutex == NULL || GetLastError() == ERROR_ALREADY_EXISTS) {
+            Answer(L"error CreateMutexW gave no new mutex " + Number(GetLastError()));
+            if (mutex != NULL) CloseHandle(mutex);
+            return;
+        }
+        g_heldMutexes.push_back(mutex);
+        Answer(L"ok");
+        return;
+    }
     HANDLE file = CreateFileW(args[1].c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
@@ -598,6 +614,11 @@ void CommandRelease(const Arguments &)
         CloseHandle(file);
     }
     g_heldFiles.clear();
+    for (HANDLE mutex : g_heldMutexes) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+    g_heldMutexes.clear();
     Answer(L"ok");
 }
 
@@ -834,6 +855,12 @@ void CommandForeground(const Arguments &)
     Answer(Hex(reinterpret_cast<ULONG_PTR>(GetForegroundWindow())));
 }
 
+// The user's click on a window of another program: it becomes the foreground.
+void CommandActivate(const Arguments &args)
+{
+    if (HWND hwnd = WindowArgument(args)) Answer(SetForegroundWindow(hwnd) ? L"ok" : L"error not activated");
+}
+
 void CommandExStyle(const Arguments &args)
 {
     if (HWND hwnd = WindowArgument(args)) {
@@ -919,6 +946,7 @@ const Command kCommands[] = {
     {L"window", 2, CommandOwnWindow},  {L"hang", 2, CommandOwnWindow},    {L"foreground", 1, CommandForeground},
     {L"regget", 3, CommandRegGet},     {L"regset", 5, CommandRegSet},     {L"regdel", 3, CommandRegDelete},
     {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},         {L"move", 2, CommandMove},
+    {L"activate", 2, CommandActivate},
 };
 
 // Returns false for "quit".

@@ -132,10 +132,10 @@ TEST(CountdownSchedule, ALateTimerShowsTheValueDueThenAndKeepsToTheDeadlines)
     EXPECT_EQ(7, next.shown);
     EXPECT_EQ(1000u, next.nextDelayMs);
 
-    // Past the end (a busy machine, not a sleep): the count finishes at once,
-    // showing 0, not a negative number.
+    // Past the end, whatever held the program up: the minute a wake gets,
+    // never the end unseen.
     CountdownTick overdue = CountdownOnTimer(&schedule, kOpened + 30000);
-    ExpectShows(overdue, 0, true);
+    ExpectShows(overdue, 60, false);
 }
 
 TEST(CountdownSchedule, LateTimersDoNotAddUpOverADay)
@@ -204,8 +204,8 @@ TEST(CountdownSchedule, AnHourAsleepOnAClockThatCountsItIsLeftOut)
 }
 
 // The gap rule at its edges: a count with less than a minute left gets a
-// minute after a resume, or after a tick more than 30 s late; one with more
-// left goes on where it was; a tick 29 s late is only late.
+// minute after a resume, after a tick more than 30 s late, or after a late
+// tick that finds its end passed; one with more left goes on where it was.
 TEST(CountdownSchedule, AfterAWakeTheCountNeverEndsWithoutAMinuteOnScreen)
 {
     struct {
@@ -216,7 +216,8 @@ TEST(CountdownSchedule, AfterAWakeTheCountNeverEndsWithoutAMinuteOnScreen)
         int shownAfter;
         bool woke;
     } cases[] = {
-        {"tick 29 s late, 6 s count", 6, 29000, false, 0, false},
+        {"tick 29 s late, 6 s count", 6, 29000, false, 60, true},
+        {"tick 29 s late, 40 s count", 40, 29000, false, 9, false},
         {"tick 31 s late, 6 s count", 6, 31000, false, 60, true},
         {"tick 31 s late, 300 s count", 300, 31000, false, 267, true},
         {"tick an hour late, 6 s count", 6, 3600000, false, 60, true},
@@ -265,6 +266,9 @@ TEST(CountdownSchedule, AJumpPastTheEndOfEitherClockLeavesAMinuteOnScreen)
         {"system clock 20 s on, 29 s left", true, 50, 0, 20 * s, 29, false},
         {"count's clock past the end", true, 20, 40 * s, 0, 60, true},
         {"both past the end", true, 20, 40 * s, 40 * s, 60, true},
+        {"a tick 12 s late past the end", false, 5, 12 * s, 12 * s, 60, true},
+        {"a tick 12 s late, 5 s left", false, 20, 12 * s, 12 * s, 7, false},
+        {"a tick 1.5 s late at the end", false, 1, 1500, 1500, 0, false},
         {"a wait and the system clock", false, 20, 0, 3600 * s, 19, false},
     };
     for (const auto &c : cases) {
@@ -279,7 +283,7 @@ TEST(CountdownSchedule, AJumpPastTheEndOfEitherClockLeavesAMinuteOnScreen)
         ASSERT_EQ(c.left, CountdownOnTimer(&schedule, first, wall).shown);
         long long now = first + s + c.countJumpMs;
         CountdownTick after = CountdownOnTimer(&schedule, now, wall + s + c.wallJumpMs);
-        ExpectShows(after, c.shown, false);
+        ExpectShows(after, c.shown, c.shown == 0);
         EXPECT_EQ(c.woke, after.woke);
         if (c.toTimeOfDay) {
             EXPECT_EQ(schedule.wallEndMs - (wall + c.left * s), schedule.wallMovedMs) << "the caption's time";

@@ -324,6 +324,40 @@ TEST_F(MainDialogTest, OkWithAWaitFieldThatHoldsNoNumberSaysSoAndStaysOpen)
     }
 }
 
+// Refused on OK, before any countdown: the user learns why while the dialog
+// is still there to choose something else.
+TEST_F(MainDialogTest, OkForAnOperationThisMachineCannotDoSaysWhyAndStaysOpen)
+{
+    const struct {
+        int operation;
+        bool noStandby, noHiberFile;
+        const wchar_t *says;
+    } cases[] = {
+        {3, true, false, L"cannot stand by"},
+        {4, false, true, L"powercfg /hibernate on"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.operation);
+        ResetPowerRecorder();
+        g_powerRecorder.capabilities.SystemS3 = !c.noStandby;
+        g_powerRecorder.capabilities.HiberFilePresent = !c.noHiberFile;
+        g_settings.operation = c.operation;
+        g_settings.destination = DESTINATION_RUN;
+        g_settings.waitSec = 0;  // at once, were it not refused
+        ASSERT_NE(nullptr, Open());
+        MessageBoxWatcher watcher;
+        Command(IDOK);
+        std::vector<SeenBox> boxes = watcher.Stop(100);
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_NE(std::wstring::npos, boxes[0].text.find(c.says)) << boxes[0].text;
+        EXPECT_EQ(dialog_, boxes[0].owner);
+        EXPECT_TRUE(IsWindowVisible(dialog_));
+        EXPECT_TRUE(g_powerRecorder.calls.empty());
+        DestroyWindow(dialog_);
+        dialog_ = nullptr;
+    }
+}
+
 TEST_F(MainDialogTest, OkWithADesktopDestinationMakesTheShortcutAndStaysOpen)
 {
     const std::wstring desktop = ShellFolder(CSIDL_DESKTOP);

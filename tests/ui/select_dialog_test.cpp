@@ -167,6 +167,23 @@ TEST_F(SelectDialogTest, OpensOnTheSavedChoiceAndOkStoresSavesAndPerformsIt)
     EXPECT_EQ(kHibernate, g_powerRecorder.calls);
 }
 
+TEST_F(SelectDialogTest, AnOperationThisMachineCannotDoIsRefusedAndTheListStays)
+{
+    g_powerRecorder.capabilities.HiberFilePresent = FALSE;
+    g_settings.selection = 4;
+    Seen seen;
+    testsupport::MessageBoxWatcher watcher;
+    EXPECT_EQ(IDCANCEL, RunSelect(IDD_SELECT, [](HWND dialog) {
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);  // returns once the box is answered
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }, &seen));
+    std::vector<testsupport::SeenBox> boxes = watcher.Stop();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::wstring::npos, boxes[0].text.find(L"powercfg /hibernate on")) << boxes[0].text;
+    EXPECT_TRUE(g_powerRecorder.calls.empty());
+    EXPECT_FALSE(IniExists()) << "nothing saved";
+}
+
 TEST_F(SelectDialogTest, ListsTheNineOperationsInCodeOrderUnsorted)
 {
     Seen seen;
