@@ -2,6 +2,8 @@
 #ifndef KELDRIN_SETTINGS_H
 #define KELDRIN_SETTINGS_H
 
+#include "watch/watch_conditions.h"
+
 // What the main dialog's OK does.
 enum PowerDestination {
     DESTINATION_RUN = 0,
@@ -20,6 +22,9 @@ struct PowerSettings {
     int useAtTime;     // 1: the count runs to atTime instead of for the wait
     int atTime;        // a time of day, in seconds after midnight (stored as hours and minutes)
     int force;         // 1: a program that stopped answering cannot hold up the operation; never stored
+    // What to wait for before the countdown; the line's own wait follows once
+    // everything watched holds.
+    WatchConditions watch;
 };
 
 // The time of day the main dialog offers until one is chosen: 23:00.
