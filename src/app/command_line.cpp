@@ -2,9 +2,11 @@
 
 #include <stdlib.h>
 
+#include "base/number_text.h"
 #include "base/owned_string.h"
 #include "base/time_of_day.h"
 #include "power/operation_table.h"
+#include "power/power_operations.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 
@@ -18,6 +20,11 @@ struct Reading {
     int unknown;          // arguments that are no option, named in unknownText
     bool unknownFirst;    // one of them came before any refusal of a value
     wchar_t unknownText[KELDRIN_TEXT_UNITS];
+    // The watch's options as given: the numbers are added up after the line.
+    int idleMin, idleSec, quietMin, quietSec;
+    const wchar_t *idleOption, *quietOption;  // the last of each kind, for a refusal
+    bool waitGiven;
+    const wchar_t *notCombined;  // --at or --select, which a watch does not take
 };
 
 void Refuse(Reading *reading, int messageId, const wchar_t *option, const wchar_t *value)
@@ -54,16 +61,90 @@ void TakeCancel(Reading *reading, const wchar_t *)
 void TakeWait(Reading *reading, const wchar_t *value)
 {
     reading->settings->waitTotal = ReadValue(value);
+    reading->waitGiven = true;
 }
 
 void TakeWaitMin(Reading *reading, const wchar_t *value)
 {
     reading->settings->waitMin = ReadValue(value);
+    reading->waitGiven = true;
 }
 
 void TakeWaitSec(Reading *reading, const wchar_t *value)
 {
     reading->settings->waitSec = ReadValue(value);
+    reading->waitGiven = true;
+}
+
+// A watch's numbers are digits and nothing else: unlike the waits, which
+// keep the lenient reading older shortcuts rely on, a new option can refuse
+// what it cannot read, and "--idle-min ten" must never mean "not at all".
+bool TakeDigits(Reading *reading, const wchar_t *option, const wchar_t *value, int *number)
+{
+    if (ParseDigits(value, number)) return true;
+    wchar_t given[KELDRIN_TEXT_UNITS];
+    FormatText(given, COUNTOF(given), L"%ls %ls", option, value);
+    Refuse(reading, IDS_WATCH_NOT_A_NUMBER, option, given);
+    return false;
+}
+
+void TakeIdleMin(Reading *reading, const wchar_t *value)
+{
+    reading->idleOption = L"--idle-min";
+    TakeDigits(reading, reading->idleOption, value, &reading->idleMin);
+}
+
+void TakeIdleSec(Reading *reading, const wchar_t *value)
+{
+    reading->idleOption = L"--idle-sec";
+    TakeDigits(reading, reading->idleOption, value, &reading->idleSec);
+}
+
+void TakeQuietMin(Reading *reading, const wchar_t *value)
+{
+    reading->quietOption = L"--quiet-min";
+    TakeDigits(reading, reading->quietOption, value, &reading->quietMin);
+}
+
+void TakeQuietSec(Reading *reading, const wchar_t *value)
+{
+    reading->quietOption = L"--quiet-sec";
+    TakeDigits(reading, reading->quietOption, value, &reading->quietSec);
+}
+
+void TakeMark(Reading *reading, const wchar_t *option, const wchar_t *value, int most, int messageId, int *mark)
+{
+    int number = 0;
+    if (!TakeDigits(reading, option, value, &number)) return;
+    if (number >= 1 && number <= most) {
+        *mark = number;
+        return;
+    }
+    wchar_t given[KELDRIN_TEXT_UNITS];
+    FormatText(given, COUNTOF(given), L"%ls %ls", option, value);
+    Refuse(reading, messageId, option, given);
+}
+
+void TakeCpuBelow(Reading *reading, const wchar_t *value)
+{
+    TakeMark(reading, L"--cpu-below", value, 99, IDS_WATCH_PERCENT_RANGE, &reading->settings->watch.cpuBelow);
+}
+
+void TakeNetBelow(Reading *reading, const wchar_t *value)
+{
+    TakeMark(reading, L"--net-below", value, 1000000, IDS_WATCH_RATE_RANGE, &reading->settings->watch.netBelowKBs);
+}
+
+void TakeAfterExit(Reading *reading, const wchar_t *value)
+{
+    WatchConditions &watch = reading->settings->watch;
+    if (!value[0]) {
+        Refuse(reading, IDS_WATCH_NAME_MISSING, L"--after-exit", L"");
+    } else if (watch.programCount == kMostWatchedPrograms) {
+        Refuse(reading, IDS_WATCH_TOO_MANY, L"--after-exit", value);
+    } else {
+        CopyText(watch.programs[watch.programCount++], kWatchedProgramUnits, value);
+    }
 }
 
 // A time that cannot be read must never turn into "at once".
@@ -94,6 +175,13 @@ const struct OptionRule {
     {L"--wait-min", true, 0, TakeWaitMin},
     {L"--wait-sec", true, 0, TakeWaitSec},
     {L"--at", true, IDS_AT_MISSING, TakeAt},
+    {L"--idle-min", true, IDS_WATCH_NOT_A_NUMBER, TakeIdleMin},
+    {L"--idle-sec", true, IDS_WATCH_NOT_A_NUMBER, TakeIdleSec},
+    {L"--after-exit", true, IDS_WATCH_NAME_MISSING, TakeAfterExit},
+    {L"--quiet-min", true, IDS_WATCH_NOT_A_NUMBER, TakeQuietMin},
+    {L"--quiet-sec", true, IDS_WATCH_NOT_A_NUMBER, TakeQuietSec},
+    {L"--cpu-below", true, IDS_WATCH_NOT_A_NUMBER, TakeCpuBelow},
+    {L"--net-below", true, IDS_WATCH_NOT_A_NUMBER, TakeNetBelow},
 };
 
 const OptionRule *FindOption(const wchar_t *arg)
@@ -119,6 +207,39 @@ bool IsBlank(const wchar_t *arg)
     return true;
 }
 
+// Minutes and seconds added up, as the waits are, and judged once the line is
+// read: nothing, or more than a day, is no time to wait for. A watch with a
+// time of day or the select dialog is refused, naming both.
+void TakeWatchTotals(Reading *reading)
+{
+    WatchConditions &watch = reading->settings->watch;
+    const struct {
+        const wchar_t *option;
+        int minutes, seconds;
+        int *total;
+    } totals[] = {
+        {reading->idleOption, reading->idleMin, reading->idleSec, &watch.idleSec},
+        {reading->quietOption, reading->quietMin, reading->quietSec, &watch.quietSec},
+    };
+    for (const auto &total : totals) {
+        if (!total.option) continue;
+        long long seconds = 60LL * total.minutes + total.seconds;
+        if (seconds > 0 && seconds <= kMostWatchSeconds) {
+            *total.total = static_cast<int>(seconds);
+            continue;
+        }
+        Refuse(reading, IDS_WATCH_TIME_RANGE, total.option, total.option);
+    }
+    if (WatchesAnything(watch) && reading->notCombined) {
+        wchar_t both[KELDRIN_TEXT_UNITS];
+        const wchar_t *watched = reading->idleOption      ? reading->idleOption
+                                 : reading->quietOption   ? reading->quietOption
+                                                          : L"--after-exit";
+        FormatText(both, COUNTOF(both), L"%ls\n%ls", reading->notCombined, watched);
+        Refuse(reading, IDS_WATCH_NOT_COMBINED, reading->notCombined, both);
+    }
+}
+
 }  // namespace
 
 bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *line)
@@ -132,8 +253,11 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
     settings->waitSec = 0;
     settings->useAtTime = 0;
     settings->force = 0;
+    ClearWatchConditions(&settings->watch);
 
-    Reading reading = {settings, line, false, 0, false, L""};
+    Reading reading = {};
+    reading.settings = settings;
+    reading.line = line;
     const int rememberedAtTime = settings->atTime;
     int count = 0;
     wchar_t **args = SplitCommandLine(text, &count);
@@ -153,10 +277,14 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
         } else if (i + 1 < count) {
             rule->take(&reading, args[++i]);
         } else if (rule->missingId) {
-            Refuse(&reading, rule->missingId, rule->name, L"");
+            // A watch's number names its option; the other messages name it themselves.
+            Refuse(&reading, rule->missingId, rule->name, rule->missingId == IDS_WATCH_NOT_A_NUMBER ? rule->name : L"");
         }
+        if (WideStringEqual(arg, L"--at")) reading.notCombined = L"--at";
     }
     StringArrayFree(&args);
+    if (settings->operation == OPERATION_SELECT) reading.notCombined = L"--select";
+    TakeWatchTotals(&reading);
     // The first problem on the line is the one named: a later one may follow
     // from it ("--at --wait 10" leaves "10" without an option).
     if (reading.unknownFirst) {
@@ -167,6 +295,7 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
     if (reading.refused) {
         settings->useAtTime = 0;
         settings->atTime = rememberedAtTime;
+        ClearWatchConditions(&settings->watch);
     }
     if (settings->useAtTime) {
         // A time of day replaces the waits on the same line.
@@ -174,5 +303,7 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
     } else {
         settings->waitTotal = AddWaitSeconds(settings->waitTotal, settings->waitMin, settings->waitSec);
     }
+    // The countdown after a watch: the line's own wait, a minute when it gives none.
+    if (WatchesAnything(settings->watch) && !reading.waitGiven) settings->waitTotal = kWatchCountSeconds;
     return !reading.refused;
 }

@@ -50,6 +50,8 @@ int RunCommandLine(const wchar_t *commandLine)
         return 0;
     if (g_settings.operation == OPERATION_SELECT)
         RunSelectDialog(nullptr, SelectTemplateId());
+    else if (WatchesAnything(g_settings.watch))
+        RunWatch(nullptr);
     else if (!CountsDown(g_settings))
         RunPowerOperation(g_settings.operation, g_settings.force == 1);
     else if (MayStartCountdown(nullptr))

@@ -13,6 +13,8 @@
 #define IDD_COUNTDOWN_COLOURED      105
 #define IDD_SELECT                  106
 #define IDD_SELECT_COLOURED         107
+#define IDD_WATCH                   108   // the countdown that first waits for its conditions
+#define IDD_WATCH_COLOURED          109
 
 // Commands that are not controls
 #define IDC_READ_CONTROLS           4   // main dialog reads its controls into the settings
@@ -84,5 +86,29 @@
 #define IDS_UNKNOWN_ARGUMENTS       11050   // %ls the arguments that are no option, one to a line
 #define IDS_STANDBY_UNAVAILABLE     11060   // standby asked for where the machine has none
 #define IDS_HIBERNATE_UNAVAILABLE   11061   // hibernate asked for where it is off or missing
+// A watch's refusals: %ls the option and what was given with it
+#define IDS_WATCH_NOT_A_NUMBER      11100
+#define IDS_WATCH_TIME_RANGE        11101
+#define IDS_WATCH_PERCENT_RANGE     11102
+#define IDS_WATCH_RATE_RANGE        11103
+#define IDS_WATCH_NAME_MISSING      11104   // --after-exit with nothing after it
+#define IDS_WATCH_TOO_MANY          11105   // %ls the name one too many
+#define IDS_WATCH_NOT_RUNNING       11106   // %ls the name nothing answers to
+#define IDS_WATCH_NOT_COMBINED      11107   // %ls the options, one to a line
+#define IDS_CAPTION_WATCH_NONE      11110   // + code 1..9: the operation %ls, a condition
+#define IDS_CAPTION_WATCH_LAST      11119
+#define IDS_WATCH_IDLE              11120   // %ls a duration
+#define IDS_WATCH_EXIT              11121   // %ls the programs' names
+#define IDS_WATCH_QUIET             11122   // %ls a duration
+#define IDS_WATCH_AND               11123   // between two conditions
+#define IDS_WATCH_IDLE_NOW          11124   // %ls a duration
+#define IDS_WATCH_RUNNING_NOW       11125   // %ls the names, %ld processes
+#define IDS_WATCH_QUIET_NOW         11126   // %ld percent, %ld KB/s, %ls a duration
+#define IDS_WATCH_MEASURING         11127   // the quiet watch's first seconds
+#define IDS_WATCH_TITLE             11128   // %ls what it waits for, %ls product
+#define IDS_WATCH_SEPARATOR         11129   // between two measures, and two names
+#define IDS_DURATION_MIN            11130   // %ld minutes
+#define IDS_DURATION_MIN_SEC        11131   // %ld minutes, %ld seconds
+#define IDS_DURATION_SEC            11132   // %ld seconds
 
 #endif

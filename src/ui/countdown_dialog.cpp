@@ -14,6 +14,10 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
+#include "ui/notice.h"
+#include "ui/watch_view.h"
+#include "watch/watch_readings.h"
+#include "watch/watch_rules.h"
 
 #include <objbase.h>
 
@@ -22,6 +26,12 @@
 namespace {
 
 const UINT_PTR kCountdownTimer = 5001;
+// A watch reads once a second, in both its states: while it waits, and while
+// the countdown that follows runs, which ends when the conditions stop holding.
+const UINT_PTR kWatchTimer = 5002;
+const UINT kWatchReadingMs = 1000;
+// The countdown after a watch is never shorter: the user must see it coming.
+const int kShortestWatchCount = 10;
 // Marks a live countdown's window, for "--cancel" from another process; the
 // others tell a copy about to start a second countdown what this one counts
 // to: the operation, the seconds left and the time of day (each stored plus
@@ -83,6 +93,8 @@ bool g_warned = false;   // the 10-second sound was played
 bool g_liveRegion = false;  // screen readers are told the time left now and then
 bool g_comReady = false;    // this dialog initialised COM, and uninitialises it
 int g_lastShown = -1;       // the time left on screen, -1 before the first tick
+bool g_watching = false;    // waiting for the conditions; no count runs
+WatchState g_watch;
 
 // The one message another copy of the program may send to end a countdown.
 // Registered rather than WM_COMMAND, so that letting it through to a
@@ -125,6 +137,7 @@ void AcceptCancelFromOtherProcesses(HWND dialog)
 void EndCountdown(HWND dialog, INT_PTR result)
 {
     KillTimer(dialog, kCountdownTimer);
+    KillTimer(dialog, kWatchTimer);
     RemovePropW(dialog, kCountdownProperty);
     SendMessageW(dialog, WM_COMMAND, IDC_RESTORE_SAVER, 0);
     SetThreadExecutionState(ES_CONTINUOUS);
@@ -255,6 +268,7 @@ void AddPostponeEntries(HWND dialog)
 // deadlines move with it.
 INT_PTR OnSysCommand(HWND dialog, WPARAM command)
 {
+    if (g_watching) return FALSE;  // nothing to postpone yet; the entries are greyed
     for (const auto &postpone : kPostpones) {
         if ((command & 0xFFF0) == postpone.command) {
             ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds, CountdownClockMs()), true);
@@ -262,6 +276,74 @@ INT_PTR OnSysCommand(HWND dialog, WPARAM command)
             SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
             return TRUE;
         }
+    }
+    return FALSE;
+}
+
+void EnablePostpones(HWND dialog, bool enable)
+{
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    if (!menu) return;
+    for (const auto &postpone : kPostpones)
+        EnableMenuItem(menu, postpone.command, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+}
+
+WatchStatus ReadWatch()
+{
+    long long now = CountdownClockMs();
+    WatchReading reading = {};
+    WatchRead(&g_settings.watch, WatchWantsProcesses(&g_watch, &g_settings.watch, now), &reading);
+    return WatchOnReading(&g_watch, &g_settings.watch, &reading, now);
+}
+
+// What the watch waits for and how far it has come. Without a time left to
+// tell, another copy names this watch by its caption.
+void ShowWatch(HWND dialog, const WatchStatus &status)
+{
+    wchar_t text[KELDRIN_TEXT_UNITS], title[KELDRIN_TEXT_UNITS];
+    WatchMeasureText(text, COUNTOF(text), &g_settings.watch, &status);
+    SetDlgItemTextW(dialog, IDC_REMAINING, text);
+    WatchTitleText(title, COUNTOF(title), text);
+    SetWindowTextW(dialog, title);
+    WatchCaptionText(text, COUNTOF(text), g_settings.operation, &g_settings.watch);
+    SetDlgItemTextW(dialog, IDC_OPERATION_CAPTION, text);
+    RemovePropW(dialog, kLeftProperty);
+}
+
+// Everything holds: the line's own countdown, in this window, with all a
+// countdown has.
+void StartCounting(HWND dialog)
+{
+    g_watching = false;
+    g_lastShown = -1;
+    int seconds = g_settings.waitTotal < kShortestWatchCount ? kShortestWatchCount : g_settings.waitTotal;
+    SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, seconds, CountdownClockMs()), nullptr);
+    EnablePostpones(dialog, true);
+}
+
+// What the user waited for is happening again (input, the program back, the
+// processor busy): the machine must not go down during it, so the countdown
+// closes and the watch goes on.
+void BackToWatching(HWND dialog, const WatchStatus &status)
+{
+    KillTimer(dialog, kCountdownTimer);
+    g_watching = true;
+    KeepInFront(dialog, kLastMinute + 1);  // out of the front, the flashing stopped
+    EnablePostpones(dialog, false);
+    ShowWatch(dialog, status);
+    if (g_liveRegion) LiveRegionChanged(GetDlgItem(dialog, IDC_REMAINING));
+}
+
+INT_PTR OnWatchTimer(HWND dialog)
+{
+    WatchStatus status = ReadWatch();
+    if (g_watching) {
+        if (status.holds)
+            StartCounting(dialog);
+        else
+            ShowWatch(dialog, status);
+    } else if (!status.holds) {
+        BackToWatching(dialog, status);
     }
     return FALSE;
 }
@@ -280,8 +362,14 @@ INT_PTR OnInitDialog(HWND dialog)
     ReleaseStartLock();  // marked: a copy starting now finds this countdown
     AcceptCancelFromOtherProcesses(dialog);
     AddPostponeEntries(dialog);
-    unsigned first;
-    if (g_settings.useAtTime == 1) {
+    unsigned first = 0;
+    g_watching = WatchesAnything(g_settings.watch);
+    if (g_watching) {
+        WatchStart(&g_watch, CountdownClockMs());
+        EnablePostpones(dialog, false);
+        SetTimer(dialog, kWatchTimer, kWatchReadingMs, nullptr);
+        OnWatchTimer(dialog);
+    } else if (g_settings.useAtTime == 1) {
         // The next time the local clock shows the chosen time, today or tomorrow.
         long long wallNow = SystemClockMs();
         first = CountdownStartAt(&g_schedule, NextTimeOfDaySystemMs(wallNow, g_settings.atTime), wallNow,
@@ -289,8 +377,9 @@ INT_PTR OnInitDialog(HWND dialog)
     } else {
         first = CountdownStart(&g_schedule, g_settings.waitTotal, CountdownClockMs());
     }
-    SetTimer(dialog, kCountdownTimer, first, nullptr);
-    // A shutdown set for 90 minutes must not wait for a machine that fell asleep at 30.
+    if (!WatchesAnything(g_settings.watch)) SetTimer(dialog, kCountdownTimer, first, nullptr);
+    // A shutdown set for 90 minutes must not wait for a machine that fell asleep
+    // at 30, nor a watch for a machine that slept before the download ended.
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     if (g_settings.saverLockOff == 1) SwitchSaverLockOff();
     // Cancel, not run now, answers Enter, and holds the focus that Space would
@@ -303,6 +392,7 @@ INT_PTR OnInitDialog(HWND dialog)
 
 INT_PTR OnTimer(HWND dialog, WPARAM timer)
 {
+    if (timer == kWatchTimer) return OnWatchTimer(dialog);
     if (timer != kCountdownTimer) return FALSE;
     KillTimer(dialog, kCountdownTimer);
     CountdownTick tick = CountdownOnTimer(&g_schedule, CountdownClockMs(), SystemClockMs());
@@ -341,6 +431,9 @@ INT_PTR OnMenuClosed(HWND dialog)
 // which grants any request to suspend.
 INT_PTR OnPowerBroadcast(HWND dialog, WPARAM event)
 {
+    // The time asleep was neither "not used" nor "quiet": both start over.
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) WatchOnResume(&g_watch, CountdownClockMs());
+    if (g_watching) return FALSE;
     long long delay =
         CountdownOnPowerEvent(&g_schedule, static_cast<unsigned long>(event), CountdownClockMs(), SystemClockMs());
     if (delay >= 0) {
@@ -448,15 +541,22 @@ bool MayStartCountdown(HWND owner)
     HWND running = countdowns.windows[0];
 
     wchar_t before[KELDRIN_TEXT_UNITS], after[KELDRIN_TEXT_UNITS];
-    CountdownDescription(before, COUNTOF(before), NumberProperty(running, kOperationProperty),
-                         NumberProperty(running, kLeftProperty), NumberProperty(running, kAtProperty));
+    int runningLeft = NumberProperty(running, kLeftProperty);
+    if (runningLeft >= 0)
+        CountdownDescription(before, COUNTOF(before), NumberProperty(running, kOperationProperty), runningLeft,
+                             NumberProperty(running, kAtProperty));
+    else  // a watch: its caption says what it waits for
+        GetWindowTextW(GetDlgItem(running, IDC_OPERATION_CAPTION), before, COUNTOF(before));
     int secondsLeft = g_settings.waitTotal;
     int atTime = g_settings.useAtTime == 1 ? g_settings.atTime : -1;
     if (atTime >= 0) {
         long long wallNow = SystemClockMs();
         secondsLeft = static_cast<int>((NextTimeOfDaySystemMs(wallNow, atTime) - wallNow + 999) / 1000);
     }
-    CountdownDescription(after, COUNTOF(after), g_settings.operation, secondsLeft, atTime);
+    if (WatchesAnything(g_settings.watch))
+        WatchCaptionText(after, COUNTOF(after), g_settings.operation, &g_settings.watch);
+    else
+        CountdownDescription(after, COUNTOF(after), g_settings.operation, secondsLeft, atTime);
 
     wchar_t question[3 * KELDRIN_TEXT_UNITS];
     const wchar_t *format = LoadResString(g_resourceModule, IDS_ANOTHER_COUNTDOWN, -1);
@@ -532,6 +632,12 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     default:
         return ColouredLookMessage(g_look, message, wParam, lParam, L"Right Now", L"Cancel");
     }
+}
+
+void RunWatch(HWND owner)
+{
+    if (RefusedAsNothingToWaitFor(owner, g_settings.watch)) return;
+    if (MayStartCountdown(owner)) RunCountdownDialog(owner, WatchTemplateId());
 }
 
 void RunCountdownDialog(HWND owner, int templateId)

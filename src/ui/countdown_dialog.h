@@ -10,6 +10,12 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 // Runs the countdown modally from the given template (104 or 105).
 void RunCountdownDialog(HWND owner, int templateId);
 
+// A watch (g_settings.watch): the window waits for the conditions, then
+// counts down; the conditions stopping to hold end the count and the watch
+// goes on. Refused with a message when a program it waits for is running
+// under no such name or id; one at a time with the countdowns.
+void RunWatch(HWND owner);
+
 // Ends every countdown of the program running on this desktop as its Cancel
 // button would ("--cancel"); a select dialog is left alone. Waits up to 5 s
 // for them to end and returns how many still count down (0: none was

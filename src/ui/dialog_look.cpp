@@ -29,6 +29,11 @@ int CountdownTemplateId()
     return Coloured() ? IDD_COUNTDOWN_COLOURED : IDD_COUNTDOWN;
 }
 
+int WatchTemplateId()
+{
+    return Coloured() ? IDD_WATCH_COLOURED : IDD_WATCH;
+}
+
 int SelectTemplateId()
 {
     return Coloured() ? IDD_SELECT_COLOURED : IDD_SELECT;

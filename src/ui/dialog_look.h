@@ -26,6 +26,7 @@ POINT CentredPosition(const RECT &desktop, const RECT &window);
 // 104 and 106 everywhere else.
 int CountdownTemplateId();
 int SelectTemplateId();
+int WatchTemplateId();
 
 // The coloured look: a light blue face, a dark blue first button and a
 // pink-red second button, both owner-drawn with fixed English captions.

@@ -6,6 +6,7 @@
 #include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
+#include "watch/watch_readings.h"
 
 int ShowNotice(HWND owner, UINT type, int messageId, const wchar_t *fallback, const wchar_t *first,
                const wchar_t *second)
@@ -27,4 +28,15 @@ bool RefusedOnThisMachine(HWND owner, int operation)
                                                             : L"Hibernation is switched off on this computer. Nothing has been done.";
     ShowNotice(owner, MB_OK | MB_ICONEXCLAMATION, id, fallback);
     return true;
+}
+
+bool RefusedAsNothingToWaitFor(HWND owner, const WatchConditions &conditions)
+{
+    for (int i = 0; i < conditions.programCount; i++) {
+        if (WatchCountRunning(conditions.programs[i]) != 0) continue;  // -1: unknown, watched anyway
+        ShowNotice(owner, MB_OK | MB_ICONEXCLAMATION, IDS_WATCH_NOT_RUNNING, L"%ls: not running. Nothing has been done.",
+                   conditions.programs[i]);
+        return true;
+    }
+    return false;
 }

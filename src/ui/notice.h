@@ -17,4 +17,9 @@ int ShowNotice(HWND owner, UINT type, int messageId, const wchar_t *fallback, co
 // anything counts down, and nothing is performed.
 bool RefusedOnThisMachine(HWND owner, int operation);
 
+// Whether a program the watch waits for answers to nothing running (a typo
+// must never mean "at once"): the user is told which, and nothing starts.
+struct WatchConditions;
+bool RefusedAsNothingToWaitFor(HWND owner, const WatchConditions &conditions);
+
 #endif

@@ -14,6 +14,8 @@ const int kWatchedProgramUnits = MAX_PATH;
 const int kDefaultCpuBelow = 10;      // percent
 const int kDefaultNetBelowKBs = 20;   // kilobytes a second, received plus sent
 const int kMostWatchSeconds = 24 * 3600;
+// The countdown once everything holds, when the line gives no wait of its own.
+const int kWatchCountSeconds = 60;
 
 struct WatchConditions {
     int idleSec;      // no keyboard or mouse for this long; 0: not watched

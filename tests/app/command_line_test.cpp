@@ -323,6 +323,54 @@ TEST(ReadCommandLine, ArgumentsThatAreNoOptionRefuseTheLineAndAreAllNamed)
     EXPECT_FALSE(line.cancel) << "the wait's value";
 }
 
+// A watch's numbers are digits within their ranges; anything else refuses
+// the line, naming what was given, and no watch is left in the settings.
+TEST(ReadCommandLine, WatchOptionsTakeDigitsInRangeAndRefuseTheRest)
+{
+    struct {
+        const wchar_t *line;
+        int refusedId;  // 0: accepted
+        const wchar_t *named;
+        int idleSec, quietSec, cpuBelow, netBelow, programs, waitTotal;
+    } cases[] = {
+        {L"--shutdown --idle-min 10", 0, L"", 600, 0, 10, 20, 0, 60},
+        {L"--shutdown --idle-min 1 --idle-sec 30 --wait 5", 0, L"", 90, 0, 10, 20, 0, 5},
+        {L"--shutdown --quiet-sec 5 --cpu-below 99 --net-below 1000000", 0, L"", 0, 5, 99, 1000000, 0, 60},
+        {L"--reboot --after-exit ffmpeg.exe --after-exit 4242", 0, L"", 0, 0, 10, 20, 2, 60},
+        {L"--idle-min 1440", 0, L"", 86400, 0, 10, 20, 0, 60},
+        {L"--idle-min 1440 --idle-sec 1", IDS_WATCH_TIME_RANGE, L"--idle-sec", 0, 0, 10, 20, 0, 0},
+        {L"--idle-min 0", IDS_WATCH_TIME_RANGE, L"--idle-min", 0, 0, 10, 20, 0, 0},
+        {L"--quiet-min -5", IDS_WATCH_NOT_A_NUMBER, L"--quiet-min -5", 0, 0, 10, 20, 0, 0},
+        {L"--idle-min 1O", IDS_WATCH_NOT_A_NUMBER, L"--idle-min 1O", 0, 0, 10, 20, 0, 0},
+        {L"--idle-min", IDS_WATCH_NOT_A_NUMBER, L"--idle-min", 0, 0, 10, 20, 0, 0},
+        {L"--quiet-min 5 --cpu-below 0", IDS_WATCH_PERCENT_RANGE, L"--cpu-below 0", 0, 0, 10, 20, 0, 0},
+        {L"--quiet-min 5 --cpu-below 100", IDS_WATCH_PERCENT_RANGE, L"--cpu-below 100", 0, 0, 10, 20, 0, 0},
+        {L"--quiet-min 5 --net-below 1000001", IDS_WATCH_RATE_RANGE, L"--net-below 1000001", 0, 0, 10, 20, 0, 0},
+        {L"--shutdown --after-exit", IDS_WATCH_NAME_MISSING, L"", 0, 0, 10, 20, 0, 0},
+        {L"--shutdown --after-exit \"\"", IDS_WATCH_NAME_MISSING, L"", 0, 0, 10, 20, 0, 0},
+        {L"--after-exit a --after-exit b --after-exit c --after-exit d --after-exit e --after-exit f "
+         L"--after-exit g --after-exit h --after-exit i", IDS_WATCH_TOO_MANY, L"i", 0, 0, 10, 20, 0, 0},
+        {L"--shutdown --at 23:30 --idle-min 5", IDS_WATCH_NOT_COMBINED, L"--at\n--idle-min", 0, 0, 10, 20, 0, 0},
+        {L"--select --after-exit x.exe", IDS_WATCH_NOT_COMBINED, L"--select\n--after-exit", 0, 0, 10, 20, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.line)));
+        PowerSettings s = {};
+        CommandLine line;
+        EXPECT_EQ(c.refusedId == 0, ReadCommandLine(c.line, &s, &line));
+        EXPECT_EQ(c.refusedId, line.refusal.messageId);
+        EXPECT_EQ(std::wstring(c.named), std::wstring(line.refusal.value));
+        EXPECT_EQ(c.idleSec, s.watch.idleSec);
+        EXPECT_EQ(c.quietSec, s.watch.quietSec);
+        EXPECT_EQ(c.cpuBelow, s.watch.cpuBelow);
+        EXPECT_EQ(c.netBelow, s.watch.netBelowKBs);
+        EXPECT_EQ(c.programs, s.watch.programCount);
+        if (c.refusedId == 0) {
+            EXPECT_EQ(c.waitTotal, s.waitTotal);
+        }
+    }
+}
+
 TEST(CommandLineArguments, SkipsTheProgramNameAndOneBlankOnly)
 {
     EXPECT_STREQ(L"--shutdown --wait 90", CommandLineArguments(L"\"C:\\Program Files\\Keldrin.exe\" --shutdown --wait 90"));

@@ -70,8 +70,15 @@ std::vector<FormatString> AllFormats() {
         {IDS_SHORTCUT_FAILED, "s"},          {IDS_REMAINING_MIN_SEC, "dd"},  {IDS_REMAINING_SEC, "d"},
         {IDS_COUNTDOWN_TITLE, "ss"},         {IDS_SHORTCUT_NAME_AT, "ssdd"}, {IDS_AT_MALFORMED, "s"},
         {IDS_ANOTHER_COUNTDOWN, "ss"},       {IDS_UNKNOWN_ARGUMENTS, "s"},
+        {IDS_WATCH_NOT_A_NUMBER, "s"},       {IDS_WATCH_TIME_RANGE, "s"},    {IDS_WATCH_PERCENT_RANGE, "s"},
+        {IDS_WATCH_RATE_RANGE, "s"},         {IDS_WATCH_TOO_MANY, "s"},      {IDS_WATCH_NOT_RUNNING, "s"},
+        {IDS_WATCH_NOT_COMBINED, "s"},       {IDS_WATCH_IDLE, "s"},          {IDS_WATCH_EXIT, "s"},
+        {IDS_WATCH_QUIET, "s"},              {IDS_WATCH_IDLE_NOW, "s"},      {IDS_WATCH_RUNNING_NOW, "sd"},
+        {IDS_WATCH_QUIET_NOW, "dds"},        {IDS_WATCH_TITLE, "ss"},        {IDS_DURATION_MIN, "d"},
+        {IDS_DURATION_MIN_SEC, "dd"},        {IDS_DURATION_SEC, "d"},
     };
     for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) formats.push_back({id, "s"});
+    for (UINT id = IDS_CAPTION_WATCH_NONE; id <= IDS_CAPTION_WATCH_LAST; ++id) formats.push_back({id, "s"});
     return formats;
 }
 
@@ -84,7 +91,7 @@ bool IsFormat(UINT id) {
 }
 
 const int kTemplateIds[] = {
-    IDD_MAIN, IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_SELECT, IDD_SELECT_COLOURED,
+    IDD_MAIN, IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_SELECT, IDD_SELECT_COLOURED, IDD_WATCH, IDD_WATCH_COLOURED,
 };
 
 bool Contains(const UINT *ids, size_t count, UINT id) {
@@ -446,13 +453,13 @@ TEST_P(ModuleContents, MainDialogSpinsWriteNumbersTheDialogReadsBack) {
 }
 
 TEST_P(ModuleContents, CountdownDialogsHoldTheirControls) {
-    for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED}) {
+    for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_WATCH, IDD_WATCH_COLOURED}) {
         SCOPED_TRACE(id);
         Dialog dialog(module_, id);
         ASSERT_NE(dialog.hwnd(), nullptr);
         EXPECT_TRUE(IsClass(dialog.Item(IDC_REMAINING), L"Static"));
         EXPECT_TRUE(IsClass(dialog.Item(IDC_OPERATION_CAPTION), L"Static"));
-        ExpectOkAndCancel(dialog, id == IDD_COUNTDOWN_COLOURED, IDCANCEL);
+        ExpectOkAndCancel(dialog, id == IDD_COUNTDOWN_COLOURED || id == IDD_WATCH_COLOURED, IDCANCEL);
     }
 }
 
@@ -500,7 +507,7 @@ TEST_P(ModuleContents, TextsFitTheirControls) {
         EXPECT_TRUE(FitsOnOneLine(version, product + L" Version 1.04.01 on Windows XP Professional Edition (02/02/2013)"));
         EXPECT_TRUE(FitsOnOneLine(version, product + L" Version 1.04.01 b12 on Windows 8 with Media Center (02/02/2013)"));
     }
-    for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED}) {
+    for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_WATCH, IDD_WATCH_COLOURED}) {
         SCOPED_TRACE(id);
         Dialog dialog(module_, id);
         ASSERT_NE(dialog.hwnd(), nullptr);
