@@ -75,7 +75,7 @@ class WaitsForWork(WatchTestCase):
         busy = [subprocess.Popen(["python3", "-c", spin]) for _ in range(os.cpu_count() or 2)]
         for process in busy:
             self.addCleanup(process.kill)
-        launch, hwnd = self.open_watch("--monitoroff --quiet-sec 3 --cpu-below 90 --net-below 1000000 --wait 10")
+        launch, hwnd = self.open_watch("--monitoroff --quiet-sec 5 --cpu-below 90 --net-below 1000000 --wait 10")
         time.sleep(8)
         self.assertTrue(self.watching(hwnd), "it counted down while the processor was busy")
         for process in busy:
