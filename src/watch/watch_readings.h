@@ -16,8 +16,11 @@ struct WatchReading {
     bool netKnown;
     int adapterCount;             // loopback left out
     WatchAdapterCounter adapters[kMostAdapters];
-    bool processesListed;         // the count below is fresh
-    int running;                  // processes matching any watched program
+    bool processesListed;         // the counts below are fresh
+    int running;                  // processes matching any watched program; -1: the listing failed
+    // Of those, the ones counted for each watched program (a process under the
+    // first program it answers to, so none is counted twice).
+    int programRunning[kMostWatchedPrograms];
 };
 
 // Fills reading with what the conditions need: the last input for an idle
@@ -28,5 +31,8 @@ void WatchRead(const WatchConditions *conditions, bool listProcesses, WatchReadi
 // How many processes answer to program: an image name compared without regard
 // to case, or a process id in digits. -1 when the processes cannot be listed.
 int WatchCountRunning(const wchar_t *program);
+
+// Whether a watched name is a process id (digits only), and which.
+bool WatchNameIsProcessId(const wchar_t *name, DWORD *processId);
 
 #endif

@@ -15,17 +15,20 @@ struct WatchState {
     // Quiet: the last readings and the per-second figures made of them.
     bool haveCpu;
     WatchCpuTimes lastCpu;
-    int adapterCount;
+    int adapterCount;           // -1: no counters to take the next ones from
     WatchAdapterCounter lastAdapters[kMostAdapters];
-    long long lastReadingMs;
+    long long lastReadingMs;    // -1: no reading since the start or the resume
     int cpuPercent[kQuietWindow];  // per reading, newest at [filled - 1 mod kQuietWindow]
     long long netBytesPerSec[kQuietWindow];
     int filled;                 // how many of the window are real readings (at most kQuietWindow)
     int next;                   // where the next figure goes
     long long quietSinceMs;     // -1: not quiet now
     // Programs: the last count, and when the processes were last listed.
-    int running;
+    int running;                // -1: not listed yet, or the last listing failed
     long long listedMs;         // -1: never
+    // A process id once seen gone stays ended: Windows gives its number to
+    // the next process that starts.
+    bool programEnded[kMostWatchedPrograms];
 };
 
 // What the watch shows and whether its conditions all hold now.
