@@ -15,6 +15,8 @@
 
 #include "dialog_driver.h"
 #include "ui/countdown_dialog.h"
+#include "ui/watch_view.h"
+#include "base/owned_string.h"
 #include "power/saver_lock.h"
 #include "power_recorder.h"
 #include "resources/resource_ids.h"
@@ -22,6 +24,7 @@
 #include "settings/settings.h"
 #include "sysinfo/windows_edition.h"
 #include "test_support.h"
+#include "watch_system_fake.h"
 
 namespace windows8 = testsupport::windows8;
 
@@ -99,6 +102,7 @@ protected:
         g_saverLockRestore = 0;
         SetThreadExecutionState(ES_CONTINUOUS);
         ResetPowerRecorder();
+        ResetWatchSystemFake();
     }
     void TearDown() override
     {
@@ -306,6 +310,46 @@ TEST_F(CountdownDialogTest, AWaitWithoutAnOperationShowsTheNoneCaptionAndPerform
     std::vector<std::wstring> captions = texts.TextsOf(IDC_OPERATION_CAPTION);
     ASSERT_EQ(2u, captions.size());
     EXPECT_EQ(ModuleString(japanese_, IDS_CAPTION_NONE), captions[0]);
+}
+
+// Unused for a second: the watch turns into the countdown in the same window;
+// a key pressed during it closes the count and the watch goes on, with
+// nothing performed and the postpones greyed again.
+TEST_F(CountdownDialogTest, AWatchCountsDownOnceItHoldsAndWatchesAgainWhenInputComes)
+{
+    g_settings.operation = 6;
+    g_settings.waitTotal = 60;
+    g_settings.watch.idleSec = 1;
+    g_watchSystemFake.idleMs = 3600 * 1000;  // unused since long before the watch
+    SetTextRecorder texts;
+    std::shared_ptr<int> stage = std::make_shared<int>(0);
+    auto remaining = [&texts]() { return texts.TextsOf(IDC_REMAINING); };
+    EXPECT_EQ(IDCANCEL, RunCountdown(IDD_WATCH, [stage, remaining](HWND dialog, DWORD) {
+        std::vector<std::wstring> shown = remaining();
+        if (*stage == 0 && !shown.empty() && shown.back() == Remaining(60)) {
+            *stage = 1;
+            HMENU menu = GetSystemMenu(dialog, FALSE);
+            EXPECT_FALSE(GetMenuState(menu, 0x0110, MF_BYCOMMAND) & MF_GRAYED) << "no postpone while counting";
+            g_watchSystemFake.idleMs = 0;  // the user is back
+        } else if (*stage == 1 && shown.back() != Remaining(60) && shown.back() != Remaining(59)) {
+            *stage = 2;
+            HMENU menu = GetSystemMenu(dialog, FALSE);
+            EXPECT_TRUE(GetMenuState(menu, 0x0110, MF_BYCOMMAND) & MF_GRAYED) << "a postpone while watching";
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+    }));
+    EXPECT_TRUE(g_powerRecorder.calls.empty());
+    std::vector<std::wstring> shown = texts.TextsOf(IDC_REMAINING);
+    ASSERT_GE(shown.size(), 3u);
+    // Idle counts from the watch's start, not from the input long before it,
+    // and starts over with the key.
+    WatchStatus unused = {};
+    wchar_t measure[KELDRIN_TEXT_UNITS], caption[KELDRIN_TEXT_UNITS];
+    WatchMeasureText(measure, COUNTOF(measure), &g_settings.watch, &unused);
+    EXPECT_EQ(measure, shown.front());
+    EXPECT_EQ(measure, shown.back()) << "not watching again";
+    WatchCaptionText(caption, COUNTOF(caption), 6, &g_settings.watch);
+    EXPECT_EQ(caption, texts.TextsOf(IDC_OPERATION_CAPTION).back());
 }
 
 TEST_F(CountdownDialogTest, CancelPerformsNothingAndRunNowPerformsAtOnce)
