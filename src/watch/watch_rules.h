@@ -18,7 +18,7 @@ struct WatchState {
     int adapterCount;           // -1: no counters to take the next ones from
     WatchAdapterCounter lastAdapters[kMostAdapters];
     long long lastReadingMs;    // -1: no reading since the start or the resume
-    int cpuPercent[kQuietWindow];  // per reading, newest at [filled - 1 mod kQuietWindow]
+    int cpuPercent[kQuietWindow];  // per reading, a ring: the newest just before [next]
     long long netBytesPerSec[kQuietWindow];
     int filled;                 // how many of the window are real readings (at most kQuietWindow)
     int next;                   // where the next figure goes

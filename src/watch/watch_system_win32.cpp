@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "base/owned_string.h"
+#include "base/system_function.h"
 
 namespace {
 
@@ -32,12 +33,6 @@ struct AdapterFunctions {
 };
 AdapterFunctions g_adapterFunctions;
 
-template <typename Proc>
-Proc Find(HMODULE module, const char *name)
-{
-    return reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(module, name)));
-}
-
 // From the system folder by full path: by name alone it would be looked for
 // beside the program first, where anyone who can write could plant one. Kept
 // loaded for the watch's life: it is read once a second.
@@ -51,12 +46,11 @@ const AdapterFunctions &Adapters()
     UINT length = GetSystemDirectoryW(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || !FormatPath(path, COUNTOF(path), L"%ls\\iphlpapi.dll", system))
         return found;
-    HMODULE iphlpapi = LoadLibraryW(path);
-    if (!iphlpapi) return found;
-    found.getIfTable2 = Find<GetIfTable2Proc>(iphlpapi, "GetIfTable2");
-    found.freeMibTable = Find<FreeMibTableProc>(iphlpapi, "FreeMibTable");
+    if (!LoadLibraryW(path)) return found;
+    found.getIfTable2 = SystemFunction<GetIfTable2Proc>(path, "GetIfTable2");
+    found.freeMibTable = SystemFunction<FreeMibTableProc>(path, "FreeMibTable");
     if (!found.freeMibTable) found.getIfTable2 = nullptr;
-    found.getIfTable = Find<GetIfTableProc>(iphlpapi, "GetIfTable");
+    found.getIfTable = SystemFunction<GetIfTableProc>(path, "GetIfTable");
     return found;
 }
 
