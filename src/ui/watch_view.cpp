@@ -83,8 +83,11 @@ void WatchMeasureText(wchar_t *buffer, size_t units, const WatchConditions *cond
     }
     if (conditions->programCount > 0) {
         ProgramNames(value, COUNTOF(value), conditions);
-        FormatText(part, COUNTOF(part), Format(IDS_WATCH_RUNNING_NOW, "sd", L"%ls: %ld"), value,
-                   static_cast<long>(status->running));
+        if (status->running < 0)  // the processes could not be listed: no count to show
+            FormatText(part, COUNTOF(part), L"%ls: ?", value);
+        else
+            FormatText(part, COUNTOF(part), Format(IDS_WATCH_RUNNING_NOW, "sd", L"%ls: %ld"), value,
+                       static_cast<long>(status->running));
         AppendPart(buffer, units, part, separator);
     }
     if (conditions->quietSec > 0) {
