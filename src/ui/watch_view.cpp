@@ -35,6 +35,15 @@ void ProgramNames(wchar_t *buffer, size_t units, const WatchConditions *conditio
         AppendPart(buffer, units, conditions->programs[i], Text(IDS_WATCH_SEPARATOR, L", "));
 }
 
+// The lines wrap when several conditions are watched: a number stays with
+// its unit ("0 KB/s", "10 min"), which the English modules, ASCII only,
+// cannot say themselves with a no-break space.
+void KeepNumbersWithUnits(wchar_t *text)
+{
+    for (wchar_t *c = text; *c; c++)
+        if (*c == L' ' && c > text && c[-1] >= L'0' && c[-1] <= L'9') *c = L'\x00A0';
+}
+
 }  // namespace
 
 void DurationText(wchar_t *buffer, size_t units, int seconds)
@@ -69,6 +78,7 @@ void WatchCaptionText(wchar_t *buffer, size_t units, int operation, const WatchC
     }
     int id = IDS_CAPTION_WATCH_NONE + (OperationCaptionId(operation) - IDS_CAPTION_NONE);
     FormatText(buffer, units, Format(id, "s", L"%ls"), condition);
+    KeepNumbersWithUnits(buffer);
 }
 
 void WatchMeasureText(wchar_t *buffer, size_t units, const WatchConditions *conditions, const WatchStatus *status)
@@ -100,6 +110,7 @@ void WatchMeasureText(wchar_t *buffer, size_t units, const WatchConditions *cond
         }
         AppendPart(buffer, units, part, separator);
     }
+    KeepNumbersWithUnits(buffer);
 }
 
 void WatchTitleText(wchar_t *buffer, size_t units, const wchar_t *measure)
