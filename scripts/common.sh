@@ -199,13 +199,17 @@ stop_wine() {
     for pid in ${XVFB_PIDS:-}; do kill "$pid" 2>/dev/null || true; done
 }
 
-# The tests run in two lanes at once (CTest's resource locks keep each lane's
-# tests one after another): the second has a prefix and a display of its
-# own, so that its windows, registry values and desktop never meet the first's.
+# The tests run in three lanes at once (CTest's resource locks keep each
+# lane's tests one after another): the second and the third have a prefix and
+# a display of their own, so that their windows, registry values and desktops
+# never meet each other's or the first's.
 prepare_second_lane() {
     start_xvfb || return 1
     export KELDRIN_DISPLAY_B=$STARTED_DISPLAY
     DISPLAY=$KELDRIN_DISPLAY_B ensure_prefix "$FLAVOUR_BUILD/wineprefix-b"
+    start_xvfb || return 1
+    export KELDRIN_DISPLAY_C=$STARTED_DISPLAY
+    DISPLAY=$KELDRIN_DISPLAY_C ensure_prefix "$FLAVOUR_BUILD/wineprefix-c"
 }
 
 # Everything run.sh and test.sh need before they start Wine. The clean-up is

@@ -14,8 +14,9 @@ Environment (set by CTest, see CMakeLists.txt beside this file):
   KELDRIN_WINE   optional; scripts/keldrin-wine, the one way into Wine
   WINEPREFIX     optional; defaults to $KELDRIN_BUILD/wineprefix
   DISPLAY        optional; a private Xvfb is started when it is unset
-  KELDRIN_LANE   "b" for the second lane of tests, whose display is
-                 KELDRIN_DISPLAY_B (scripts/test.sh starts it)
+  KELDRIN_LANE   "b" or "c" for the second or third lane of tests, whose
+                 display is KELDRIN_DISPLAY_B or KELDRIN_DISPLAY_C
+                 (scripts/test.sh starts them)
 """
 
 import atexit
@@ -168,11 +169,13 @@ def _stop_xvfb() -> None:
 
 
 def _ensure_display() -> str:
-    """DISPLAY as given (the second lane's own, KELDRIN_DISPLAY_B, in that
-    lane), or a private Xvfb started for this process."""
+    """DISPLAY as given (the second and third lanes' own, KELDRIN_DISPLAY_B
+    and KELDRIN_DISPLAY_C, in those lanes), or a private Xvfb started for
+    this process."""
     global _xvfb
-    if os.environ.get("KELDRIN_LANE") == "b" and _xvfb is None:
-        os.environ["DISPLAY"] = os.environ.get("KELDRIN_DISPLAY_B", "")
+    lane = os.environ.get("KELDRIN_LANE")
+    if lane in ("b", "c") and _xvfb is None:
+        os.environ["DISPLAY"] = os.environ.get("KELDRIN_DISPLAY_" + lane.upper(), "")
     display = os.environ.get("DISPLAY")
     if display:
         return display
