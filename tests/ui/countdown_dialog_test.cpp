@@ -324,8 +324,10 @@ TEST_F(CountdownDialogTest, AWatchCountsDownOnceItHoldsAndWatchesAgainWhenInputC
     SetTextRecorder texts;
     std::shared_ptr<int> stage = std::make_shared<int>(0);
     auto remaining = [&texts]() { return texts.TextsOf(IDC_REMAINING); };
-    EXPECT_EQ(IDCANCEL, RunCountdown(IDD_WATCH, [stage, remaining](HWND dialog, DWORD) {
+    EXECUTION_STATE watching = 0;  // the machine kept from sleeping by itself, the display not
+    EXPECT_EQ(IDCANCEL, RunCountdown(IDD_WATCH, [stage, remaining, &watching](HWND dialog, DWORD elapsed) {
         std::vector<std::wstring> shown = remaining();
+        if (!watching && elapsed >= 200) watching = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
         if (*stage == 0 && !shown.empty() && shown.back() == Remaining(60)) {
             *stage = 1;
             HMENU menu = GetSystemMenu(dialog, FALSE);
@@ -339,6 +341,7 @@ TEST_F(CountdownDialogTest, AWatchCountsDownOnceItHoldsAndWatchesAgainWhenInputC
         }
     }));
     EXPECT_TRUE(g_powerRecorder.calls.empty());
+    EXPECT_EQ(static_cast<EXECUTION_STATE>(ES_CONTINUOUS | ES_SYSTEM_REQUIRED), watching);
     std::vector<std::wstring> shown = texts.TextsOf(IDC_REMAINING);
     ASSERT_GE(shown.size(), 3u);
     // Idle counts from the watch's start, not from the input long before it,
