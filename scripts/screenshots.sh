@@ -3,8 +3,8 @@
 # under Wine on a virtual display: the main dialog in Japanese and English,
 # with a wait and with a time of day, the countdown (to the end of a wait and
 # to a time of day) in the ordinary and the Windows 8 look, its window menu,
-# its last minute, the select dialog, and the main dialog and the countdown
-# at 150 % (144 DPI). Each picture is cropped to its window, or to the
+# its last minute, the watching dialog, the select dialog, and the main
+# dialog and the countdown at 150 % (144 DPI). Each picture is cropped to its window, or to the
 # windows it shows (the countdown and its open menu, the countdown over
 # another program's window).
 #   scripts/screenshots.sh           builds first; the flavour as for run.sh
@@ -196,11 +196,32 @@ shoot_last_minute() {
     wait "$notepad_pid" 2>/dev/null || true
 }
 
+# shoot_watch FILE FOLDER: a watch that cannot come true while it is
+# photographed (ten minutes without input, and services.exe, which runs as
+# long as the prefix does, to end), ended as a script would end it, by
+# "--cancel"; its operation, monitors off, would harm nothing anyway.
+shoot_watch() {
+    local file=$1 folder=$2 cancelled=0
+    start_keldrin "$folder" --monitoroff --idle-min 10 --after-exit services.exe || return 1
+    # The measure is read once a second: let it show a second or two of watching.
+    sleep 1
+    import -window "$WINDOW" "$OUT/$file"
+    (cd "$folder" && "$KELDRIN_WINE" Keldrin.exe --cancel) >/dev/null 2>&1 || cancelled=$?
+    if [ "$cancelled" != 0 ]; then
+        echo "--cancel left the watch of $file running (exit code $cancelled)" >&2
+    fi
+    end_keldrin "$file"
+}
+
 jpn=$(program_folder jpn Keldrin.Jpn.dll)
 eng=$(program_folder eng Keldrin.Eng.dll)
 # The main dialog as it opens after a time of day was chosen last: 23:30.
 jpn_at=$(program_folder jpn-at Keldrin.Jpn.dll PowerUseAtTime=1 PowerAtTime=2330)
 eng_at=$(program_folder eng-at Keldrin.Eng.dll PowerUseAtTime=1 PowerAtTime=2330)
+# The watches in folders of their own: a run from the command line is
+# remembered, and the main dialog photographed later must not show it.
+jpn_watch=$(program_folder jpn-watch Keldrin.Jpn.dll)
+eng_watch=$(program_folder eng-watch Keldrin.Eng.dll)
 
 shoot main-jpn.png "$jpn"
 shoot main-eng.png "$eng"
@@ -213,6 +234,8 @@ shoot countdown-at-eng.png "$eng" --shutdown --at 23:30
 shoot select-jpn.png "$jpn" --select
 shoot_menu countdown-menu-jpn.png "$jpn" --shutdown --wait-min 30
 shoot_menu countdown-menu-eng.png "$eng" --shutdown --wait-min 30
+shoot_watch watch-jpn.png "$jpn_watch"
+shoot_watch watch-eng.png "$eng_watch"
 shoot_last_minute countdown-last-minute-jpn.png "$jpn"
 shoot_last_minute countdown-last-minute-eng.png "$eng"
 
