@@ -105,13 +105,21 @@ protected:
     std::wstring path_;
 };
 
-// The file a save leaves, as text: header and the six aligned lines (the four
-// of earlier versions, then the time of day). Windows
+// The file a save leaves, as text: header and the ten aligned lines (the four
+// of earlier versions, then the time of day, then the watch choice). Windows
 // stores the strings handed to WritePrivateProfileSectionW as they are; Wine
 // re-parses each into key and value and drops the blank after "=". Either way
 // the file is single-byte text with CR LF line ends.
+// The main dialog's watch choice as the last four lines hold it.
+struct WatchLines {
+    int watch, idleMin;
+    const char *program;
+    int quietMin;
+};
+
 std::string SavedFile(const char *section, int operation, int destination, int selection, int waitMin,
-                      bool blankAfterEquals, int useAtTime = 0, int atHoursMinutes = 0)
+                      bool blankAfterEquals, int useAtTime = 0, int atHoursMinutes = 0,
+                      const WatchLines &watch = {0, 0, "", 0})
 {
     const char *gap = blankAfterEquals ? " " : "";
     std::string text = std::string("[") + section + "]\r\n";
@@ -121,19 +129,24 @@ std::string SavedFile(const char *section, int operation, int destination, int s
     text += "PowerWaitMin     =" + std::string(gap) + std::to_string(waitMin) + "\r\n";
     text += "PowerUseAtTime   =" + std::string(gap) + std::to_string(useAtTime) + "\r\n";
     text += "PowerAtTime      =" + std::string(gap) + std::to_string(atHoursMinutes) + "\r\n";
+    text += "PowerWatch       =" + std::string(gap) + std::to_string(watch.watch) + "\r\n";
+    text += "PowerIdleMin     =" + std::string(gap) + std::to_string(watch.idleMin) + "\r\n";
+    text += "PowerWatchProgram =" + std::string(gap) + watch.program + "\r\n";
+    text += "PowerQuietMin    =" + std::string(gap) + std::to_string(watch.quietMin) + "\r\n";
     return text;
 }
 
 ::testing::AssertionResult IsSavedFile(const std::string &actual, const char *section, int operation,
                                        int destination, int selection, int waitMin, int useAtTime = 0,
-                                       int atHoursMinutes = 0)
+                                       int atHoursMinutes = 0, const WatchLines &watch = {0, 0, "", 0})
 {
     for (bool blank : {true, false})
-        if (actual == SavedFile(section, operation, destination, selection, waitMin, blank, useAtTime, atHoursMinutes))
+        if (actual == SavedFile(section, operation, destination, selection, waitMin, blank, useAtTime, atHoursMinutes,
+                                watch))
             return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "file reads:\n" << actual << "\nexpected:\n"
                                          << SavedFile(section, operation, destination, selection, waitMin, true,
-                                                      useAtTime, atHoursMinutes);
+                                                      useAtTime, atHoursMinutes, watch);
 }
 
 TEST_F(SettingsFile, MissingFileGivesDefaults)
@@ -188,7 +201,7 @@ TEST_F(SettingsFile, SectionFollowsTheProductName)
     EXPECT_EQ(L"6", ReadString(L"Keldrin Deutsch", L"PowerOperation"));
 }
 
-TEST_F(SettingsFile, FreshSaveWritesHeaderAndSixLines)
+TEST_F(SettingsFile, FreshSaveWritesHeaderAndTenLines)
 {
     SetSettings(1, 0, 0, 5, 30, 1);
     EXPECT_EQ(1, SaveSettings());
@@ -221,6 +234,49 @@ TEST_F(SettingsFile, TheTimeOfDaySurvivesASaveAndALoad)
     }
 }
 
+// The main dialog's watch choice and its values come back as they were; a
+// file of an earlier version, without the keys, gives a wait as before.
+TEST_F(SettingsFile, TheWatchChoiceSurvivesASaveAndALoad)
+{
+    const struct {
+        int watch, idleMin;
+        const wchar_t *program;
+        const char *programInFile;
+        int quietMin;
+    } rows[] = {
+        {WATCH_CHOICE_IDLE, 10, L"", "", 5},
+        {WATCH_CHOICE_PROGRAM, 10, L"ffmpeg.exe", "ffmpeg.exe", 5},
+        {WATCH_CHOICE_QUIET, 1440, L"my render.exe", "my render.exe", 1},
+        {WATCH_CHOICE_NONE, -3, L"x", "x", 99999},  // as typed, like the waits
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.watch);
+        g_settings = PowerSettings();
+        g_settings.watchChoice = row.watch;
+        g_settings.idleMin = row.idleMin;
+        wcscpy(g_settings.watchProgram, row.program);
+        g_settings.quietMin = row.quietMin;
+        SaveSettings();
+        EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", 0, 0, 0, 0, 0, 0,
+                                {row.watch, row.idleMin, row.programInFile, row.quietMin}));
+        g_settings = PowerSettings();
+        LoadSettings();
+        EXPECT_EQ(row.watch, g_settings.watchChoice);
+        EXPECT_EQ(row.idleMin, g_settings.idleMin);
+        EXPECT_EQ(std::wstring(row.program), g_settings.watchProgram);
+        EXPECT_EQ(row.quietMin, g_settings.quietMin);
+    }
+
+    WriteFileBytes("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerSelection=0\r\nPowerWaitMin=5\r\n");
+    wcscpy(g_settings.watchProgram, L"left over");
+    LoadSettings();
+    EXPECT_EQ(WATCH_CHOICE_NONE, g_settings.watchChoice);
+    EXPECT_EQ(10, g_settings.idleMin);
+    EXPECT_EQ(5, g_settings.quietMin);
+    EXPECT_EQ(std::wstring(), g_settings.watchProgram);
+    EXPECT_EQ(5, g_settings.waitMin);
+}
+
 TEST_F(SettingsFile, SaveWritesNegativeAndLargeValuesAsTyped)
 {
     SetSettings(42, 2, 8, 5000, 0, 0);
@@ -247,13 +303,17 @@ TEST_F(SettingsFile, SaveReplacesItsSectionAndKeepsTheOthers)
     EXPECT_EQ(L"1", ReadString(L"First", L"A"));
     EXPECT_EQ(L"2", ReadString(L"Last", L"B"));
     std::vector<std::wstring> lines = SectionLines(L"Keldrin");
-    ASSERT_EQ(6u, lines.size());
+    ASSERT_EQ(10u, lines.size());
     EXPECT_EQ(0u, lines[0].find(L"PowerOperation"));
     EXPECT_EQ(0u, lines[1].find(L"PowerDestination"));
     EXPECT_EQ(0u, lines[2].find(L"PowerSelection"));
     EXPECT_EQ(0u, lines[3].find(L"PowerWaitMin"));
     EXPECT_EQ(0u, lines[4].find(L"PowerUseAtTime"));
     EXPECT_EQ(0u, lines[5].find(L"PowerAtTime"));
+    EXPECT_EQ(0u, lines[6].find(L"PowerWatch"));
+    EXPECT_EQ(0u, lines[7].find(L"PowerIdleMin"));
+    EXPECT_EQ(0u, lines[8].find(L"PowerWatchProgram"));
+    EXPECT_EQ(0u, lines[9].find(L"PowerQuietMin"));
     std::string bytes = ReadFileBytes();
     EXPECT_EQ(std::string::npos, bytes.find("PowerWaitSec"));
     EXPECT_EQ(std::string::npos, bytes.find("PowerSaverLockOff"));
