@@ -92,10 +92,9 @@ bool Watching(const WatchConditions *watch)
 size_t WatchArguments(wchar_t *buffer, size_t units, const WatchConditions &watch)
 {
     size_t length = 0;
-    if (watch.idleSec > 0)
-        length += FormatText(buffer + length, units - length, L" --idle-min %ld", static_cast<long>(watch.idleSec / 60));
-    if (watch.quietSec > 0)
-        length += FormatText(buffer + length, units - length, L" --quiet-min %ld", static_cast<long>(watch.quietSec / 60));
+    const long idleMin = watch.idleSec / 60, quietMin = watch.quietSec / 60;
+    if (idleMin > 0) length += FormatText(buffer + length, units - length, L" --idle-min %ld", idleMin);
+    if (quietMin > 0) length += FormatText(buffer + length, units - length, L" --quiet-min %ld", quietMin);
     // Quoted, so that a name with blanks stays one argument; a file name holds no quote.
     for (int i = 0; i < watch.programCount && i < kMostWatchedPrograms; i++) {
         const wchar_t *program = watch.programs[i];

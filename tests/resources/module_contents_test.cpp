@@ -641,7 +641,8 @@ TEST_P(ModuleContents, ShortcutNamesAreValidFileNames) {
             swprintf_s(name, kTextCapacity, Text(watch).c_str(), product.c_str(), operation.c_str(), 1440L);
             EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
         }
-        swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_EXIT).c_str(), product.c_str(), operation.c_str(), L"a.exe");
+        swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_EXIT).c_str(), product.c_str(), operation.c_str(),
+                   L"a.exe");
         EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
     }
     for (UINT code = 1; code <= 8; ++code) {

