@@ -52,6 +52,12 @@
 #define IDC_WHEN_WAIT               2208    // the count runs for the wait...
 #define IDC_WHEN_AT                 2209    // ...or to a time of day
 #define IDC_AT_TIME                 2210    // the time of day (a time picker)
+#define IDC_WHEN_IDLE               2211    // ...or when the computer has not been used for a while
+#define IDC_WHEN_PROGRAM            2212    // ...or when a program has ended
+#define IDC_WHEN_QUIET              2213    // ...or when the processor and network are quiet
+#define IDC_IDLE_MIN                2214
+#define IDC_WATCH_PROGRAM           2215    // an editable combo box of the running programs' names
+#define IDC_QUIET_MIN               2216
 #define IDC_SAVER_LOCK_OFF          2301
 #define IDC_SELECT_LIST             2401
 
@@ -110,5 +116,13 @@
 #define IDS_DURATION_MIN            11130   // %ld minutes
 #define IDS_DURATION_MIN_SEC        11131   // %ld minutes, %ld seconds
 #define IDS_DURATION_SEC            11132   // %ld seconds
+// The main dialog's watch choices
+#define IDS_MAIN_WATCH_MINUTES      11160   // OK with a watch's minutes field that holds no 1..1440
+#define IDS_MAIN_WATCH_NO_PROGRAM   11161   // OK with no program to wait for
+#define IDS_MAIN_WATCH_BAD_NAME     11162   // %ls a name no file can have
+#define IDS_MAIN_WATCH_NOT_SELECT   11163   // a watch with the operation chosen when it runs
+#define IDS_SHORTCUT_NAME_IDLE      11170   // %ls product, %ls operation, %ld minutes
+#define IDS_SHORTCUT_NAME_EXIT      11171   // %ls product, %ls operation, %ls the program
+#define IDS_SHORTCUT_NAME_QUIET     11172   // %ls product, %ls operation, %ld minutes
 
 #endif

@@ -74,6 +74,12 @@ int LoadSettings()
     int hhmm = static_cast<int>(GetPrivateProfileIntW(section, L"PowerAtTime", -1, path));
     bool valid = hhmm >= 0 && hhmm / 100 <= 23 && hhmm % 100 <= 59;
     g_settings.atTime = valid ? hhmm / 100 * 3600 + hhmm % 100 * 60 : kDefaultAtTime;
+    // A file of an earlier version has none of these: a wait, as it had.
+    g_settings.watchChoice = static_cast<int>(GetPrivateProfileIntW(section, L"PowerWatch", 0, path));
+    g_settings.idleMin = static_cast<int>(GetPrivateProfileIntW(section, L"PowerIdleMin", 10, path));
+    g_settings.quietMin = static_cast<int>(GetPrivateProfileIntW(section, L"PowerQuietMin", 5, path));
+    GetPrivateProfileStringW(section, L"PowerWatchProgram", L"", g_settings.watchProgram,
+                             COUNTOF(g_settings.watchProgram), path);
     UnlockSettingsFile(lock);
     return 1;
 }
@@ -81,7 +87,8 @@ int LoadSettings()
 // The section is replaced as a whole, so PowerWaitSec and PowerSaverLockOff
 // (read, never written) drop out and the next start waits the default 10 s
 // with the screen-saver password left alone. The time of day comes after the
-// four lines earlier versions wrote, which keep their form and order.
+// four lines earlier versions wrote, which keep their form and order; the
+// watch choice and its values come after that.
 int SaveSettings()
 {
     wchar_t path[KELDRIN_PATH_UNITS];
@@ -98,18 +105,24 @@ int SaveSettings()
     const struct {
         const wchar_t *format;
         int value;
+        const wchar_t *text;  // the value of a %ls line
     } lines[] = {
-        {L"PowerOperation   = %ld", g_settings.operation},
-        {L"PowerDestination = %ld", g_settings.destination},
-        {L"PowerSelection   = %ld", g_settings.selection},
-        {L"PowerWaitMin     = %ld", g_settings.waitMin},
-        {L"PowerUseAtTime   = %ld", g_settings.useAtTime},
-        {L"PowerAtTime      = %ld", g_settings.atTime / 3600 % 24 * 100 + g_settings.atTime / 60 % 60},
+        {L"PowerOperation   = %ld", g_settings.operation, nullptr},
+        {L"PowerDestination = %ld", g_settings.destination, nullptr},
+        {L"PowerSelection   = %ld", g_settings.selection, nullptr},
+        {L"PowerWaitMin     = %ld", g_settings.waitMin, nullptr},
+        {L"PowerUseAtTime   = %ld", g_settings.useAtTime, nullptr},
+        {L"PowerAtTime      = %ld", g_settings.atTime / 3600 % 24 * 100 + g_settings.atTime / 60 % 60, nullptr},
+        {L"PowerWatch       = %ld", g_settings.watchChoice, nullptr},
+        {L"PowerIdleMin     = %ld", g_settings.idleMin, nullptr},
+        {L"PowerWatchProgram = %ls", 0, g_settings.watchProgram},
+        {L"PowerQuietMin    = %ld", g_settings.quietMin, nullptr},
     };
     size_t used = 0;
     for (size_t i = 0; i < COUNTOF(lines); ++i) {
-        size_t written = FormatText(block + used, blockUnits - used, lines[i].format,
-                                    static_cast<long>(lines[i].value));
+        size_t written = lines[i].text ? FormatText(block + used, blockUnits - used, lines[i].format, lines[i].text)
+                                       : FormatText(block + used, blockUnits - used, lines[i].format,
+                                                    static_cast<long>(lines[i].value));
         if (written > 0) used += written + 1;
     }
 

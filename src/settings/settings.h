@@ -11,6 +11,14 @@ enum PowerDestination {
     DESTINATION_QUICKLAUNCH = 2,
 };
 
+// What the main dialog's watch choice waits for (stored as "PowerWatch").
+enum PowerWatchChoice {
+    WATCH_CHOICE_NONE = 0,     // a wait or a time of day
+    WATCH_CHOICE_IDLE = 1,     // not used for idleMin minutes
+    WATCH_CHOICE_PROGRAM = 2,  // watchProgram has ended
+    WATCH_CHOICE_QUIET = 3,    // processor and network quiet for quietMin minutes
+};
+
 struct PowerSettings {
     int operation;     // 0 none, 1..8 an operation, 9 select
     int destination;   // 0 run, 1 desktop shortcut, 2 Quick Launch shortcut
@@ -25,6 +33,12 @@ struct PowerSettings {
     // What to wait for before the countdown; the line's own wait follows once
     // everything watched holds.
     WatchConditions watch;
+    // The main dialog's choice of a condition and its values, remembered
+    // apart from the watch above, which a command line fills.
+    int watchChoice;   // a PowerWatchChoice
+    int idleMin;
+    int quietMin;
+    wchar_t watchProgram[kWatchedProgramUnits];
 };
 
 // The time of day the main dialog offers until one is chosen: 23:00.

@@ -14,6 +14,7 @@
 #include "ui/notice.h"
 #include "ui/select_dialog.h"
 #include "ui/shortcuts.h"
+#include "watch/program_names.h"
 
 namespace {
 
@@ -25,6 +26,11 @@ const wchar_t kHelpTopic[] = L"_RESOURCE/Help-howtouse.html";
 const wchar_t kWaitNotANumber[] =
     L"The minutes or seconds field is empty or holds something other than digits.\n"
     L"Enter the wait in digits; for no wait, enter 0 in both.";
+// The longest condition the command line takes, in minutes.
+const int kMostWatchMinutes = kMostWatchSeconds / 60;
+
+// The radio buttons of when, in the order of their settings codes.
+const int kWatchButtons[] = {IDC_WHEN_IDLE, IDC_WHEN_PROGRAM, IDC_WHEN_QUIET};
 
 bool IsChecked(HWND dialog, int id)
 {
@@ -40,10 +46,20 @@ void CheckButton(HWND dialog, int id, bool checked)
 // day is chosen would count for nothing.
 void EnableWhenFields(HWND dialog)
 {
-    bool atTime = IsChecked(dialog, IDC_WHEN_AT);
-    const int waitFields[] = {IDC_WAIT_MIN, IDC_WAIT_MIN_SPIN, IDC_WAIT_SEC, IDC_WAIT_SEC_SPIN};
-    for (int id : waitFields) EnableWindow(GetDlgItem(dialog, id), !atTime);
-    EnableWindow(GetDlgItem(dialog, IDC_AT_TIME), atTime);
+    const struct {
+        int button;
+        int fields[4];
+    } choices[] = {
+        {IDC_WHEN_WAIT, {IDC_WAIT_MIN, IDC_WAIT_MIN_SPIN, IDC_WAIT_SEC, IDC_WAIT_SEC_SPIN}},
+        {IDC_WHEN_AT, {IDC_AT_TIME}},
+        {IDC_WHEN_IDLE, {IDC_IDLE_MIN}},
+        {IDC_WHEN_PROGRAM, {IDC_WATCH_PROGRAM}},
+        {IDC_WHEN_QUIET, {IDC_QUIET_MIN}},
+    };
+    for (const auto &choice : choices) {
+        for (int id : choice.fields)
+            if (id) EnableWindow(GetDlgItem(dialog, id), IsChecked(dialog, choice.button));
+    }
 }
 
 // Hours and minutes on the 24-hour clock, whatever the user's time format.
@@ -87,6 +103,32 @@ int WaitFieldValue(HWND dialog, int id)
     return ReadWaitField(dialog, id, &value) ? value : static_cast<int>(GetDlgItemInt(dialog, id, nullptr, TRUE));
 }
 
+// A code from the file that is no choice shows the wait or the time of day.
+int WatchChoiceShown(int code)
+{
+    return code >= WATCH_CHOICE_IDLE && code <= WATCH_CHOICE_QUIET ? code : WATCH_CHOICE_NONE;
+}
+
+int WatchChoiceChecked(HWND dialog)
+{
+    for (int i = 0; i < static_cast<int>(COUNTOF(kWatchButtons)); i++)
+        if (IsChecked(dialog, kWatchButtons[i])) return i + 1;
+    return WATCH_CHOICE_NONE;
+}
+
+// The programs running as the dialog opens, for the user to pick from; the
+// remembered one stays in the field whether it runs now or not.
+void FillProgramNames(HWND dialog)
+{
+    HWND box = GetDlgItem(dialog, IDC_WATCH_PROGRAM);
+    SendMessageW(box, CB_LIMITTEXT, kWatchedProgramUnits - 1, 0);
+    wchar_t *names = RunningProgramNames();
+    for (const wchar_t *name = names; name && name[0]; name += wcslen(name) + 1)
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    ProgramNamesFree(names);
+    SetWindowTextW(box, g_settings.watchProgram);
+}
+
 INT_PTR OnInitDialog(HWND dialog)
 {
     InitDialogFrame(dialog);
@@ -96,12 +138,40 @@ INT_PTR OnInitDialog(HWND dialog)
         CheckButton(dialog, IDC_DESTINATION_FIRST + d, g_settings.destination == d);
     SetSpinRange(dialog, IDC_WAIT_SEC_SPIN, 0, 59, g_settings.waitSec);
     SetSpinRange(dialog, IDC_WAIT_MIN_SPIN, 0, 1440, g_settings.waitMin);
-    CheckButton(dialog, IDC_WHEN_WAIT, g_settings.useAtTime != 1);
-    CheckButton(dialog, IDC_WHEN_AT, g_settings.useAtTime == 1);
+    int watch = WatchChoiceShown(g_settings.watchChoice);
+    CheckButton(dialog, IDC_WHEN_WAIT, watch == WATCH_CHOICE_NONE && g_settings.useAtTime != 1);
+    CheckButton(dialog, IDC_WHEN_AT, watch == WATCH_CHOICE_NONE && g_settings.useAtTime == 1);
+    for (int i = 0; i < static_cast<int>(COUNTOF(kWatchButtons)); i++)
+        CheckButton(dialog, kWatchButtons[i], watch == i + 1);
     ShowAtTime(dialog, g_settings.atTime);
+    SetDlgItemInt(dialog, IDC_IDLE_MIN, static_cast<UINT>(g_settings.idleMin), TRUE);
+    SetDlgItemInt(dialog, IDC_QUIET_MIN, static_cast<UINT>(g_settings.quietMin), TRUE);
+    FillProgramNames(dialog);
     EnableWhenFields(dialog);
     SetDlgItemTextW(dialog, IDC_VERSION_TEXT, g_app->LongVersionText());
     return TRUE;
+}
+
+// The watch the choice describes, in the form a command line gives it: the
+// condition, then the minute's countdown. Any other choice watches nothing.
+void TakeWatchChoice(PowerSettings *settings)
+{
+    ClearWatchConditions(&settings->watch);
+    switch (settings->watchChoice) {
+    case WATCH_CHOICE_IDLE:
+        settings->watch.idleSec = settings->idleMin * 60;
+        break;
+    case WATCH_CHOICE_PROGRAM:
+        CopyText(settings->watch.programs[0], kWatchedProgramUnits, settings->watchProgram);
+        settings->watch.programCount = 1;
+        break;
+    case WATCH_CHOICE_QUIET:
+        settings->watch.quietSec = settings->quietMin * 60;
+        break;
+    default:
+        return;
+    }
+    settings->waitTotal = kWatchCountSeconds;
 }
 
 // The values on screen go into the settings on every ending path, so a
@@ -126,6 +196,10 @@ void ReadControls(HWND dialog)
     g_settings.saverLockOff = IsChecked(dialog, IDC_SAVER_LOCK_OFF) ? 1 : 0;
     g_settings.useAtTime = IsChecked(dialog, IDC_WHEN_AT) ? 1 : 0;
     g_settings.atTime = ReadAtTime(dialog, g_settings.atTime);
+    g_settings.watchChoice = WatchChoiceChecked(dialog);
+    g_settings.idleMin = WaitFieldValue(dialog, IDC_IDLE_MIN);
+    g_settings.quietMin = WaitFieldValue(dialog, IDC_QUIET_MIN);
+    GetDlgItemTextW(dialog, IDC_WATCH_PROGRAM, g_settings.watchProgram, COUNTOF(g_settings.watchProgram));
 }
 
 // The time of day a shortcut counts to, or -1 when it waits.
@@ -134,28 +208,71 @@ int AtTimeChosen()
     return g_settings.useAtTime == 1 ? g_settings.atTime : -1;
 }
 
+// The user is told what the field lacks, and the field gets the focus; the
+// dialog manager selects an edit's text as it moves the focus there.
+bool RefuseField(HWND dialog, int id, int messageId, const wchar_t *fallback, const wchar_t *text = nullptr)
+{
+    ShowNotice(dialog, MB_OK | MB_ICONEXCLAMATION, messageId, fallback, text);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+    return false;
+}
+
 // A field the user cleared, or text pasted into it (a sign included), holds
 // no number; read as 0 or less it would run the operation at once. The user is told, the field gets the
 // focus, and the dialog stays open. A typed 0 is a number like any other.
 bool WaitFieldsHoldNumbers(HWND dialog)
 {
-    if (IsChecked(dialog, IDC_WHEN_AT)) return true;  // a time of day reads no wait
+    if (!IsChecked(dialog, IDC_WHEN_WAIT)) return true;  // a time of day or a watch reads no wait
     const int fields[] = {IDC_WAIT_MIN, IDC_WAIT_SEC};
     for (int id : fields) {
         int value = 0;
-        if (ReadWaitField(dialog, id, &value)) continue;
-        ShowNotice(dialog, MB_OK | MB_ICONEXCLAMATION, IDS_WAIT_NOT_A_NUMBER, kWaitNotANumber);
-        // The dialog manager selects an edit's text as it moves the focus there.
-        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
-        return false;
+        if (!ReadWaitField(dialog, id, &value)) return RefuseField(dialog, id, IDS_WAIT_NOT_A_NUMBER, kWaitNotANumber);
     }
     return true;
 }
 
+// A condition's values as the command line would take them: minutes from 1
+// to a day, a program named as a file can be. Nothing else is done, and the
+// dialog stays open for the user to mend it.
+bool WatchFieldsHoldValues(HWND dialog)
+{
+    int choice = WatchChoiceChecked(dialog);
+    if (choice == WATCH_CHOICE_NONE) return true;
+    if (IsChecked(dialog, IDC_OP_SELECT))
+        return RefuseField(dialog, IDC_OP_SELECT, IDS_MAIN_WATCH_NOT_SELECT,
+                           L"Choosing the operation when it runs cannot wait for a condition.");
+    if (choice == WATCH_CHOICE_PROGRAM) {
+        wchar_t name[kWatchedProgramUnits] = L"";
+        GetDlgItemTextW(dialog, IDC_WATCH_PROGRAM, name, COUNTOF(name));
+        if (!name[0])
+            return RefuseField(dialog, IDC_WATCH_PROGRAM, IDS_MAIN_WATCH_NO_PROGRAM, L"Enter the program to wait for.");
+        if (wcspbrk(name, L"\\/:*?\"<>|"))
+            return RefuseField(dialog, IDC_WATCH_PROGRAM, IDS_MAIN_WATCH_BAD_NAME, L"%ls: no program's file name.",
+                               name);
+        return true;
+    }
+    int id = choice == WATCH_CHOICE_IDLE ? IDC_IDLE_MIN : IDC_QUIET_MIN;
+    int minutes = 0;
+    if (ReadWaitField(dialog, id, &minutes) && minutes >= 1 && minutes <= kMostWatchMinutes) return true;
+    return RefuseField(dialog, id, IDS_MAIN_WATCH_MINUTES, L"Enter the minutes in digits, from 1 to 1440.");
+}
+
+// As the other choices start their countdown: told while the dialog still
+// shows, which stays open when nothing it waits for runs.
+void RunWatchFrom(HWND dialog)
+{
+    if (RefusedAsNothingToWaitFor(dialog, g_settings.watch)) return;
+    bool start = MayStartCountdown(dialog);
+    EndDialog(dialog, IDOK);
+    if (start) RunCountdownDialog(dialog, WatchTemplateId());
+}
+
 void OnOk(HWND dialog)
 {
-    if (!WaitFieldsHoldNumbers(dialog)) return;
+    if (!WaitFieldsHoldNumbers(dialog) || !WatchFieldsHoldValues(dialog)) return;
     SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
+    TakeWatchChoice(&g_settings);
+    const WatchConditions *watch = WatchesAnything(g_settings.watch) ? &g_settings.watch : nullptr;
     switch (g_settings.destination) {
     case DESTINATION_RUN:
         // Told while the dialog still shows, which stays open for another choice.
@@ -165,6 +282,8 @@ void OnOk(HWND dialog)
         if (g_settings.operation == OPERATION_SELECT) {
             EndDialog(dialog, IDOK);
             RunSelectDialog(dialog, SelectTemplateId());
+        } else if (watch) {
+            RunWatchFrom(dialog);
         } else if (CountsDown(g_settings)) {
             // Asked while the dialog still shows, so the question has an owner.
             bool start = MayStartCountdown(dialog);
@@ -180,10 +299,10 @@ void OnOk(HWND dialog)
         PostMessageW(dialog, WM_NULL, 0, 0);
         break;
     case DESTINATION_DESKTOP:
-        MakeDesktopShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen());
+        MakeDesktopShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen(), watch);
         break;
     case DESTINATION_QUICKLAUNCH:
-        MakeQuickLaunchShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen());
+        MakeQuickLaunchShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen(), watch);
         break;
     default:
         break;
@@ -222,6 +341,9 @@ INT_PTR OnCommand(HWND dialog, WORD id)
         return TRUE;
     case IDC_WHEN_WAIT:
     case IDC_WHEN_AT:
+    case IDC_WHEN_IDLE:
+    case IDC_WHEN_PROGRAM:
+    case IDC_WHEN_QUIET:
         EnableWhenFields(dialog);
         return TRUE;
     default:

@@ -10,6 +10,7 @@
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
+#include "watch/watch_conditions.h"
 
 namespace {
 
@@ -54,13 +55,14 @@ int CreateLinkIn(int csidl, LinkPlace place, const wchar_t *name, const wchar_t 
 
 typedef int (*LinkRoutine)(const wchar_t *, const wchar_t *, const wchar_t *, const wchar_t *, wchar_t *, size_t);
 
-void MakeShortcut(int operation, int waitSeconds, int atTime, LinkRoutine createLink, int doneMessageId)
+void MakeShortcut(int operation, int waitSeconds, int atTime, const WatchConditions *watch, LinkRoutine createLink,
+                  int doneMessageId)
 {
     wchar_t arguments[KELDRIN_TEXT_UNITS];
     wchar_t name[KELDRIN_TEXT_UNITS];
     if (!ShortcutCommandLine(arguments, COUNTOF(arguments), operation, waitSeconds, g_settings.saverLockOff,
-                             atTime) ||
-        !ShortcutName(name, COUNTOF(name), operation, waitSeconds, atTime))
+                             atTime, watch) ||
+        !ShortcutName(name, COUNTOF(name), operation, waitSeconds, atTime, watch))
         return;
 
     wchar_t *linkPath = HeapTextBuffer(KELDRIN_PATH_UNITS);
@@ -79,10 +81,51 @@ void MakeShortcut(int operation, int waitSeconds, int atTime, LinkRoutine create
     HeapTextBufferFree(linkPath);
 }
 
+bool Watching(const WatchConditions *watch)
+{
+    return watch && WatchesAnything(*watch);
+}
+
+// A watch's options, as the command line reads them back; its countdown is
+// the minute a line without a wait gets. Times in minutes and the quiet marks
+// at their defaults, as the main dialog offers them.
+size_t WatchArguments(wchar_t *buffer, size_t units, const WatchConditions &watch)
+{
+    size_t length = 0;
+    const long idleMin = watch.idleSec / 60, quietMin = watch.quietSec / 60;
+    if (idleMin > 0) length += FormatText(buffer + length, units - length, L" --idle-min %ld", idleMin);
+    if (quietMin > 0) length += FormatText(buffer + length, units - length, L" --quiet-min %ld", quietMin);
+    // Quoted, so that a name with blanks stays one argument; a file name holds no quote.
+    for (int i = 0; i < watch.programCount && i < kMostWatchedPrograms; i++) {
+        const wchar_t *program = watch.programs[i];
+        const wchar_t *format = wcschr(program, L' ') ? L" --after-exit \"%ls\"" : L" --after-exit %ls";
+        length += FormatText(buffer + length, units - length, format, program);
+    }
+    return length;
+}
+
+// The name of a watch's shortcut: what it waits for, its first condition.
+void WatchName(wchar_t *buffer, size_t units, const wchar_t *product, const wchar_t *display,
+               const WatchConditions &watch)
+{
+    const wchar_t *format;
+    if (watch.idleSec > 0 || watch.quietSec > 0) {
+        bool idle = watch.idleSec > 0;
+        format = LoadResString(g_resourceModule, idle ? IDS_SHORTCUT_NAME_IDLE : IDS_SHORTCUT_NAME_QUIET, -1);
+        if (!FormatMatches(format, "ssd")) format = idle ? L"%ls %ls idle %ld min" : L"%ls %ls quiet %ld min";
+        long minutes = (idle ? watch.idleSec : watch.quietSec) / 60;
+        FormatText(buffer, units, format, product, display, minutes);
+    } else {
+        format = LoadResString(g_resourceModule, IDS_SHORTCUT_NAME_EXIT, -1);
+        if (!FormatMatches(format, "sss")) format = L"%ls %ls after %ls";
+        FormatText(buffer, units, format, product, display, watch.programs[0]);
+    }
+}
+
 }  // namespace
 
 bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff,
-                         int atTime)
+                         int atTime, const WatchConditions *watch)
 {
     const wchar_t *keyword = OperationKeyword(operation);
     if (!keyword) return false;
@@ -90,15 +133,23 @@ bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitS
         FormatText(buffer, units, L"--%ls", keyword);
         return true;
     }
-    // The main dialog picks hours and minutes.
-    size_t length = atTime >= 0 ? FormatText(buffer, units, L"--%ls --at %02ld:%02ld", keyword,
-                                             static_cast<long>(atTime / 3600 % 24), static_cast<long>(atTime / 60 % 60))
-                                : FormatText(buffer, units, L"--%ls --wait %ld", keyword, static_cast<long>(waitSeconds));
+    size_t length;
+    if (Watching(watch)) {
+        length = FormatText(buffer, units, L"--%ls", keyword);
+        length += WatchArguments(buffer + length, units - length, *watch);
+    } else if (atTime >= 0) {
+        // The main dialog picks hours and minutes.
+        length = FormatText(buffer, units, L"--%ls --at %02ld:%02ld", keyword, static_cast<long>(atTime / 3600 % 24),
+                            static_cast<long>(atTime / 60 % 60));
+    } else {
+        length = FormatText(buffer, units, L"--%ls --wait %ld", keyword, static_cast<long>(waitSeconds));
+    }
     if (saverLockOff == 1) FormatText(buffer + length, units - length, L" --saverlockoff");
     return true;
 }
 
-bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds, int atTime)
+bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds, int atTime,
+                  const WatchConditions *watch)
 {
     const OperationEntry *entry = FindOperation(operation);
     if (!entry) return false;
@@ -112,7 +163,9 @@ bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds,
     // Each format is the module's; one that does not take exactly these
     // arguments gets a neutral built-in name instead.
     const wchar_t *format;
-    if (atTime >= 0) {
+    if (Watching(watch)) {
+        WatchName(buffer, units, product, display, *watch);
+    } else if (atTime >= 0) {
         // A file name cannot hold the colon of "23:30": the module says the time its own way.
         format = LoadResString(g_resourceModule, IDS_SHORTCUT_NAME_AT, -1);
         if (!FormatMatches(format, "ssdd")) format = L"%ls %ls %02ld.%02ld";
@@ -135,15 +188,15 @@ bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds,
     return true;
 }
 
-int MakeDesktopShortcut(int operation, int waitSeconds, int atTime)
+int MakeDesktopShortcut(int operation, int waitSeconds, int atTime, const WatchConditions *watch)
 {
-    MakeShortcut(operation, waitSeconds, atTime, CreateDesktopLink, IDS_DESKTOP_SHORTCUT_MADE);
+    MakeShortcut(operation, waitSeconds, atTime, watch, CreateDesktopLink, IDS_DESKTOP_SHORTCUT_MADE);
     return 1;
 }
 
-int MakeQuickLaunchShortcut(int operation, int waitSeconds, int atTime)
+int MakeQuickLaunchShortcut(int operation, int waitSeconds, int atTime, const WatchConditions *watch)
 {
-    MakeShortcut(operation, waitSeconds, atTime, CreateQuickLaunchLink, IDS_QUICKLAUNCH_SHORTCUT_MADE);
+    MakeShortcut(operation, waitSeconds, atTime, watch, CreateQuickLaunchLink, IDS_QUICKLAUNCH_SHORTCUT_MADE);
     return 1;
 }
 

@@ -5,17 +5,25 @@
 
 #include <windows.h>
 
+struct WatchConditions;
+
 // atTime: a time of day in seconds after midnight the shortcut counts to
-// ("--at HH:MM"), or -1 for the wait in seconds.
-int MakeDesktopShortcut(int operation, int waitSeconds, int atTime = -1);
-int MakeQuickLaunchShortcut(int operation, int waitSeconds, int atTime = -1);
+// ("--at HH:MM"), or -1 for the wait in seconds. watch, when it watches
+// anything, replaces both: the shortcut waits for its conditions, then counts
+// down the minute a command line's watch gets.
+int MakeDesktopShortcut(int operation, int waitSeconds, int atTime = -1, const WatchConditions *watch = nullptr);
+int MakeQuickLaunchShortcut(int operation, int waitSeconds, int atTime = -1,
+                            const WatchConditions *watch = nullptr);
 
 // The arguments a shortcut carries; false when the code has no keyword.
 bool ShortcutCommandLine(wchar_t *buffer, size_t units, int operation, int waitSeconds, int saverLockOff,
-                         int atTime = -1);
+                         int atTime = -1, const WatchConditions *watch = nullptr);
 
 // The shortcut's file name without ".lnk"; false when the code has no keyword.
-bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds, int atTime = -1);
+// A watch's name says its first condition (idle, a program, quiet), in
+// minutes as the main dialog gives them.
+bool ShortcutName(wchar_t *buffer, size_t units, int operation, int waitSeconds, int atTime = -1,
+                  const WatchConditions *watch = nullptr);
 
 // The link routines return 1 when the shortcut file was written, 0 when not.
 // linkPath, when given, receives the file the link went or would have gone to.

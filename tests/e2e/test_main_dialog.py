@@ -442,6 +442,20 @@ class ShortcutDestinations(MainDialogTestCase):
         self.assertIn("23", name)
         self.close_main(launch, hwnd)
 
+    def test_a_shortcut_of_not_used_for_carries_the_condition_and_says_it(self):
+        link = os.path.join(desktop_folder(), self.expected_name(ID.IDS_SHORTCUT_NAME_IDLE, 1, 10) + ".lnk")
+        self.remove_later(link)
+        launch, hwnd = self.open_main()
+        self.p.click(hwnd, ID.IDC_WHEN_IDLE)
+        self.p.set_text(hwnd, ID.IDC_IDLE_MIN, "10")
+        fill_in_main_dialog(self.p, hwnd, (ID.IDC_OP_SHUTDOWN, ID.IDC_DEST_DESKTOP), "0", "30")
+        self.p.click(hwnd, IDOK)
+        self.assertEqual(self.module_text(ID.IDS_DESKTOP_SHORTCUT_MADE), self.answer_message_box(launch.pid, hwnd)[1])
+        self.assertLinkFor(link, "--shutdown --idle-min 10")
+        self.assertStillOpen(launch, hwnd)
+        self.close_main(launch, hwnd)
+        self.assertEqual(10, self.folder.read_settings()["PowerIdleMin"])
+
     def test_missing_quick_launch_folder_is_reported_and_nothing_is_written(self):
         self.quick_launch(present=False)
         name = self.expected_name(ID.IDS_SHORTCUT_NAME_NOW, 2) + ".lnk"

@@ -75,7 +75,8 @@ std::vector<FormatString> AllFormats() {
         {IDS_WATCH_NOT_COMBINED, "s"},       {IDS_WATCH_IDLE, "s"},          {IDS_WATCH_EXIT, "s"},
         {IDS_WATCH_QUIET, "s"},              {IDS_WATCH_IDLE_NOW, "s"},      {IDS_WATCH_RUNNING_NOW, "sd"},
         {IDS_WATCH_QUIET_NOW, "dds"},        {IDS_WATCH_TITLE, "ss"},        {IDS_DURATION_MIN, "d"},
-        {IDS_DURATION_MIN_SEC, "dd"},        {IDS_DURATION_SEC, "d"},
+        {IDS_DURATION_MIN_SEC, "dd"},        {IDS_DURATION_SEC, "d"},        {IDS_MAIN_WATCH_BAD_NAME, "s"},
+        {IDS_SHORTCUT_NAME_IDLE, "ssd"},     {IDS_SHORTCUT_NAME_EXIT, "sss"}, {IDS_SHORTCUT_NAME_QUIET, "ssd"},
     };
     for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) formats.push_back({id, "s"});
     for (UINT id = IDS_CAPTION_WATCH_NONE; id <= IDS_CAPTION_WATCH_LAST; ++id) formats.push_back({id, "s"});
@@ -423,10 +424,17 @@ TEST_P(ModuleContents, MainDialogHoldsItsControls) {
 
     ExpectRadioGroup(dialog, IDC_OPERATION_FIRST, IDC_OPERATION_LAST);
     ExpectRadioGroup(dialog, IDC_DESTINATION_FIRST, IDC_DESTINATION_LAST);
+    // The five choices of when are one radio group, the fields after them.
+    for (int id : {IDC_WHEN_WAIT, IDC_WHEN_AT, IDC_WHEN_IDLE, IDC_WHEN_PROGRAM, IDC_WHEN_QUIET, IDC_WAIT_MIN})
+        EXPECT_EQ((StyleOf(dialog.Item(id)) & WS_GROUP) != 0, id == IDC_WHEN_WAIT || id == IDC_WAIT_MIN) << id;
 
     EXPECT_TRUE(IsClass(dialog.Item(IDC_VERSION_TEXT), L"Static"));
     ExpectSpin(dialog, IDC_WAIT_SEC_SPIN, IDC_WAIT_SEC);
     ExpectSpin(dialog, IDC_WAIT_MIN_SPIN, IDC_WAIT_MIN);
+    for (int id : {IDC_IDLE_MIN, IDC_QUIET_MIN}) EXPECT_NE(StyleOf(dialog.Item(id)) & ES_NUMBER, 0) << id;
+    // A program not running yet can be typed in.
+    EXPECT_TRUE(IsClass(dialog.Item(IDC_WATCH_PROGRAM), L"ComboBox"));
+    EXPECT_EQ(StyleOf(dialog.Item(IDC_WATCH_PROGRAM)) & 3, CBS_DROPDOWN);
 
     HWND saver = dialog.Item(IDC_SAVER_LOCK_OFF);
     ASSERT_TRUE(IsClass(saver, L"Button"));
@@ -506,6 +514,9 @@ TEST_P(ModuleContents, TextsFitTheirControls) {
         HWND version = dialog.Item(IDC_VERSION_TEXT);
         EXPECT_TRUE(FitsOnOneLine(version, product + L" Version 1.04.01 on Windows XP Professional Edition (02/02/2013)"));
         EXPECT_TRUE(FitsOnOneLine(version, product + L" Version 1.04.01 b12 on Windows 8 with Media Center (02/02/2013)"));
+        for (int id : {IDC_IDLE_MIN, IDC_QUIET_MIN}) EXPECT_TRUE(FitsOnOneLine(dialog.Item(id), L"1440", 8)) << id;
+        EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_WATCH_PROGRAM), L"MicrosoftEdgeUpdate.exe",
+                                  GetSystemMetrics(SM_CXVSCROLL) + 6));
     }
     for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_WATCH, IDD_WATCH_COLOURED}) {
         SCOPED_TRACE(id);
@@ -625,6 +636,13 @@ TEST_P(ModuleContents, ShortcutNamesAreValidFileNames) {
         EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
         swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_NOW).c_str(),
                    product.c_str(), operation.c_str());
+        EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
+        for (UINT watch : {IDS_SHORTCUT_NAME_IDLE, IDS_SHORTCUT_NAME_QUIET}) {
+            swprintf_s(name, kTextCapacity, Text(watch).c_str(), product.c_str(), operation.c_str(), 1440L);
+            EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
+        }
+        swprintf_s(name, kTextCapacity, Text(IDS_SHORTCUT_NAME_EXIT).c_str(), product.c_str(), operation.c_str(),
+                   L"a.exe");
         EXPECT_TRUE(IsValidFileName(name)) << ::testing::PrintToString(std::wstring(name));
     }
     for (UINT code = 1; code <= 8; ++code) {

@@ -105,8 +105,8 @@ protected:
     std::wstring path_;
 };
 
-// The file a save leaves, as text: header and the six aligned lines (the four
-// of earlier versions, then the time of day). Windows
+// The file a save leaves, as text: header and the ten aligned lines (the four
+// of earlier versions, then the time of day, then the watch choice). Windows
 // stores the strings handed to WritePrivateProfileSectionW as they are; Wine
 // re-parses each into key and value and drops the blank after "=". Either way
 // the file is single-byte text with CR LF line ends.
@@ -121,6 +121,9 @@ std::string SavedFile(const char *section, int operation, int destination, int s
     text += "PowerWaitMin     =" + std::string(gap) + std::to_string(waitMin) + "\r\n";
     text += "PowerUseAtTime   =" + std::string(gap) + std::to_string(useAtTime) + "\r\n";
     text += "PowerAtTime      =" + std::string(gap) + std::to_string(atHoursMinutes) + "\r\n";
+    // The watch choice of settings that hold none (the key past the column gets one blank).
+    text += "PowerWatch       =" + std::string(gap) + "0\r\nPowerIdleMin     =" + gap + "0\r\n";
+    text += "PowerWatchProgram =" + std::string(gap) + "\r\nPowerQuietMin    =" + gap + "0\r\n";
     return text;
 }
 
@@ -188,7 +191,7 @@ TEST_F(SettingsFile, SectionFollowsTheProductName)
     EXPECT_EQ(L"6", ReadString(L"Keldrin Deutsch", L"PowerOperation"));
 }
 
-TEST_F(SettingsFile, FreshSaveWritesHeaderAndSixLines)
+TEST_F(SettingsFile, FreshSaveWritesHeaderAndTenLines)
 {
     SetSettings(1, 0, 0, 5, 30, 1);
     EXPECT_EQ(1, SaveSettings());
@@ -221,6 +224,28 @@ TEST_F(SettingsFile, TheTimeOfDaySurvivesASaveAndALoad)
     }
 }
 
+// The main dialog's watch choice and its values come back as they were; a
+// file of an earlier version, without the keys, gives a wait as before.
+TEST_F(SettingsFile, TheWatchChoiceSurvivesASaveAndALoad)
+{
+    g_settings.watchChoice = WATCH_CHOICE_PROGRAM;
+    g_settings.idleMin = 1440;
+    wcscpy(g_settings.watchProgram, L"my render.exe");
+    g_settings.quietMin = -3;  // as typed, like the waits
+    SaveSettings();
+    g_settings = PowerSettings();
+    LoadSettings();
+    EXPECT_EQ(std::vector<int>({2, 1440, -3}), std::vector<int>({g_settings.watchChoice, g_settings.idleMin,
+                                                                 g_settings.quietMin}));
+    EXPECT_EQ(std::wstring(L"my render.exe"), g_settings.watchProgram);
+
+    WriteFileBytes("[Keldrin]\r\nPowerOperation=1\r\nPowerWaitMin=5\r\n");
+    LoadSettings();
+    EXPECT_EQ(std::vector<int>({0, 10, 5}), std::vector<int>({g_settings.watchChoice, g_settings.idleMin,
+                                                               g_settings.quietMin}));
+    EXPECT_EQ(std::wstring(), g_settings.watchProgram);
+}
+
 TEST_F(SettingsFile, SaveWritesNegativeAndLargeValuesAsTyped)
 {
     SetSettings(42, 2, 8, 5000, 0, 0);
@@ -247,7 +272,7 @@ TEST_F(SettingsFile, SaveReplacesItsSectionAndKeepsTheOthers)
     EXPECT_EQ(L"1", ReadString(L"First", L"A"));
     EXPECT_EQ(L"2", ReadString(L"Last", L"B"));
     std::vector<std::wstring> lines = SectionLines(L"Keldrin");
-    ASSERT_EQ(6u, lines.size());
+    ASSERT_EQ(10u, lines.size());
     EXPECT_EQ(0u, lines[0].find(L"PowerOperation"));
     EXPECT_EQ(0u, lines[1].find(L"PowerDestination"));
     EXPECT_EQ(0u, lines[2].find(L"PowerSelection"));

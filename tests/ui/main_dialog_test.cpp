@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "resources/resource_module.h"
 #include "settings/settings.h"
 #include "test_support.h"
+#include "watch_system_fake.h"
 #include "ui/main_dialog.h"
 #include "ui_test_support.h"
 
@@ -393,6 +395,103 @@ TEST_F(MainDialogTest, OkWithADesktopDestinationMakesTheShortcutAndStaysOpen)
     EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "a file was made";
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
     EXPECT_TRUE(IsWindowVisible(dialog_));
+}
+
+// Each choice of when takes input in its own fields only; the watch choices
+// open as they were left, with the programs running now to pick from.
+TEST_F(MainDialogTest, EachChoiceOfWhenEnablesItsOwnFields)
+{
+    g_settings.watchChoice = WATCH_CHOICE_PROGRAM;
+    g_settings.idleMin = 15;
+    wcscpy(g_settings.watchProgram, L"not running yet.exe");
+    // The running programs offered once each, sorted without regard to case.
+    g_watchSystemFake.processes = {{0, L"[System Process]"}, {4, L"b.exe"}, {8, L"A.exe"}, {9, L"a.exe"}};
+    ASSERT_NE(nullptr, Open());
+    ResetWatchSystemFake();
+    EXPECT_EQ(L"15 not running yet.exe", Text(IDC_IDLE_MIN) + L" " + Text(IDC_WATCH_PROGRAM));
+    std::wstring offered;
+    wchar_t item[MAX_PATH];
+    for (LRESULT i = 0, count = SendDlgItemMessageW(dialog_, IDC_WATCH_PROGRAM, CB_GETCOUNT, 0, 0); i < count; i++)
+        if (SendDlgItemMessageW(dialog_, IDC_WATCH_PROGRAM, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item)) > 0)
+            offered += item + std::wstring(L" ");
+    EXPECT_EQ(L"A.exe b.exe ", offered);
+
+    // Each button with one of its fields: only that field takes input.
+    const int choices[][2] = {{IDC_WHEN_PROGRAM, IDC_WATCH_PROGRAM}, {IDC_WHEN_WAIT, IDC_WAIT_SEC_SPIN},
+                              {IDC_WHEN_AT, IDC_AT_TIME},           {IDC_WHEN_IDLE, IDC_IDLE_MIN},
+                              {IDC_WHEN_QUIET, IDC_QUIET_MIN}};
+    for (const auto &chosen : choices) {
+        Click(chosen[0]);
+        for (const auto &other : choices)
+            EXPECT_EQ(other[1] == chosen[1], IsWindowEnabled(GetDlgItem(dialog_, other[1])) != FALSE) << chosen[0];
+    }
+}
+
+// A watch's values the command line would refuse, and a program that is not
+// running, are told on OK and nothing is done: the dialog stays open, on the
+// field when its value is wrong.
+TEST_F(MainDialogTest, OkWithABadWatchValueSaysWhatIsWrongAndStaysOpen)
+{
+    const wchar_t minutes[] = L"The minutes field is empty, holds something other than digits, or is outside 1";
+    const struct {
+        int button, field;  // field 0: the values were read, the program is not running
+        const wchar_t *typed, *says;
+        int operation;
+    } rows[] = {
+        {IDC_WHEN_IDLE, IDC_IDLE_MIN, L"", minutes, 1},
+        {IDC_WHEN_IDLE, IDC_IDLE_MIN, L"0", minutes, 1},
+        {IDC_WHEN_IDLE, IDC_IDLE_MIN, L"1441", minutes, 1},
+        {IDC_WHEN_QUIET, IDC_QUIET_MIN, L"-5", minutes, 1},
+        {IDC_WHEN_PROGRAM, IDC_WATCH_PROGRAM, L"", L"Enter the program to wait for", 1},
+        {IDC_WHEN_PROGRAM, IDC_WATCH_PROGRAM, L"bin/ffmpeg.exe", L"\"bin/ffmpeg.exe\" cannot be the file name", 1},
+        {IDC_WHEN_IDLE, IDC_OP_SELECT, L"10", L"In this version, choosing the operation when it runs", 9},
+        {IDC_WHEN_PROGRAM, 0, L"nothing-runs-by-this-name.exe", L"No program \"nothing-runs-by-this-name.exe\"", 1},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.typed)));
+        g_settings = PowerSettings();
+        g_settings.operation = row.operation;
+        ASSERT_NE(nullptr, Open());
+        Click(row.button);
+        int typedInto = row.button == IDC_WHEN_IDLE ? IDC_IDLE_MIN : row.button == IDC_WHEN_QUIET ? IDC_QUIET_MIN
+                                                                                                : IDC_WATCH_PROGRAM;
+        Type(typedInto, row.typed);
+        MessageBoxWatcher watcher;
+        Command(IDOK);
+        std::vector<SeenBox> boxes = watcher.Stop(100);
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(0u, boxes[0].text.find(row.says)) << ::testing::PrintToString(boxes[0].text);
+        HWND field = GetDlgItem(dialog_, row.field);
+        EXPECT_TRUE(!field || GetFocus() == field || IsChild(field, GetFocus()));  // a combo box's is its edit's
+        EXPECT_EQ(field ? WATCH_CHOICE_NONE : WATCH_CHOICE_PROGRAM, g_settings.watchChoice);
+        EXPECT_TRUE(IsWindowVisible(dialog_));
+        EXPECT_TRUE(g_powerRecorder.calls.empty());
+        DestroyWindow(dialog_);
+        dialog_ = nullptr;
+    }
+}
+
+// OK builds the watch a command line would give, the condition and then the
+// minute's countdown, here as a desktop shortcut named for it.
+TEST_F(MainDialogTest, OkBuildsTheWatchOfTheChoice)
+{
+    std::wstring link = ShellFolder(CSIDL_DESKTOP) + L"\\" + uitest::UseUniqueProductName() +
+                        L" Shut down when not used for 10 min.lnk";
+    DeleteFileW(link.c_str());
+    g_settings.operation = 1;
+    g_settings.destination = DESTINATION_DESKTOP;
+    g_settings.useAtTime = 1;
+    ASSERT_NE(nullptr, Open());
+    Click(IDC_WHEN_IDLE);
+    Type(IDC_IDLE_MIN, L"10");
+    MessageBoxWatcher watcher;
+    Command(IDOK);
+    watcher.Stop();
+    EXPECT_TRUE(Exists(link)) << ::testing::PrintToString(link);
+    DeleteFileW(link.c_str());
+    const WatchConditions &watch = g_settings.watch;
+    EXPECT_EQ(std::vector<int>({600, 0, 60, 0}),
+              std::vector<int>({watch.idleSec, watch.programCount, g_settings.waitTotal, g_settings.useAtTime}));
 }
 
 TEST_F(MainDialogTest, CancelCloseBoxAndUpdateKeepTheEdits)

@@ -36,20 +36,29 @@ namespace {
 
 const wchar_t kQuickLaunchPart[] = L"\\Microsoft\\Internet Explorer\\Quick Launch";
 
-std::wstring CommandLine(int operation, int wait, int saverLockOff, int atTime = -1)
+std::wstring CommandLine(int operation, int wait, int saverLockOff, int atTime = -1,
+                         const WatchConditions *watch = nullptr)
 {
     wchar_t buffer[KELDRIN_TEXT_UNITS];
     wmemset(buffer, L'#', KELDRIN_TEXT_UNITS);
-    if (!ShortcutCommandLine(buffer, KELDRIN_TEXT_UNITS, operation, wait, saverLockOff, atTime)) return L"<none>";
+    if (!ShortcutCommandLine(buffer, KELDRIN_TEXT_UNITS, operation, wait, saverLockOff, atTime, watch))
+        return L"<none>";
     return buffer;
 }
 
-std::wstring Name(int operation, int wait, int atTime = -1)
+std::wstring Name(int operation, int wait, int atTime = -1, const WatchConditions *watch = nullptr)
 {
     wchar_t buffer[KELDRIN_TEXT_UNITS];
     wmemset(buffer, L'#', KELDRIN_TEXT_UNITS);
-    if (!ShortcutName(buffer, KELDRIN_TEXT_UNITS, operation, wait, atTime)) return L"<none>";
+    if (!ShortcutName(buffer, KELDRIN_TEXT_UNITS, operation, wait, atTime, watch)) return L"<none>";
     return buffer;
+}
+
+WatchConditions Watch(int idleSec, const wchar_t *program, int quietSec)
+{
+    WatchConditions watch = {idleSec, quietSec, kDefaultCpuBelow, kDefaultNetBelowKBs, program ? 1 : 0};
+    if (program) wcscpy(watch.programs[0], program);
+    return watch;
 }
 
 std::wstring ModulePathOfThisProgram()
@@ -254,6 +263,30 @@ TEST_F(ShortcutTest, ATimeOfDayGoesIntoTheCommandLineAndTheName)
     EXPECT_EQ(L"Keldrin シャットダウン 23時30分", Name(1, 90, halfPastEleven));
 }
 
+// A watch replaces the wait and the time of day: the command line carries its
+// options and no wait, so the command line's minute follows; the name says
+// what it waits for.
+TEST_F(ShortcutTest, AWatchGoesIntoTheCommandLineAndTheName)
+{
+    const struct {
+        WatchConditions watch;
+        const wchar_t *line, *name;
+    } rows[] = {
+        {Watch(600, nullptr, 0), L"--shutdown --idle-min 10 --saverlockoff",
+         L"Keldrin Shut down when not used for 10 min"},
+        {Watch(0, L"my render.exe", 0), L"--shutdown --after-exit \"my render.exe\" --saverlockoff",
+         L"Keldrin Shut down after my render.exe has ended"},
+        {Watch(0, nullptr, 300), L"--shutdown --quiet-min 5 --saverlockoff", L"Keldrin Shut down when quiet for 5 min"},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(row.line, CommandLine(1, 60, 1, 23 * 3600, &row.watch));
+        EXPECT_EQ(row.name, Name(1, 60, 23 * 3600, &row.watch));
+    }
+    uitest::ModuleSwitch japanese(KELDRIN_MODULE_JPN);
+    ASSERT_TRUE(japanese.ready());
+    EXPECT_EQ(L"Keldrin シャットダウン my render.exe終了後", Name(1, 60, -1, &rows[1].watch));
+}
+
 TEST_F(ShortcutTest, SelectCarriesNoWaitAndNoSaverOption)
 {
     for (int wait : {0, 45, 90, -30}) {
@@ -312,7 +345,8 @@ TEST_F(ShortcutTest, FormatsThatDoNotTakeTheArgumentsGiveNeutralNames)
                            {IDS_SHORTCUT_NAME_NOW, L"%ls %n"},               // writes through an argument
                            {IDS_DESKTOP_SHORTCUT_MADE, L"Made."},
                            {IDS_QUICKLAUNCH_SHORTCUT_MADE, L"Made there."},
-                           {IDS_SHORTCUT_FAILED, L"%ld failed"}});           // a number where the path goes
+                           {IDS_SHORTCUT_FAILED, L"%ld failed"},             // a number where the path goes
+                           {IDS_SHORTCUT_NAME_EXIT, L"%ls %ls %ld"}});       // a number where the name goes
     ASSERT_NE(nullptr, altered.module());
 
     uitest::ModuleSwitch hostile(altered.path().c_str());
@@ -323,6 +357,8 @@ TEST_F(ShortcutTest, FormatsThatDoNotTakeTheArgumentsGiveNeutralNames)
     EXPECT_EQ(L"Keldrin Shut down 1 min 30 s", Name(1, 90));
     EXPECT_EQ(L"Keldrin Standby 45 s", Name(3, 45));
     EXPECT_EQ(L"Keldrin Restart", Name(2, 0));
+    WatchConditions program = Watch(0, L"a.exe", 0);
+    EXPECT_EQ(L"Keldrin Shut down after a.exe", Name(1, 60, -1, &program));
 
     // The failure message falls back to a neutral text that still names the file.
     QuickLaunchFolder missing(false);
