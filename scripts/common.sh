@@ -115,13 +115,13 @@ build_project() {
 }
 
 # Starts Xvfb on a free display and prints its name; the caller keeps the pid
-# from XVFB_STARTED for stop_wine.
+# from XVFB_STARTED for stop_wine. KELDRIN_SCREEN sets its size (1024x768x24).
 start_xvfb() {
     local n i
     for n in $(seq 90 130); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
     done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${KELDRIN_SCREEN:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
     XVFB_PIDS="${XVFB_PIDS:-} $!"
     for i in $(seq 1 100); do
         if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then

@@ -57,7 +57,8 @@ install_wine_fonts() {
     if [ -n "$unpacked" ]; then rm -rf "$unpacked"; fi
 }
 
-ensure_display
+# The main dialog at 150 % in Japanese is taller than 768 pixels.
+KELDRIN_SCREEN=1280x1024x24 ensure_display
 ensure_prefix
 install_wine_fonts
 # Captions and menus are drawn in Tahoma, which has no Japanese: Windows
