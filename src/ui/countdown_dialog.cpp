@@ -94,6 +94,7 @@ bool g_liveRegion = false;  // screen readers are told the time left now and the
 bool g_comReady = false;    // this dialog initialised COM, and uninitialises it
 int g_lastShown = -1;       // the time left on screen, -1 before the first tick
 bool g_watching = false;    // waiting for the conditions; no count runs
+bool g_watchCaptioned = false;  // the caption says what the watch waits for
 WatchState g_watch;
 
 // The one message another copy of the program may send to end a countdown.
@@ -302,9 +303,17 @@ void ShowWatch(HWND dialog, const WatchStatus &status)
 {
     wchar_t text[KELDRIN_TEXT_UNITS], title[KELDRIN_TEXT_UNITS];
     WatchMeasureText(text, COUNTOF(text), &g_settings.watch, &status);
-    SetDlgItemTextW(dialog, IDC_REMAINING, text);
-    WatchTitleText(title, COUNTOF(title), text);
-    SetWindowTextW(dialog, title);
+    // Repainting costs more than reading (Wine draws the title bar itself):
+    // nothing is drawn again that did not change, and the caption only when
+    // the watch begins or comes back from a countdown.
+    GetDlgItemTextW(dialog, IDC_REMAINING, title, COUNTOF(title));
+    if (wcscmp(title, text) != 0) {
+        SetDlgItemTextW(dialog, IDC_REMAINING, text);
+        WatchTitleText(title, COUNTOF(title), text);
+        SetWindowTextW(dialog, title);
+    }
+    if (g_watchCaptioned) return;
+    g_watchCaptioned = true;
     WatchCaptionText(text, COUNTOF(text), g_settings.operation, &g_settings.watch);
     SetDlgItemTextW(dialog, IDC_OPERATION_CAPTION, text);
     RemovePropW(dialog, kLeftProperty);
@@ -315,6 +324,7 @@ void ShowWatch(HWND dialog, const WatchStatus &status)
 void StartCounting(HWND dialog)
 {
     g_watching = false;
+    g_watchCaptioned = false;  // the countdown's own caption from here
     g_lastShown = -1;
     int seconds = g_settings.waitTotal < kShortestWatchCount ? kShortestWatchCount : g_settings.waitTotal;
     SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, seconds, CountdownClockMs()), nullptr);
@@ -364,6 +374,7 @@ INT_PTR OnInitDialog(HWND dialog)
     AddPostponeEntries(dialog);
     unsigned first = 0;
     g_watching = WatchesAnything(g_settings.watch);
+    g_watchCaptioned = false;
     if (g_watching) {
         WatchStart(&g_watch, CountdownClockMs());
         EnablePostpones(dialog, false);
