@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,19 @@ struct PowerRecorder {
     // What GetPwrCapabilities reports: by default S3, S4 and a hibernation file.
     bool capabilitiesKnown = true;
     SYSTEM_POWER_CAPABILITIES capabilities;
+
+    // Other computers. The calls come from threads of their own and take
+    // real time: remoteCallMs each, slowMachineMs for the one named slowMachine
+    // (as the calls get it, "\\" first). Each answers what remoteErrors says
+    // for its name (0 when it is not there); InitiateShutdownW is found as on
+    // Vista and later unless initiateShutdownFound is false.
+    bool initiateShutdownFound = true;
+    std::map<std::string, DWORD> remoteErrors;
+    DWORD remoteCallMs = 0;
+    std::string slowMachine;
+    DWORD slowMachineMs = 0;
+    int remoteInFlight = 0;
+    int remoteMostInFlight = 0;  // the most calls seen under way at once
 };
 
 const DWORD kInputForever = INFINITE;

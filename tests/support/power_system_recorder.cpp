@@ -1,6 +1,8 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include <mutex>
+
 #include "power/power_system.h"
 #include "power_recorder.h"
 
@@ -12,13 +14,17 @@ HANDLE const kFakeToken = reinterpret_cast<HANDLE>(0x7070);
 HMODULE const kFakeUser32 = reinterpret_cast<HMODULE>(0x3232);
 const DWORD kShutdownLuid = 19;  // what Windows reports for SeShutdownPrivilege
 
+// The requests to other computers record from several threads at once.
+std::mutex g_recordLock;
+
 void Record(const char *format, ...)
 {
-    char line[256];
+    char line[512];
     va_list args;
     va_start(args, format);
     vsnprintf(line, sizeof line, format, args);
     va_end(args);
+    std::lock_guard<std::mutex> hold(g_recordLock);
     g_powerRecorder.calls.push_back(line);
 }
 
@@ -34,6 +40,36 @@ BOOL WINAPI FakeLockWorkStation()
     Record("LockWorkStation()");
     g_powerRecorder.lockedAtMs = g_powerRecorder.clockMs;
     return g_powerRecorder.lockWorkStationResult;
+}
+
+// One call to another computer: under way for its time, then recorded as
+// line, answering what the recorder says for machine.
+DWORD RemoteCall(const wchar_t *machine, const std::string &line)
+{
+    const std::string name = Narrow(machine);
+    DWORD ms = 0, error = 0;
+    {
+        std::lock_guard<std::mutex> hold(g_recordLock);
+        PowerRecorder &r = g_powerRecorder;
+        if (++r.remoteInFlight > r.remoteMostInFlight) r.remoteMostInFlight = r.remoteInFlight;
+        ms = name == r.slowMachine ? r.slowMachineMs : r.remoteCallMs;
+        auto found = r.remoteErrors.find(name);
+        if (found != r.remoteErrors.end()) error = found->second;
+    }
+    Sleep(ms);
+    Record("%s", line.c_str());
+    std::lock_guard<std::mutex> hold(g_recordLock);
+    g_powerRecorder.remoteInFlight--;
+    return error;
+}
+
+DWORD WINAPI FakeInitiateShutdown(LPWSTR machine, LPWSTR message, DWORD graceSec, DWORD flags, DWORD reason)
+{
+    char line[512];
+    snprintf(line, sizeof line, "InitiateShutdown(%s,%s,%lu,0x%lx,0x%lx)", Narrow(machine).c_str(),
+             Narrow(message).c_str(), static_cast<unsigned long>(graceSec), static_cast<unsigned long>(flags),
+             static_cast<unsigned long>(reason));
+    return RemoteCall(machine, line);
 }
 
 }  // namespace
@@ -144,4 +180,28 @@ BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps)
 {
     *caps = g_powerRecorder.capabilities;
     return g_powerRecorder.capabilitiesKnown;
+}
+
+InitiateShutdownProc PowerFindInitiateShutdown()
+{
+    return g_powerRecorder.initiateShutdownFound ? FakeInitiateShutdown : nullptr;
+}
+
+BOOL PowerInitiateSystemShutdownEx(wchar_t *machine, wchar_t *message, DWORD timeoutSec, BOOL force, BOOL reboot,
+                                   DWORD reason)
+{
+    char line[512];
+    snprintf(line, sizeof line, "InitiateSystemShutdownEx(%s,%s,%lu,%d,%d,0x%lx)", Narrow(machine).c_str(),
+             Narrow(message).c_str(), static_cast<unsigned long>(timeoutSec), force, reboot,
+             static_cast<unsigned long>(reason));
+    const DWORD error = RemoteCall(machine, line);
+    SetLastError(error);
+    return error == 0;
+}
+
+BOOL PowerAbortSystemShutdown(wchar_t *machine)
+{
+    const DWORD error = RemoteCall(machine, "AbortSystemShutdown(" + Narrow(machine) + ")");
+    SetLastError(error);
+    return error == 0;
 }
