@@ -33,16 +33,13 @@ struct PowerRecorder {
     bool capabilitiesKnown = true;
     SYSTEM_POWER_CAPABILITIES capabilities;
 
-    // Other computers. The calls come from threads of their own and take
-    // real time: remoteCallMs each, slowMachineMs for the one named slowMachine
-    // (as the calls get it, "\\" first). Each answers what remoteErrors says
-    // for its name (0 when it is not there); InitiateShutdownW is found as on
-    // Vista and later unless initiateShutdownFound is false.
+    // Other computers, asked from threads: each call takes remoteCallMs of real
+    // time (slowMachineMs for slowMachine, "\\\\" first) and answers its name's
+    // remoteErrors entry (0 without one); InitiateShutdownW is there as on Vista.
     bool initiateShutdownFound = true;
     std::map<std::string, DWORD> remoteErrors;
-    DWORD remoteCallMs = 0;
+    DWORD remoteCallMs = 0, slowMachineMs = 0;
     std::string slowMachine;
-    DWORD slowMachineMs = 0;
     int remoteInFlight = 0;
     int remoteMostInFlight = 0;  // the most calls seen under way at once
 };

@@ -1,6 +1,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "power/power_system.h"
@@ -42,34 +43,35 @@ BOOL WINAPI FakeLockWorkStation()
     return g_powerRecorder.lockWorkStationResult;
 }
 
-// One call to another computer: under way for its time, then recorded as
-// line, answering what the recorder says for machine.
-DWORD RemoteCall(const wchar_t *machine, const std::string &line)
+// One call to another computer: under way for its time, then recorded,
+// answering what the recorder says for machine.
+DWORD RemoteCall(const wchar_t *machine, const char *format, ...)
 {
-    const std::string name = Narrow(machine);
-    DWORD ms = 0, error = 0;
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    DWORD ms, error;
     {
         std::lock_guard<std::mutex> hold(g_recordLock);
         PowerRecorder &r = g_powerRecorder;
-        if (++r.remoteInFlight > r.remoteMostInFlight) r.remoteMostInFlight = r.remoteInFlight;
-        ms = name == r.slowMachine ? r.slowMachineMs : r.remoteCallMs;
-        auto found = r.remoteErrors.find(name);
-        if (found != r.remoteErrors.end()) error = found->second;
+        r.remoteMostInFlight = std::max(r.remoteMostInFlight, ++r.remoteInFlight);
+        ms = Narrow(machine) == r.slowMachine ? r.slowMachineMs : r.remoteCallMs;
+        error = r.remoteErrors.count(Narrow(machine)) ? r.remoteErrors[Narrow(machine)] : 0;
     }
     Sleep(ms);
-    Record("%s", line.c_str());
+    Record("%s", line);
     std::lock_guard<std::mutex> hold(g_recordLock);
     g_powerRecorder.remoteInFlight--;
+    SetLastError(error);
     return error;
 }
 
 DWORD WINAPI FakeInitiateShutdown(LPWSTR machine, LPWSTR message, DWORD graceSec, DWORD flags, DWORD reason)
 {
-    char line[512];
-    snprintf(line, sizeof line, "InitiateShutdown(%s,%s,%lu,0x%lx,0x%lx)", Narrow(machine).c_str(),
-             Narrow(message).c_str(), static_cast<unsigned long>(graceSec), static_cast<unsigned long>(flags),
-             static_cast<unsigned long>(reason));
-    return RemoteCall(machine, line);
+    return RemoteCall(machine, "InitiateShutdown(%s,%s,%lu,0x%lx,0x%lx)", Narrow(machine).c_str(),
+                      Narrow(message).c_str(), graceSec, flags, reason);
 }
 
 }  // namespace
@@ -190,18 +192,11 @@ InitiateShutdownProc PowerFindInitiateShutdown()
 BOOL PowerInitiateSystemShutdownEx(wchar_t *machine, wchar_t *message, DWORD timeoutSec, BOOL force, BOOL reboot,
                                    DWORD reason)
 {
-    char line[512];
-    snprintf(line, sizeof line, "InitiateSystemShutdownEx(%s,%s,%lu,%d,%d,0x%lx)", Narrow(machine).c_str(),
-             Narrow(message).c_str(), static_cast<unsigned long>(timeoutSec), force, reboot,
-             static_cast<unsigned long>(reason));
-    const DWORD error = RemoteCall(machine, line);
-    SetLastError(error);
-    return error == 0;
+    return !RemoteCall(machine, "InitiateSystemShutdownEx(%s,%s,%lu,%d,%d,0x%lx)", Narrow(machine).c_str(),
+                       Narrow(message).c_str(), timeoutSec, force, reboot, reason);
 }
 
 BOOL PowerAbortSystemShutdown(wchar_t *machine)
 {
-    const DWORD error = RemoteCall(machine, "AbortSystemShutdown(" + Narrow(machine) + ")");
-    SetLastError(error);
-    return error == 0;
+    return !RemoteCall(machine, "AbortSystemShutdown(%s)", Narrow(machine).c_str());
 }
