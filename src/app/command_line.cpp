@@ -25,6 +25,7 @@ struct Reading {
     const wchar_t *idleOption, *quietOption;  // the last of each kind, for a refusal
     bool waitGiven;
     const wchar_t *notCombined;  // --at or --select, which a watch does not take
+    bool atGiven;
 };
 
 void Refuse(Reading *reading, int messageId, const wchar_t *option, const wchar_t *value)
@@ -147,6 +148,24 @@ void TakeAfterExit(Reading *reading, const wchar_t *value)
     }
 }
 
+void TakeComputer(Reading *reading, const wchar_t *value)
+{
+    if (!AddMachine(&reading->line->computers, value)) Refuse(reading, IDS_REMOTE_NAME_MISSING, L"--computer", L"");
+}
+
+void TakeComputers(Reading *reading, const wchar_t *value)
+{
+    MachineList &computers = reading->line->computers;
+    const int before = computers.count;
+    DWORD error = 0;
+    if (!value[0])
+        Refuse(reading, IDS_REMOTE_LIST_MISSING, L"--computers", L"");
+    else if (!AddMachinesFromFile(&computers, value, &error))
+        Refuse(reading, IDS_REMOTE_LIST_UNREADABLE, L"--computers", value);
+    else if (computers.count == before)
+        Refuse(reading, IDS_REMOTE_LIST_EMPTY, L"--computers", value);
+}
+
 // A time that cannot be read must never turn into "at once".
 void TakeAt(Reading *reading, const wchar_t *value)
 {
@@ -182,6 +201,8 @@ const struct OptionRule {
     {L"--quiet-sec", true, IDS_WATCH_NOT_A_NUMBER, TakeQuietSec},
     {L"--cpu-below", true, IDS_WATCH_NOT_A_NUMBER, TakeCpuBelow},
     {L"--net-below", true, IDS_WATCH_NOT_A_NUMBER, TakeNetBelow},
+    {L"--computer", true, IDS_REMOTE_NAME_MISSING, TakeComputer},
+    {L"--computers", true, IDS_REMOTE_LIST_MISSING, TakeComputers},
 };
 
 const OptionRule *FindOption(const wchar_t *arg)
@@ -205,6 +226,12 @@ bool IsBlank(const wchar_t *arg)
     for (; *arg; arg++)
         if (*arg != L' ' && *arg != L'\t' && *arg != L'\r' && *arg != L'\n') return false;
     return true;
+}
+
+// The watch's option a refusal names: the first kind the line gives.
+const wchar_t *WatchedOption(const Reading &reading)
+{
+    return reading.idleOption ? reading.idleOption : reading.quietOption ? reading.quietOption : L"--after-exit";
 }
 
 // Minutes and seconds added up, as the waits are, and judged once the line is
@@ -232,12 +259,30 @@ void TakeWatchTotals(Reading *reading)
     }
     if (WatchesAnything(watch) && reading->notCombined) {
         wchar_t both[KELDRIN_TEXT_UNITS];
-        const wchar_t *watched = reading->idleOption      ? reading->idleOption
-                                 : reading->quietOption   ? reading->quietOption
-                                                          : L"--after-exit";
-        FormatText(both, COUNTOF(both), L"%ls\n%ls", reading->notCombined, watched);
+        FormatText(both, COUNTOF(both), L"%ls\n%ls", reading->notCombined, WatchedOption(*reading));
         Refuse(reading, IDS_WATCH_NOT_COMBINED, reading->notCombined, both);
     }
+}
+
+// Other computers are asked once, now, to shut down or restart after their
+// own grace period, or to cancel: the operation, a time of day or a watch
+// would each be something they cannot be asked, and the line is refused.
+void TakeComputerRules(Reading *reading)
+{
+    if (!reading->line->remote) return;
+    const int operation = reading->settings->operation;
+    const wchar_t *refused = nullptr;
+    wchar_t option[32];
+    if (!reading->line->cancel && operation != OPERATION_SHUTDOWN && operation != OPERATION_REBOOT) {
+        const wchar_t *keyword = OperationKeyword(operation);
+        FormatText(option, COUNTOF(option), L"--%ls", keyword ? keyword : L"");
+        refused = keyword ? option : L"--computer";
+    } else if (reading->atGiven) {
+        refused = L"--at";
+    } else if (WatchesAnything(reading->settings->watch)) {
+        refused = WatchedOption(*reading);
+    }
+    if (refused) Refuse(reading, IDS_REMOTE_OPERATION, L"--computer", refused);
 }
 
 }  // namespace
@@ -245,6 +290,7 @@ void TakeWatchTotals(Reading *reading)
 bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *line)
 {
     CommandLine scratch;
+    const bool ownLine = !line;
     if (!line) line = &scratch;
     *line = CommandLine();
     settings->operation = 0;
@@ -268,6 +314,8 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
             continue;
         }
         const OptionRule *rule = FindOption(arg);
+        // Even without its value: a refused line leaves other computers unasked, not this one.
+        if (rule && (rule->take == TakeComputer || rule->take == TakeComputers)) line->remote = true;
         if (!rule && IsBlank(arg)) {
             // A quoted blank carries nothing to misread.
         } else if (!rule) {
@@ -280,11 +328,15 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
             // A watch's number names its option; the other messages name it themselves.
             Refuse(&reading, rule->missingId, rule->name, rule->missingId == IDS_WATCH_NOT_A_NUMBER ? rule->name : L"");
         }
-        if (WideStringEqual(arg, L"--at")) reading.notCombined = L"--at";
+        if (WideStringEqual(arg, L"--at")) {
+            reading.notCombined = L"--at";
+            reading.atGiven = true;
+        }
     }
     StringArrayFree(&args);
     if (settings->operation == OPERATION_SELECT) reading.notCombined = L"--select";
     TakeWatchTotals(&reading);
+    TakeComputerRules(&reading);
     // The first problem on the line is the one named: a later one may follow
     // from it ("--at --wait 10" leaves "10" without an option).
     if (reading.unknownFirst) {
@@ -305,5 +357,6 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
     }
     // The countdown after a watch: the line's own wait, a minute when it gives none.
     if (WatchesAnything(settings->watch) && !reading.waitGiven) settings->waitTotal = kWatchCountSeconds;
+    if (ownLine) FreeMachineList(&scratch.computers);
     return !reading.refused;
 }

@@ -6,6 +6,7 @@
 
 #include "base/argument_list.h"
 #include "base/owned_string.h"
+#include "remote/remote_machines.h"
 
 struct PowerSettings;
 
@@ -22,6 +23,11 @@ struct CommandLineRefusal {
 struct CommandLine {
     bool cancel;  // "--cancel": end the running countdowns, nothing else
     CommandLineRefusal refusal;
+    // "--computer NAME" and "--computers FILE": the request goes to these
+    // computers, and this one counts down nothing. The caller frees them
+    // (FreeMachineList), a refused line's too.
+    bool remote;  // either option was given, whether or not it named anyone
+    MachineList computers;
 };
 
 // Reads the options of text into settings: clears the operation, the three
@@ -29,7 +35,8 @@ struct CommandLine {
 // minutes and seconds into waitTotal; "--at HH:MM[:SS]" counts to that time
 // of day instead, whatever waits the line gives. False when the line is
 // refused (a time of day that is none, an argument the program does not
-// know): line->refusal (if given) says why, and no time of day is chosen.
+// know, other computers with what they cannot be asked): line->refusal (if
+// given) says why, and no time of day is chosen.
 bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *line = nullptr);
 
 #endif

@@ -10,6 +10,7 @@
 #include "base/owned_string.h"
 #include "ui/countdown_dialog.h"
 #include "power/power_operations.h"
+#include "remote/remote_run.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "settings/settings.h"
@@ -41,8 +42,21 @@ int RunCommandLine(const wchar_t *commandLine)
     if (!ReadCommandLine(commandLine, &g_settings, &line)) {
         g_settings = loaded;
         ShowRefusal(line.refusal);
-        // "--cancel" says by its code whether a countdown may still run: one may.
-        return line.cancel ? 1 : 0;
+        // "--cancel" says by its code whether a countdown may still run: one
+        // may. Other computers were all left unasked: a script counts each.
+        const int named = line.computers.count > 0 ? line.computers.count : 1;
+        FreeMachineList(&line.computers);
+        return line.remote ? named : line.cancel ? 1 : 0;
+    }
+    if (line.remote) {
+        const RemoteAction action = line.cancel                                ? REMOTE_CANCEL
+                                    : g_settings.operation == OPERATION_REBOOT ? REMOTE_RESTART
+                                                                               : REMOTE_SHUTDOWN;
+        const int failed = RunRemoteRequests(action, g_settings.force == 1, g_settings.waitTotal, line.computers);
+        FreeMachineList(&line.computers);
+        // What other computers were asked is no choice of this one's to remember.
+        g_settings = loaded;
+        return failed;
     }
     // The templates of the running Windows: the coloured twins on the Windows 8
     // family, where their owner-drawn buttons get painted, the plain ones elsewhere.
@@ -59,12 +73,14 @@ int RunCommandLine(const wchar_t *commandLine)
     return 0;
 }
 
-// "--cancel" on a line that is read without a refusal.
+// "--cancel" of this desktop's countdowns, on a line that is read without a refusal.
 bool AsksToCancel(const wchar_t *commandLine)
 {
     PowerSettings scratch = {};
     CommandLine line;
-    return ReadCommandLine(commandLine, &scratch, &line) && line.cancel;
+    const bool cancel = ReadCommandLine(commandLine, &scratch, &line) && line.cancel && !line.remote;
+    FreeMachineList(&line.computers);
+    return cancel;
 }
 
 }  // namespace

@@ -5,11 +5,6 @@
 
 namespace {
 
-// "Other (Planned)" in the system's shutdown log: major and minor reason
-// "other" (both 0) with the planned flag. A reason of 0 alone is logged as
-// an unplanned shutdown.
-const DWORD kPlannedReason = SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
-
 // A program that stopped answering is passed over at once (SMTO_ABORTIFHUNG
 // once the system counts it as hung, after about 5 s without taking its
 // messages); one that has only just stopped gets this long before the next
@@ -117,11 +112,11 @@ int RunPowerOperation(int operation, bool forceIfHung)
     switch (operation) {
     case OPERATION_SHUTDOWN:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF | force, kPlannedReason);
+        PowerExitWindows(EWX_SHUTDOWN | EWX_POWEROFF | force, kPlannedShutdownReason);
         break;
     case OPERATION_REBOOT:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_REBOOT | force, kPlannedReason);
+        PowerExitWindows(EWX_REBOOT | force, kPlannedShutdownReason);
         break;
     case OPERATION_STANDBY:
         switch (HowToStandBy()) {
@@ -143,7 +138,7 @@ int RunPowerOperation(int operation, bool forceIfHung)
         break;
     case OPERATION_LOGOFF:
         EnableShutdownPrivilege();
-        PowerExitWindows(EWX_LOGOFF | force, kPlannedReason);
+        PowerExitWindows(EWX_LOGOFF | force, kPlannedShutdownReason);
         break;
     case OPERATION_MONITOROFF:
         MonitorOff();

@@ -39,6 +39,21 @@ BOOL PowerLastInputTick(DWORD *tick);
 // FALSE when that cannot be asked (the library or the function missing).
 BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps);
 
+// "Other (Planned)" in the system's shutdown log: major and minor reason
+// "other" (both 0) with the planned flag. A reason of 0 alone is logged as
+// an unplanned shutdown.
+const DWORD kPlannedShutdownReason = SHTDN_REASON_MAJOR_OTHER | SHTDN_REASON_MINOR_OTHER | SHTDN_REASON_FLAG_PLANNED;
+
+// Another computer's shutdown, asked of its remote shutdown service. The
+// privilege (SeRemoteShutdownPrivilege) is checked there, against the
+// caller's account, so nothing is enabled here. InitiateShutdownW came with
+// Vista and is looked up (null before); XP has InitiateSystemShutdownExW.
+typedef DWORD(WINAPI *InitiateShutdownProc)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
+InitiateShutdownProc PowerFindInitiateShutdown();
+BOOL PowerInitiateSystemShutdownEx(wchar_t *machine, wchar_t *message, DWORD timeoutSec, BOOL force, BOOL reboot,
+                                   DWORD reason);
+BOOL PowerAbortSystemShutdown(wchar_t *machine);
+
 // Modern standby (S0 low-power idle). MinGW-w64's winnt.h still calls the
 // three bytes after FastSystemS4 spare2; the Windows SDK names them
 // Hiberboot, WakeAlarmPresent and AoAc, the last at offset 0x14.

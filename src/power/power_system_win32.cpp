@@ -7,11 +7,13 @@
 #include <type_traits>
 
 #include "base/owned_string.h"
+#include "base/system_function.h"
 
 static_assert(std::is_same<LockWorkStationProc, decltype(&::LockWorkStation)>::value, "LockWorkStation");
 
 typedef BOOLEAN(WINAPI *GetPwrCapabilitiesProc)(PSYSTEM_POWER_CAPABILITIES);
 static_assert(std::is_same<GetPwrCapabilitiesProc, decltype(&::GetPwrCapabilities)>::value, "GetPwrCapabilities");
+static_assert(std::is_same<InitiateShutdownProc, decltype(&::InitiateShutdownW)>::value, "InitiateShutdownW");
 static_assert(offsetof(SYSTEM_POWER_CAPABILITIES, spare2) + 2 == 0x14, "AoAc lies at 0x14");
 
 BOOL PowerOpenProcessToken(DWORD access, HANDLE *token)
@@ -119,4 +121,21 @@ BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps)
     BOOL done = read && read(caps);
     FreeLibrary(powrprof);
     return done;
+}
+
+// advapi32 is loaded in every run: the program imports it.
+InitiateShutdownProc PowerFindInitiateShutdown()
+{
+    return SystemFunction<InitiateShutdownProc>(L"advapi32.dll", "InitiateShutdownW");
+}
+
+BOOL PowerInitiateSystemShutdownEx(wchar_t *machine, wchar_t *message, DWORD timeoutSec, BOOL force, BOOL reboot,
+                                   DWORD reason)
+{
+    return InitiateSystemShutdownExW(machine, message, timeoutSec, force, reboot, reason);
+}
+
+BOOL PowerAbortSystemShutdown(wchar_t *machine)
+{
+    return AbortSystemShutdownW(machine);
 }

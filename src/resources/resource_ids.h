@@ -124,5 +124,19 @@
 #define IDS_SHORTCUT_NAME_IDLE      11170   // %ls product, %ls operation, %ld minutes
 #define IDS_SHORTCUT_NAME_EXIT      11171   // %ls product, %ls operation, %ls the program
 #define IDS_SHORTCUT_NAME_QUIET     11172   // %ls product, %ls operation, %ld minutes
+// Other computers: the notice each target shows (%ls this computer's name),
+// each one's answer, the message box that lists them, the refusals
+#define IDS_REMOTE_MESSAGE_SHUTDOWN 11200
+#define IDS_REMOTE_MESSAGE_RESTART  11201
+#define IDS_REMOTE_ASKED            11202   // %ls a computer's name
+#define IDS_REMOTE_FAILED           11203   // %ls the name, %ld the system's error code, %ls its text
+#define IDS_REMOTE_BOX_SHUTDOWN     11204   // %ls the answers, one to a line
+#define IDS_REMOTE_BOX_RESTART      11205
+#define IDS_REMOTE_BOX_CANCEL       11206
+#define IDS_REMOTE_OPERATION        11210   // %ls what other computers cannot be asked (an operation, --at, a condition)
+#define IDS_REMOTE_NAME_MISSING     11211   // --computer with no name after it
+#define IDS_REMOTE_LIST_MISSING     11212   // --computers with no file after it
+#define IDS_REMOTE_LIST_UNREADABLE  11213   // %ls the file
+#define IDS_REMOTE_LIST_EMPTY       11214   // %ls the file
 
 #endif

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
+#include "test_support.h"
 
 namespace {
 
@@ -369,6 +370,58 @@ TEST(ReadCommandLine, WatchOptionsTakeDigitsInRangeAndRefuseTheRest)
             EXPECT_EQ(c.waitTotal, s.waitTotal);
         }
     }
+}
+
+// Other computers are shut down or restarted, at once or after a wait, or
+// their shutdown cancelled; anything else with them, or a name or list that
+// gives nobody, refuses the line. {list} stands for a list file's path.
+TEST(ReadCommandLine, ComputersTakeNamesAndListsAndRefuseWhatTheyCannotBeAsked)
+{
+    const std::wstring list = testsupport::UniqueTempPath(L"computers", L".txt");
+    const std::wstring none = testsupport::UniqueTempPath(L"no-computers", L".txt");
+    for (const auto &file : {std::make_pair(list, "\xEF\xBB\xBF# room 4\r\nlab1\r\n\r\n\\\\lab2\r\n"),
+                             std::make_pair(none, "# nobody yet\n\n")}) {
+        FILE *written = _wfopen(file.first.c_str(), L"wb");
+        ASSERT_NE(nullptr, written);
+        fputs(file.second, written);
+        fclose(written);
+    }
+    struct {
+        std::wstring line;
+        int refusedId;  // 0: accepted
+        std::wstring named;  // the names taken, or what the refusal names
+        int waitTotal;
+    } cases[] = {
+        {L"--reboot --computer \\\\pc1 --computer pc2.example.org --computer 10.0.0.5 --wait 90 --force", 0,
+         L"pc1|pc2.example.org|10.0.0.5", 90},
+        {L"--shutdown --computers \"" + list + L"\" --computer pc9 --wait-min 1", 0, L"lab1|lab2|pc9", 60},
+        {L"--cancel --computer pc1", 0, L"pc1", 0},
+        {L"--standby --computer pc1", IDS_REMOTE_OPERATION, L"--standby", 0},
+        {L"--computer pc1", IDS_REMOTE_OPERATION, L"--computer", 0},
+        {L"--shutdown --computer pc1 --at 23:00", IDS_REMOTE_OPERATION, L"--at", 0},
+        {L"--shutdown --computer pc1 --idle-min 5", IDS_REMOTE_OPERATION, L"--idle-min", 0},
+        {L"--shutdown --computer", IDS_REMOTE_NAME_MISSING, L"", 0},
+        {L"--shutdown --computers", IDS_REMOTE_LIST_MISSING, L"", 0},
+        {L"--shutdown --computers \"" + list + L".gone\"", IDS_REMOTE_LIST_UNREADABLE, list + L".gone", 0},
+        {L"--shutdown --computers \"" + none + L"\"", IDS_REMOTE_LIST_EMPTY, none, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.line));
+        PowerSettings s = {};
+        CommandLine line;
+        EXPECT_EQ(c.refusedId == 0, ReadCommandLine(c.line.c_str(), &s, &line));
+        EXPECT_EQ(c.refusedId, line.refusal.messageId);
+        EXPECT_TRUE(line.remote);
+        std::wstring names;
+        for (int i = 0; i < line.computers.count; i++) names += (i ? L"|" : L"") + std::wstring(line.computers.names[i]);
+        EXPECT_EQ(c.named, c.refusedId ? std::wstring(line.refusal.value) : names);
+        if (c.refusedId == 0) {
+            EXPECT_EQ(c.waitTotal, s.waitTotal);
+        }
+        FreeMachineList(&line.computers);
+    }
+    DeleteFileW(list.c_str());
+    DeleteFileW(none.c_str());
 }
 
 TEST(CommandLineArguments, SkipsTheProgramNameAndOneBlankOnly)

@@ -81,6 +81,10 @@ RELAY_INCLUDE = (
     # The window icons' sizes, and what screen readers are told.
     "user32.LoadImageW",
     "user32.NotifyWinEvent",
+    # Other computers' shutdown, asked of their remote shutdown service.
+    "advapi32.InitiateShutdownW",
+    "advapi32.InitiateSystemShutdownExW",
+    "advapi32.AbortSystemShutdownW",
 )
 RELAY_KEY = r"HKCU\Software\Wine\Debug"
 CHILD_WINEDEBUG = "+relay,+timestamp,+pid"
@@ -447,6 +451,7 @@ _INT32_ARGS = {
     "user32.ChangeWindowMessageFilterEx": (1, 2),
     "user32.LoadImageW": (2, 3, 4, 5),
     "user32.NotifyWinEvent": (0, 2, 3),
+    "advapi32.InitiateShutdownW": (2, 3, 4),
 }
 
 

@@ -77,6 +77,10 @@ std::vector<FormatString> AllFormats() {
         {IDS_WATCH_QUIET_NOW, "dds"},        {IDS_WATCH_TITLE, "ss"},        {IDS_DURATION_MIN, "d"},
         {IDS_DURATION_MIN_SEC, "dd"},        {IDS_DURATION_SEC, "d"},        {IDS_MAIN_WATCH_BAD_NAME, "s"},
         {IDS_SHORTCUT_NAME_IDLE, "ssd"},     {IDS_SHORTCUT_NAME_EXIT, "sss"}, {IDS_SHORTCUT_NAME_QUIET, "ssd"},
+        {IDS_REMOTE_MESSAGE_SHUTDOWN, "s"},  {IDS_REMOTE_MESSAGE_RESTART, "s"}, {IDS_REMOTE_ASKED, "s"},
+        {IDS_REMOTE_FAILED, "sds"},          {IDS_REMOTE_BOX_SHUTDOWN, "s"}, {IDS_REMOTE_BOX_RESTART, "s"},
+        {IDS_REMOTE_BOX_CANCEL, "s"},        {IDS_REMOTE_OPERATION, "s"},    {IDS_REMOTE_LIST_UNREADABLE, "s"},
+        {IDS_REMOTE_LIST_EMPTY, "s"},
     };
     for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) formats.push_back({id, "s"});
     for (UINT id = IDS_CAPTION_WATCH_NONE; id <= IDS_CAPTION_WATCH_LAST; ++id) formats.push_back({id, "s"});

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ struct PowerRecorder {
     // What GetPwrCapabilities reports: by default S3, S4 and a hibernation file.
     bool capabilitiesKnown = true;
     SYSTEM_POWER_CAPABILITIES capabilities;
+
+    // Other computers, asked from threads: each call takes remoteCallMs of real
+    // time (slowMachineMs for slowMachine, "\\\\" first) and answers its name's
+    // remoteErrors entry (0 without one); InitiateShutdownW is there as on Vista.
+    bool initiateShutdownFound = true;
+    std::map<std::string, DWORD> remoteErrors;
+    DWORD remoteCallMs = 0, slowMachineMs = 0;
+    std::string slowMachine;
+    int remoteInFlight = 0;
+    int remoteMostInFlight = 0;  // the most calls seen under way at once
 };
 
 const DWORD kInputForever = INFINITE;

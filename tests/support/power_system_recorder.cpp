@@ -1,6 +1,9 @@
 #include <stdarg.h>
 #include <stdio.h>
 
+#include <algorithm>
+#include <mutex>
+
 #include "power/power_system.h"
 #include "power_recorder.h"
 
@@ -12,13 +15,17 @@ HANDLE const kFakeToken = reinterpret_cast<HANDLE>(0x7070);
 HMODULE const kFakeUser32 = reinterpret_cast<HMODULE>(0x3232);
 const DWORD kShutdownLuid = 19;  // what Windows reports for SeShutdownPrivilege
 
+// The requests to other computers record from several threads at once.
+std::mutex g_recordLock;
+
 void Record(const char *format, ...)
 {
-    char line[256];
+    char line[512];
     va_list args;
     va_start(args, format);
     vsnprintf(line, sizeof line, format, args);
     va_end(args);
+    std::lock_guard<std::mutex> hold(g_recordLock);
     g_powerRecorder.calls.push_back(line);
 }
 
@@ -34,6 +41,37 @@ BOOL WINAPI FakeLockWorkStation()
     Record("LockWorkStation()");
     g_powerRecorder.lockedAtMs = g_powerRecorder.clockMs;
     return g_powerRecorder.lockWorkStationResult;
+}
+
+// One call to another computer: under way for its time, then recorded,
+// answering what the recorder says for machine.
+DWORD RemoteCall(const wchar_t *machine, const char *format, ...)
+{
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    DWORD ms, error;
+    {
+        std::lock_guard<std::mutex> hold(g_recordLock);
+        PowerRecorder &r = g_powerRecorder;
+        r.remoteMostInFlight = std::max(r.remoteMostInFlight, ++r.remoteInFlight);
+        ms = Narrow(machine) == r.slowMachine ? r.slowMachineMs : r.remoteCallMs;
+        error = r.remoteErrors.count(Narrow(machine)) ? r.remoteErrors[Narrow(machine)] : 0;
+    }
+    Sleep(ms);
+    Record("%s", line);
+    std::lock_guard<std::mutex> hold(g_recordLock);
+    g_powerRecorder.remoteInFlight--;
+    SetLastError(error);
+    return error;
+}
+
+DWORD WINAPI FakeInitiateShutdown(LPWSTR machine, LPWSTR message, DWORD graceSec, DWORD flags, DWORD reason)
+{
+    return RemoteCall(machine, "InitiateShutdown(%s,%s,%lu,0x%lx,0x%lx)", Narrow(machine).c_str(),
+                      Narrow(message).c_str(), graceSec, flags, reason);
 }
 
 }  // namespace
@@ -144,4 +182,21 @@ BOOL PowerReadCapabilities(SYSTEM_POWER_CAPABILITIES *caps)
 {
     *caps = g_powerRecorder.capabilities;
     return g_powerRecorder.capabilitiesKnown;
+}
+
+InitiateShutdownProc PowerFindInitiateShutdown()
+{
+    return g_powerRecorder.initiateShutdownFound ? FakeInitiateShutdown : nullptr;
+}
+
+BOOL PowerInitiateSystemShutdownEx(wchar_t *machine, wchar_t *message, DWORD timeoutSec, BOOL force, BOOL reboot,
+                                   DWORD reason)
+{
+    return !RemoteCall(machine, "InitiateSystemShutdownEx(%s,%s,%lu,%d,%d,0x%lx)", Narrow(machine).c_str(),
+                       Narrow(message).c_str(), timeoutSec, force, reboot, reason);
+}
+
+BOOL PowerAbortSystemShutdown(wchar_t *machine)
+{
+    return !RemoteCall(machine, "AbortSystemShutdown(%s)", Narrow(machine).c_str());
 }
