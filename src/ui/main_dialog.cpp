@@ -116,17 +116,20 @@ int WatchChoiceChecked(HWND dialog)
     return WATCH_CHOICE_NONE;
 }
 
-// The programs running as the dialog opens, for the user to pick from; the
-// remembered one stays in the field whether it runs now or not.
+// The programs running as the list opens, for the user to pick from: listed
+// then rather than as the dialog opens, which keeps the start quick and shows
+// programs started since. What the field holds stays, running or not.
 void FillProgramNames(HWND dialog)
 {
     HWND box = GetDlgItem(dialog, IDC_WATCH_PROGRAM);
-    SendMessageW(box, CB_LIMITTEXT, kWatchedProgramUnits - 1, 0);
+    wchar_t typed[kWatchedProgramUnits];
+    GetWindowTextW(box, typed, COUNTOF(typed));
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
     wchar_t *names = RunningProgramNames();
     for (const wchar_t *name = names; name && name[0]; name += wcslen(name) + 1)
         SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     ProgramNamesFree(names);
-    SetWindowTextW(box, g_settings.watchProgram);
+    SetWindowTextW(box, typed);
 }
 
 INT_PTR OnInitDialog(HWND dialog)
@@ -146,7 +149,8 @@ INT_PTR OnInitDialog(HWND dialog)
     ShowAtTime(dialog, g_settings.atTime);
     SetDlgItemInt(dialog, IDC_IDLE_MIN, static_cast<UINT>(g_settings.idleMin), TRUE);
     SetDlgItemInt(dialog, IDC_QUIET_MIN, static_cast<UINT>(g_settings.quietMin), TRUE);
-    FillProgramNames(dialog);
+    SendDlgItemMessageW(dialog, IDC_WATCH_PROGRAM, CB_LIMITTEXT, kWatchedProgramUnits - 1, 0);
+    SetDlgItemTextW(dialog, IDC_WATCH_PROGRAM, g_settings.watchProgram);
     EnableWhenFields(dialog);
     SetDlgItemTextW(dialog, IDC_VERSION_TEXT, g_app->LongVersionText());
     return TRUE;
@@ -366,6 +370,10 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         return OnInitDialog(dialog);
     case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_WATCH_PROGRAM && HIWORD(wParam) == CBN_DROPDOWN) {
+            FillProgramNames(dialog);
+            return TRUE;
+        }
         return OnCommand(dialog, LOWORD(wParam));
     case WM_DPICHANGED:
         return DialogDpiChanged(dialog, wParam);

@@ -404,9 +404,13 @@ TEST_F(MainDialogTest, EachChoiceOfWhenEnablesItsOwnFields)
     g_settings.watchChoice = WATCH_CHOICE_PROGRAM;
     g_settings.idleMin = 15;
     wcscpy(g_settings.watchProgram, L"not running yet.exe");
-    // The running programs offered once each, sorted without regard to case.
+    // As the list opens, the running programs are offered once each, sorted
+    // without regard to case, and the remembered name stays.
     g_watchSystemFake.processes = {{0, L"[System Process]"}, {4, L"b.exe"}, {8, L"A.exe"}, {9, L"a.exe"}};
     ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(0, SendDlgItemMessageW(dialog_, IDC_WATCH_PROGRAM, CB_GETCOUNT, 0, 0)) << "listed before it was asked";
+    SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDC_WATCH_PROGRAM, CBN_DROPDOWN),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog_, IDC_WATCH_PROGRAM)));
     ResetWatchSystemFake();
     EXPECT_EQ(L"15 not running yet.exe", Text(IDC_IDLE_MIN) + L" " + Text(IDC_WATCH_PROGRAM));
     std::wstring offered;
