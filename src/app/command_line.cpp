@@ -89,29 +89,18 @@ bool TakeDigits(Reading *reading, const wchar_t *option, const wchar_t *value, i
     return false;
 }
 
-void TakeIdleMin(Reading *reading, const wchar_t *value)
+// Minutes and seconds of one kind are added up after the line; the last
+// option of the kind names it in a refusal of the total.
+void TakeWatchTime(Reading *reading, const wchar_t **kind, const wchar_t *option, const wchar_t *value, int *number)
 {
-    reading->idleOption = L"--idle-min";
-    TakeDigits(reading, reading->idleOption, value, &reading->idleMin);
+    *kind = option;
+    TakeDigits(reading, option, value, number);
 }
 
-void TakeIdleSec(Reading *reading, const wchar_t *value)
-{
-    reading->idleOption = L"--idle-sec";
-    TakeDigits(reading, reading->idleOption, value, &reading->idleSec);
-}
-
-void TakeQuietMin(Reading *reading, const wchar_t *value)
-{
-    reading->quietOption = L"--quiet-min";
-    TakeDigits(reading, reading->quietOption, value, &reading->quietMin);
-}
-
-void TakeQuietSec(Reading *reading, const wchar_t *value)
-{
-    reading->quietOption = L"--quiet-sec";
-    TakeDigits(reading, reading->quietOption, value, &reading->quietSec);
-}
+void TakeIdleMin(Reading *r, const wchar_t *v) { TakeWatchTime(r, &r->idleOption, L"--idle-min", v, &r->idleMin); }
+void TakeIdleSec(Reading *r, const wchar_t *v) { TakeWatchTime(r, &r->idleOption, L"--idle-sec", v, &r->idleSec); }
+void TakeQuietMin(Reading *r, const wchar_t *v) { TakeWatchTime(r, &r->quietOption, L"--quiet-min", v, &r->quietMin); }
+void TakeQuietSec(Reading *r, const wchar_t *v) { TakeWatchTime(r, &r->quietOption, L"--quiet-sec", v, &r->quietSec); }
 
 void TakeMark(Reading *reading, const wchar_t *option, const wchar_t *value, int most, int messageId, int *mark)
 {
