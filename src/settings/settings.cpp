@@ -80,6 +80,8 @@ int LoadSettings()
     g_settings.quietMin = static_cast<int>(GetPrivateProfileIntW(section, L"PowerQuietMin", 5, path));
     GetPrivateProfileStringW(section, L"PowerWatchProgram", L"", g_settings.watchProgram,
                              COUNTOF(g_settings.watchProgram), path);
+    g_settings.scheduleDays = static_cast<int>(GetPrivateProfileIntW(section, L"PowerScheduleDays", 0x7F, path));
+    g_settings.scheduleWake = static_cast<int>(GetPrivateProfileIntW(section, L"PowerScheduleWake", 0, path));
     UnlockSettingsFile(lock);
     return 1;
 }
@@ -88,7 +90,8 @@ int LoadSettings()
 // (read, never written) drop out and the next start waits the default 10 s
 // with the screen-saver password left alone. The time of day comes after the
 // four lines earlier versions wrote, which keep their form and order; the
-// watch choice and its values come after that.
+// watch choice and its values come after that, then the repetition's days
+// and waking.
 int SaveSettings()
 {
     wchar_t path[KELDRIN_PATH_UNITS];
@@ -117,6 +120,8 @@ int SaveSettings()
         {L"PowerIdleMin     = %ld", g_settings.idleMin, nullptr},
         {L"PowerWatchProgram = %ls", 0, g_settings.watchProgram},
         {L"PowerQuietMin    = %ld", g_settings.quietMin, nullptr},
+        {L"PowerScheduleDays = %ld", g_settings.scheduleDays, nullptr},
+        {L"PowerScheduleWake = %ld", g_settings.scheduleWake, nullptr},
     };
     size_t used = 0;
     for (size_t i = 0; i < COUNTOF(lines); ++i) {

@@ -124,6 +124,7 @@ std::string SavedFile(const char *section, int operation, int destination, int s
     // The watch choice of settings that hold none (the key past the column gets one blank).
     text += "PowerWatch       =" + std::string(gap) + "0\r\nPowerIdleMin     =" + gap + "0\r\n";
     text += "PowerWatchProgram =" + std::string(gap) + "\r\nPowerQuietMin    =" + gap + "0\r\n";
+    text += "PowerScheduleDays =" + std::string(gap) + "0\r\nPowerScheduleWake =" + gap + "0\r\n";
     return text;
 }
 

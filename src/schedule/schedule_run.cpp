@@ -1,0 +1,109 @@
+#include "schedule/schedule_run.h"
+
+#include "resources/resource_ids.h"
+#include "schedule/schedule_system.h"
+#include "settings/settings.h"
+
+namespace {
+
+// Every task a folder may hold that the list and the removal look at.
+const int kMostTasks = 64;
+
+// The system's text for the failure, and its code, which an administrator can look up.
+void DescribeError(wchar_t *buffer, size_t units, HRESULT result)
+{
+    wchar_t text[KELDRIN_TEXT_UNITS] = L"";
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(result),
+                   0, text, COUNTOF(text), nullptr);
+    for (size_t n = wcslen(text); n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ');)
+        text[--n] = L'\0';
+    FormatText(buffer, units, text[0] ? L"%ls (0x%08lX)" : L"%ls0x%08lX", text, static_cast<unsigned long>(result));
+}
+
+ScheduleAnswer Failed(const wchar_t *name, int messageId, HRESULT result)
+{
+    ScheduleAnswer answer = {};
+    CopyText(answer.name, COUNTOF(answer.name), name);
+    // No Task Scheduler 2.0: Windows XP or older.
+    answer.messageId = result == REGDB_E_CLASSNOTREG ? IDS_SCHEDULE_NEEDS_VISTA : messageId;
+    DescribeError(answer.error, COUNTOF(answer.error), result);
+    return answer;
+}
+
+}  // namespace
+
+ScheduleRequest ScheduleRequestOf(const PowerSettings &settings, const wchar_t *program)
+{
+    ScheduleRequest request = {};
+    request.operation = settings.operation;
+    request.atTime = settings.atTime;
+    request.days = settings.scheduleDays & kScheduleEveryDay;
+    request.waitSeconds = settings.waitTotal;
+    request.wake = settings.scheduleWake == 1;
+    request.saverLockOff = settings.saverLockOff == 1;
+    request.program = program;
+    GetLocalTime(&request.today);
+    return request;
+}
+
+ScheduleAnswer RegisterSchedule(const ScheduleRequest &request)
+{
+    ScheduleAnswer answer = {};
+    const size_t xmlUnits = 16384;
+    wchar_t *xml = HeapTextBuffer(xmlUnits);
+    if (!xml || !ScheduleTaskName(answer.name, COUNTOF(answer.name), request.operation, request.atTime, request.days) ||
+        !ScheduleTaskXml(xml, xmlUnits, request)) {
+        HeapTextBufferFree(xml);
+        return Failed(answer.name, IDS_SCHEDULE_FAILED, E_INVALIDARG);
+    }
+    const HRESULT result = ScheduleRegisterTask(kScheduleFolder, answer.name, xml);
+    HeapTextBufferFree(xml);
+    if (FAILED(result)) return Failed(answer.name, IDS_SCHEDULE_FAILED, result);
+    answer.done = true;
+    answer.messageId = IDS_SCHEDULE_REGISTERED;
+    return answer;
+}
+
+ScheduleAnswer RemoveSchedules(const wchar_t *name)
+{
+    if (!WideStringEqual(name, L"all")) {
+        const HRESULT result = ScheduleDeleteTask(kScheduleFolder, name);
+        if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+            return Failed(name, IDS_UNSCHEDULE_NOT_FOUND, result);
+        if (FAILED(result)) return Failed(name, IDS_UNSCHEDULE_FAILED, result);
+        ScheduleAnswer answer = {};
+        answer.done = true;
+        CopyText(answer.name, COUNTOF(answer.name), name);
+        return answer;
+    }
+    ScheduledTask *tasks = static_cast<ScheduledTask *>(HeapAlloc(GetProcessHeap(), 0, kMostTasks * sizeof(ScheduledTask)));
+    if (!tasks) return Failed(name, IDS_UNSCHEDULE_FAILED, E_OUTOFMEMORY);
+    int count = 0;
+    HRESULT result = ScheduleListTasks(kScheduleFolder, tasks, kMostTasks, &count);
+    ScheduleAnswer answer = {};
+    answer.done = true;
+    CopyText(answer.name, COUNTOF(answer.name), name);
+    // No task is no failure: "all" of none are gone.
+    for (int i = 0; SUCCEEDED(result) && i < count; i++) {
+        result = ScheduleDeleteTask(kScheduleFolder, tasks[i].name);
+        if (FAILED(result)) CopyText(answer.name, COUNTOF(answer.name), tasks[i].name);
+    }
+    HeapFree(GetProcessHeap(), 0, tasks);
+    return FAILED(result) ? Failed(answer.name, IDS_UNSCHEDULE_FAILED, result) : answer;
+}
+
+const wchar_t *ScheduleAnswerFallback(int messageId)
+{
+    switch (messageId) {
+    case IDS_SCHEDULE_REGISTERED:
+        return L"Registered with the Task Scheduler: %ls";
+    case IDS_SCHEDULE_NEEDS_VISTA:
+        return L"Repeating with the Task Scheduler needs Windows Vista or later.";
+    case IDS_SCHEDULE_FAILED:
+        return L"The Task Scheduler did not register \"%ls\": %ls";
+    case IDS_UNSCHEDULE_NOT_FOUND:
+        return L"Keldrin has no task \"%ls\".";
+    default:
+        return L"The Task Scheduler did not remove \"%ls\": %ls";
+    }
+}
