@@ -32,6 +32,25 @@ ScheduleAnswer Failed(const wchar_t *name, int messageId, HRESULT result)
 
 }  // namespace
 
+HRESULT ListSchedules(ScheduledTask *tasks, int most, int *count)
+{
+    HRESULT result = ScheduleListTasks(kScheduleFolder, tasks, most, count);
+    if (result != E_NOTIMPL) return result;
+    *count = 0;
+    const size_t units = 16384;
+    wchar_t *names = HeapTextBuffer(units);
+    if (!names) return E_OUTOFMEMORY;
+    RememberedScheduleNames(names, units);
+    for (const wchar_t *name = names; name[0] && *count < most; name += wcslen(name) + 1) {
+        result = ScheduleFindTask(kScheduleFolder, name, &tasks[*count]);
+        if (SUCCEEDED(result)) ++*count;
+        // Removed by hand, or by another program: no longer ours to list.
+        else if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) RememberScheduleName(name, false);
+    }
+    HeapTextBufferFree(names);
+    return S_OK;
+}
+
 ScheduleRequest ScheduleRequestOf(const PowerSettings &settings, const wchar_t *program)
 {
     ScheduleRequest request = {};
@@ -59,6 +78,7 @@ ScheduleAnswer RegisterSchedule(const ScheduleRequest &request)
     const HRESULT result = ScheduleRegisterTask(kScheduleFolder, answer.name, xml);
     HeapTextBufferFree(xml);
     if (FAILED(result)) return Failed(answer.name, IDS_SCHEDULE_FAILED, result);
+    RememberScheduleName(answer.name, true);
     answer.done = true;
     answer.messageId = IDS_SCHEDULE_REGISTERED;
     return answer;
@@ -68,8 +88,11 @@ ScheduleAnswer RemoveSchedules(const wchar_t *name)
 {
     if (!WideStringEqual(name, L"all")) {
         const HRESULT result = ScheduleDeleteTask(kScheduleFolder, name);
-        if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+        if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+            RememberScheduleName(name, false);
             return Failed(name, IDS_UNSCHEDULE_NOT_FOUND, result);
+        }
+        RememberScheduleName(name, false);
         if (FAILED(result)) return Failed(name, IDS_UNSCHEDULE_FAILED, result);
         ScheduleAnswer answer = {};
         answer.done = true;
@@ -79,7 +102,7 @@ ScheduleAnswer RemoveSchedules(const wchar_t *name)
     ScheduledTask *tasks = static_cast<ScheduledTask *>(HeapAlloc(GetProcessHeap(), 0, kMostTasks * sizeof(ScheduledTask)));
     if (!tasks) return Failed(name, IDS_UNSCHEDULE_FAILED, E_OUTOFMEMORY);
     int count = 0;
-    HRESULT result = ScheduleListTasks(kScheduleFolder, tasks, kMostTasks, &count);
+    HRESULT result = ListSchedules(tasks, kMostTasks, &count);
     ScheduleAnswer answer = {};
     answer.done = true;
     CopyText(answer.name, COUNTOF(answer.name), name);
@@ -87,6 +110,7 @@ ScheduleAnswer RemoveSchedules(const wchar_t *name)
     for (int i = 0; SUCCEEDED(result) && i < count; i++) {
         result = ScheduleDeleteTask(kScheduleFolder, tasks[i].name);
         if (FAILED(result)) CopyText(answer.name, COUNTOF(answer.name), tasks[i].name);
+        else RememberScheduleName(tasks[i].name, false);
     }
     HeapFree(GetProcessHeap(), 0, tasks);
     return FAILED(result) ? Failed(answer.name, IDS_UNSCHEDULE_FAILED, result) : answer;

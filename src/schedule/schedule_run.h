@@ -30,6 +30,12 @@ ScheduleAnswer RegisterSchedule(const ScheduleRequest &request);
 // for "all" (in any case); done when every one named went.
 ScheduleAnswer RemoveSchedules(const wchar_t *name);
 
+// Up to most of Keldrin's tasks as the Task Scheduler has them. Where it
+// cannot list its folder (Wine's), the tasks this program registered and
+// that are still there.
+struct ScheduledTask;
+HRESULT ListSchedules(ScheduledTask *tasks, int most, int *count);
+
 // The message's fallback, for a module that lacks it; it takes the same texts.
 const wchar_t *ScheduleAnswerFallback(int messageId);
 

@@ -22,6 +22,9 @@ HRESULT ScheduleRegisterTask(const wchar_t *folder, const wchar_t *name, const w
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND): no task of that name.
 HRESULT ScheduleDeleteTask(const wchar_t *folder, const wchar_t *name);
 // Up to most of the folder's tasks; a folder that does not exist holds none.
+// E_NOTIMPL where the Task Scheduler cannot list them (Wine's).
 HRESULT ScheduleListTasks(const wchar_t *folder, ScheduledTask *tasks, int most, int *count);
+// The one task of that name; HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when there is none.
+HRESULT ScheduleFindTask(const wchar_t *folder, const wchar_t *name, ScheduledTask *task);
 
 #endif

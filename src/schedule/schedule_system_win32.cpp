@@ -109,6 +109,43 @@ HRESULT ScheduleDeleteTask(const wchar_t *folderPath, const wchar_t *name)
     return result;
 }
 
+namespace {
+
+// The task's name and next run into entry.
+void Describe(IRegisteredTask *task, ScheduledTask *entry)
+{
+    *entry = ScheduledTask();
+    BSTR name = nullptr;
+    if (SUCCEEDED(task->get_Name(&name)) && name) {
+        CopyText(entry->name, COUNTOF(entry->name), name);
+        SysFreeString(name);
+    }
+    // The next run in local time; 0 when the task has none.
+    DATE next = 0;
+    entry->hasNextRun = SUCCEEDED(task->get_NextRunTime(&next)) && next > 0 &&
+                        VariantTimeToSystemTime(next, &entry->nextRun);
+}
+
+}  // namespace
+
+HRESULT ScheduleFindTask(const wchar_t *folderPath, const wchar_t *name, ScheduledTask *entry)
+{
+    Scheduler scheduler;
+    ITaskFolder *folder = nullptr;
+    HRESULT result = scheduler.Folder(folderPath, false, &folder);
+    if (FAILED(result)) return scheduler.Result() == S_OK ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : result;
+    BSTR taskName = SysAllocString(name);
+    IRegisteredTask *task = nullptr;
+    result = taskName ? folder->GetTask(taskName, &task) : E_OUTOFMEMORY;
+    if (SUCCEEDED(result) && task) {
+        Describe(task, entry);
+        task->Release();
+    }
+    SysFreeString(taskName);
+    folder->Release();
+    return result;
+}
+
 HRESULT ScheduleListTasks(const wchar_t *folderPath, ScheduledTask *tasks, int most, int *count)
 {
     *count = 0;
@@ -118,6 +155,7 @@ HRESULT ScheduleListTasks(const wchar_t *folderPath, ScheduledTask *tasks, int m
     if (FAILED(scheduler.Folder(folderPath, false, &folder))) return S_OK;
     IRegisteredTaskCollection *collection = nullptr;
     HRESULT result = folder->GetTasks(TASK_ENUM_HIDDEN, &collection);
+    // Wine's collection answers every question with E_NOTIMPL, which the caller is told.
     LONG total = 0;
     if (SUCCEEDED(result)) result = collection->get_Count(&total);
     for (LONG i = 1; SUCCEEDED(result) && i <= total && *count < most; i++) {
@@ -126,19 +164,8 @@ HRESULT ScheduleListTasks(const wchar_t *folderPath, ScheduledTask *tasks, int m
         index.vt = VT_I4;
         index.lVal = i;
         IRegisteredTask *task = nullptr;
-        if (FAILED(collection->get_Item(index, &task))) continue;
-        ScheduledTask &entry = tasks[*count];
-        entry = ScheduledTask();
-        BSTR name = nullptr;
-        if (SUCCEEDED(task->get_Name(&name)) && name) {
-            CopyText(entry.name, COUNTOF(entry.name), name);
-            SysFreeString(name);
-            // The next run in local time; 0 when the task has none.
-            DATE next = 0;
-            entry.hasNextRun = SUCCEEDED(task->get_NextRunTime(&next)) && next > 0 &&
-                               VariantTimeToSystemTime(next, &entry.nextRun);
-            ++*count;
-        }
+        if (FAILED(collection->get_Item(index, &task)) || !task) break;
+        Describe(task, &tasks[(*count)++]);
         task->Release();
     }
     if (collection) collection->Release();

@@ -71,4 +71,11 @@ int SaveSettings();
 bool SetSaverLockRestorePending(bool pending);
 bool SaverLockRestorePending();
 
+// The names of the tasks this program registered with the Task Scheduler,
+// in a section of their own ("<product>.Schedules"), for a Task Scheduler
+// that cannot list its folder. names receives each name NUL-ended, the list
+// closed by one more NUL.
+bool RememberScheduleName(const wchar_t *name, bool registered);
+bool RememberedScheduleNames(wchar_t *names, size_t units);
+
 #endif

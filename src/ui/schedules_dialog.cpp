@@ -51,7 +51,7 @@ void FillList(HWND dialog)
     ScheduledTask *tasks =
         static_cast<ScheduledTask *>(HeapAlloc(GetProcessHeap(), 0, kMostListed * sizeof(ScheduledTask)));
     int count = 0;
-    if (tasks && FAILED(ScheduleListTasks(kScheduleFolder, tasks, kMostListed, &count))) count = 0;
+    if (tasks && FAILED(ListSchedules(tasks, kMostListed, &count))) count = 0;
     for (int i = 0; i < count; i++) {
         LVITEMW item = {};
         item.mask = LVIF_TEXT;

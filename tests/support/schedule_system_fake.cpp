@@ -40,12 +40,23 @@ HRESULT ScheduleDeleteTask(const wchar_t *folder, const wchar_t *name)
     return S_OK;
 }
 
+HRESULT ScheduleFindTask(const wchar_t *folder, const wchar_t *name, ScheduledTask *task)
+{
+    if (FAILED(g_scheduleFake.answer)) return g_scheduleFake.answer;
+    auto found = Find(folder, name);
+    if (found == g_scheduleFake.tasks.end()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    *task = ScheduledTask();
+    CopyText(task->name, COUNTOF(task->name), found->name.c_str());
+    return S_OK;
+}
+
 // Each task's next run is the 9th of December 2026 at 23:00, as a real
 // scheduler would give it for the tests' tasks.
 HRESULT ScheduleListTasks(const wchar_t *folder, ScheduledTask *tasks, int most, int *count)
 {
     *count = 0;
     if (FAILED(g_scheduleFake.answer)) return g_scheduleFake.answer;
+    if (!g_scheduleFake.lists) return E_NOTIMPL;
     for (const FakeScheduledTask &task : g_scheduleFake.tasks) {
         if (task.folder != folder || *count == most) continue;
         ScheduledTask &entry = tasks[(*count)++];

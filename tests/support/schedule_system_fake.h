@@ -15,6 +15,7 @@ struct ScheduleFake {
     HRESULT answer = S_OK;  // what every call answers; a failure changes nothing
     std::vector<FakeScheduledTask> tasks;
     int registrations = 0;
+    bool lists = true;  // false: a Task Scheduler that cannot list a folder, as Wine's
 };
 
 // Emptied by ResetScheduleFake, which each test that registers calls first.
