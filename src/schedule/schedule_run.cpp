@@ -1,5 +1,7 @@
 #include "schedule/schedule_run.h"
 
+#include <wctype.h>
+
 #include "resources/resource_ids.h"
 #include "schedule/schedule_system.h"
 #include "settings/settings.h"
@@ -28,6 +30,13 @@ ScheduleAnswer Failed(const wchar_t *name, int messageId, HRESULT result)
     answer.messageId = result == REGDB_E_CLASSNOTREG ? IDS_SCHEDULE_NEEDS_VISTA : messageId;
     DescribeError(answer.error, COUNTOF(answer.error), result);
     return answer;
+}
+
+// "all" in any case; a task of that name cannot be removed alone, which no name Keldrin gives is.
+bool MeansAll(const wchar_t *name)
+{
+    return name && wcslen(name) == 3 && towlower(name[0]) == L'a' && towlower(name[1]) == L'l' &&
+           towlower(name[2]) == L'l';
 }
 
 }  // namespace
@@ -86,7 +95,7 @@ ScheduleAnswer RegisterSchedule(const ScheduleRequest &request)
 
 ScheduleAnswer RemoveSchedules(const wchar_t *name)
 {
-    if (!WideStringEqual(name, L"all")) {
+    if (!MeansAll(name)) {
         const HRESULT result = ScheduleDeleteTask(kScheduleFolder, name);
         if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
             RememberScheduleName(name, false);

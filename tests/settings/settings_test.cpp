@@ -273,7 +273,7 @@ TEST_F(SettingsFile, SaveReplacesItsSectionAndKeepsTheOthers)
     EXPECT_EQ(L"1", ReadString(L"First", L"A"));
     EXPECT_EQ(L"2", ReadString(L"Last", L"B"));
     std::vector<std::wstring> lines = SectionLines(L"Keldrin");
-    ASSERT_EQ(10u, lines.size());
+    ASSERT_EQ(12u, lines.size());
     EXPECT_EQ(0u, lines[0].find(L"PowerOperation"));
     EXPECT_EQ(0u, lines[1].find(L"PowerDestination"));
     EXPECT_EQ(0u, lines[2].find(L"PowerSelection"));
