@@ -776,6 +776,11 @@ class Probe:
         answer = self.command("key", "%x" % hwnd, key)
         return int(answer[3:], 16) if answer.startswith("ok ") else None
 
+    def rows(self, hwnd: int, control_id: int) -> List[str]:
+        """The first column of the dialog's list view, row by row."""
+        text = _unescape(self.command("rows", "%x" % hwnd, control_id)[3:])
+        return text.split("\n") if text else []
+
     def item(self, hwnd: int, control_id: int) -> int:
         """The handle of the dialog's control."""
         return int(self.command("item", "%x" % hwnd, control_id), 16)

@@ -527,6 +527,17 @@ TEST_P(ModuleContents, TextsFitTheirControls) {
         for (int id : {IDC_IDLE_MIN, IDC_QUIET_MIN}) EXPECT_TRUE(FitsOnOneLine(dialog.Item(id), L"1440", 8)) << id;
         EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_WATCH_PROGRAM), L"MicrosoftEdgeUpdate.exe",
                                   GetSystemMetrics(SM_CXVSCROLL) + 6));
+        for (UINT days = IDS_SCHEDULE_DAYS_EVERY; days <= IDS_SCHEDULE_DAY_LAST; ++days) {
+            if (days > IDS_SCHEDULE_DAYS_WEEKENDS && days < IDS_SCHEDULE_DAY_FIRST) continue;
+            EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_SCHEDULE_DAYS), Text(days), GetSystemMetrics(SM_CXVSCROLL) + 6))
+                << days;
+        }
+    }
+    {
+        SCOPED_TRACE("schedules");
+        Dialog dialog(module_, IDD_SCHEDULES);
+        ASSERT_NE(dialog.hwnd(), nullptr);
+        ExpectTemplateLabelsFit(dialog);
     }
     for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_WATCH, IDD_WATCH_COLOURED}) {
         SCOPED_TRACE(id);
