@@ -219,16 +219,20 @@ shoot_watch() {
 # the main dialog's list of schedules with its mnemonic KEY, photographs the
 # list and removes the task again. Wine's Task Scheduler gives no next run.
 shoot_schedules() {
-    local file=$1 folder=$2 key=$3 list=
+    local file=$1 folder=$2 key=$3 list= i
     (cd "$folder" && "$KELDRIN_WINE" Keldrin.exe --shutdown --every weekdays --at 23:00) >/dev/null 2>&1 ||
         echo "no task registered for $file" >&2
     start_keldrin "$folder" || return 1
     # The window found first may be one Wine replaces as the dialog settles.
-    WINDOW=$(xdotool search --onlyvisible --name '(^| - )Keldrin$' | tail -n 1)
-    xdotool key --window "$WINDOW" "$key" || true
-    # By its title: Wine's other windows of the program come and go.
-    list=$(timeout 10 xdotool search --sync --onlyvisible --name "Keldrin's schedules|Keldrin のスケジュール" |
-        head -n 1) || true
+    WINDOW=$(timeout 30 xdotool search --sync --onlyvisible --name '(^| - )Keldrin$' | tail -n 1) || true
+    # By its title: Wine's other windows of the program come and go. A key
+    # sent while the dialog still settles may be lost: then once more.
+    for i in 1 2; do
+        xdotool key --window "$WINDOW" "$key" || true
+        list=$(timeout 5 xdotool search --sync --onlyvisible --name "Keldrin's schedules|Keldrin のスケジュール" |
+            head -n 1) || true
+        [ -n "$list" ] && break
+    done
     if [ -z "$list" ]; then
         echo "no list of schedules for $file" >&2
     else
