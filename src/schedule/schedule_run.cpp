@@ -127,16 +127,14 @@ ScheduleAnswer RemoveSchedules(const wchar_t *name)
 
 const wchar_t *ScheduleAnswerFallback(int messageId)
 {
+    // The name, and the system's words for a failure; Vista's need alone.
     switch (messageId) {
-    case IDS_SCHEDULE_REGISTERED:
-        return L"Registered with the Task Scheduler: %ls";
     case IDS_SCHEDULE_NEEDS_VISTA:
-        return L"Repeating with the Task Scheduler needs Windows Vista or later.";
-    case IDS_SCHEDULE_FAILED:
-        return L"The Task Scheduler did not register \"%ls\": %ls";
+        return L"Windows Vista or later is needed.";
+    case IDS_SCHEDULE_REGISTERED:
     case IDS_UNSCHEDULE_NOT_FOUND:
-        return L"Keldrin has no task \"%ls\".";
+        return L"%ls";
     default:
-        return L"The Task Scheduler did not remove \"%ls\": %ls";
+        return L"%ls:\n%ls";
     }
 }

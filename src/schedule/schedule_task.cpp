@@ -15,13 +15,11 @@ namespace {
 
 // Sunday first, as the Task Scheduler's bits and SYSTEMTIME count.
 const struct {
-    const wchar_t *keyword;   // the command line's
-    const wchar_t *element;   // the XML's
-    const wchar_t *fallback;  // for a module without the name
+    const wchar_t *keyword;  // the command line's
+    const wchar_t *element;  // the XML's, and the name for a module without one
 } kDays[7] = {
-    {L"sun", L"Sunday", L"Sunday"},       {L"mon", L"Monday", L"Monday"},     {L"tue", L"Tuesday", L"Tuesday"},
-    {L"wed", L"Wednesday", L"Wednesday"}, {L"thu", L"Thursday", L"Thursday"}, {L"fri", L"Friday", L"Friday"},
-    {L"sat", L"Saturday", L"Saturday"},
+    {L"sun", L"Sunday"},   {L"mon", L"Monday"}, {L"tue", L"Tuesday"}, {L"wed", L"Wednesday"},
+    {L"thu", L"Thursday"}, {L"fri", L"Friday"}, {L"sat", L"Saturday"},
 };
 
 // The list's order: the three groups, then the week from Monday.
@@ -127,7 +125,7 @@ void ScheduleDaysText(wchar_t *buffer, size_t units, int days)
         const int d = i % 7;
         if (!(days & (1 << d))) continue;
         if (!first) AppendText(buffer, units, ModuleText(IDS_SCHEDULE_DAY_SEPARATOR, L", "));
-        AppendText(buffer, units, ModuleText(IDS_SCHEDULE_DAY_FIRST + d, kDays[d].fallback));
+        AppendText(buffer, units, ModuleText(IDS_SCHEDULE_DAY_FIRST + d, kDays[d].element));
         first = false;
     }
 }
@@ -167,55 +165,63 @@ bool ScheduleTaskXml(wchar_t *buffer, size_t units, const ScheduleRequest &reque
         !ScheduleTaskArguments(arguments, COUNTOF(arguments), request))
         return false;
     const wchar_t *author = g_app && g_app->productName ? g_app->productName : L"Keldrin";
-    size_t length = FormatText(buffer, units,
-                               L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
-                               L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n"
-                               L"  <RegistrationInfo>\r\n    <Author>");
-    length = AppendEscaped(buffer, units, length, author);
-    length += FormatText(buffer + length, units - length, L"</Author>\r\n    <Description>");
-    length = AppendEscaped(buffer, units, length, name);
+    const SYSTEMTIME &day = request.today;
+    const bool everyDay = (request.days & kScheduleEveryDay) == kScheduleEveryDay;
+    wchar_t start[32], days[160] = L"";
     // No zone in the start boundary: the time is the computer's local time,
     // and stays 23:00 when the clocks change.
-    const SYSTEMTIME &day = request.today;
-    length += FormatText(buffer + length, units - length,
-                         L"</Description>\r\n  </RegistrationInfo>\r\n  <Triggers>\r\n    <CalendarTrigger>\r\n"
-                         L"      <StartBoundary>%04u-%02u-%02uT%02ld:%02ld:00</StartBoundary>\r\n",
-                         day.wYear, day.wMonth, day.wDay, static_cast<long>(request.atTime / 3600 % 24),
-                         static_cast<long>(request.atTime / 60 % 60));
-    if ((request.days & kScheduleEveryDay) == kScheduleEveryDay) {
-        length += FormatText(buffer + length, units - length,
-                             L"      <ScheduleByDay>\r\n        <DaysInterval>1</DaysInterval>\r\n"
-                             L"      </ScheduleByDay>\r\n");
-    } else {
-        length += FormatText(buffer + length, units - length,
-                             L"      <ScheduleByWeek>\r\n        <WeeksInterval>1</WeeksInterval>\r\n"
-                             L"        <DaysOfWeek>\r\n");
-        for (int d = 0; d < 7; d++)
-            if (request.days & (1 << d))
-                length += FormatText(buffer + length, units - length, L"          <%ls />\r\n", kDays[d].element);
-        length += FormatText(buffer + length, units - length, L"        </DaysOfWeek>\r\n      </ScheduleByWeek>\r\n");
+    FormatText(start, COUNTOF(start), L"%04u-%02u-%02uT%02ld:%02ld:00", day.wYear, day.wMonth, day.wDay,
+               static_cast<long>(request.atTime / 3600 % 24), static_cast<long>(request.atTime / 60 % 60));
+    for (int d = 0; d < 7 && !everyDay; d++) {
+        if (!(request.days & (1 << d))) continue;
+        AppendText(days, COUNTOF(days), L"<");
+        AppendText(days, COUNTOF(days), kDays[d].element);
+        AppendText(days, COUNTOF(days), L"/>");
     }
-    // Never a catch-up run (a shutdown missed at 23:00 must not come at 08:00),
-    // on battery as on mains, one run at a time; the countdown needs the
-    // user's own desktop, so only while they are logged on, with their rights.
-    length += FormatText(buffer + length, units - length,
-                         L"    </CalendarTrigger>\r\n  </Triggers>\r\n  <Settings>\r\n"
-                         L"    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>\r\n"
-                         L"    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>\r\n"
-                         L"    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>\r\n"
-                         L"    <StartWhenAvailable>false</StartWhenAvailable>\r\n"
-                         L"    <WakeToRun>%ls</WakeToRun>\r\n"
-                         L"    <ExecutionTimeLimit>PT%ldM</ExecutionTimeLimit>\r\n"
-                         L"  </Settings>\r\n  <Principals>\r\n    <Principal id=\"User\">\r\n"
-                         L"      <LogonType>InteractiveToken</LogonType>\r\n"
-                         L"      <RunLevel>LeastPrivilege</RunLevel>\r\n"
-                         L"    </Principal>\r\n  </Principals>\r\n  <Actions Context=\"User\">\r\n    <Exec>\r\n"
-                         L"      <Command>",
-                         request.wake ? L"true" : L"false", WaitSeconds(request) / 60 + 60);
-    length = AppendEscaped(buffer, units, length, request.program);
-    length += FormatText(buffer + length, units - length, L"</Command>\r\n      <Arguments>");
-    length = AppendEscaped(buffer, units, length, arguments);
-    length += FormatText(buffer + length, units - length,
-                         L"</Arguments>\r\n    </Exec>\r\n  </Actions>\r\n</Task>\r\n");
+    wchar_t wake[8], limit[16];
+    CopyText(wake, COUNTOF(wake), request.wake ? L"true" : L"false");
+    FormatText(limit, COUNTOF(limit), L"PT%ldM", WaitSeconds(request) / 60 + 60);
+    // The pieces in the schema's order, narrow to keep the program small;
+    // between them what the request says, escaped where a path or name may
+    // hold markup. Never a catch-up run (a shutdown missed at 23:00 must not
+    // come at 08:00), on battery as on mains, one run at a time; the
+    // countdown needs the user's own desktop, so only while they are logged
+    // on, with their rights.
+    const struct {
+        const char *before;
+        const wchar_t *value;
+        bool escaped;
+    } pieces[] = {
+        {"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task version=\"1.2\" "
+         "xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><RegistrationInfo><Author>",
+         author, true},
+        {"</Author><Description>", name, true},
+        {"</Description></RegistrationInfo><Triggers><CalendarTrigger><StartBoundary>", start, false},
+        {everyDay ? "</StartBoundary><ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay>"
+                  : "</StartBoundary><ScheduleByWeek><WeeksInterval>1</WeeksInterval><DaysOfWeek>",
+         days, false},
+        {everyDay ? "" : "</DaysOfWeek></ScheduleByWeek>", nullptr, false},
+        {"</CalendarTrigger></Triggers><Settings><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>"
+         "<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>"
+         "<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries><StartWhenAvailable>false</StartWhenAvailable>"
+         "<WakeToRun>",
+         wake, false},
+        {"</WakeToRun><ExecutionTimeLimit>", limit, false},
+        {"</ExecutionTimeLimit></Settings><Principals><Principal id=\"User\"><LogonType>InteractiveToken</LogonType>"
+         "<RunLevel>LeastPrivilege</RunLevel></Principal></Principals><Actions Context=\"User\"><Exec><Command>",
+         request.program, true},
+        {"</Command><Arguments>", arguments, true},
+        {"</Arguments></Exec></Actions></Task>\r\n", nullptr, false},
+    };
+    size_t length = 0;
+    buffer[0] = L'\0';
+    for (const auto &piece : pieces) {
+        for (const char *c = piece.before; *c && length + 1 < units; c++) buffer[length++] = static_cast<wchar_t>(*c);
+        buffer[length] = L'\0';
+        if (piece.escaped)
+            length = AppendEscaped(buffer, units, length, piece.value);
+        else if (piece.value)
+            length = AppendText(buffer, units, piece.value);
+    }
     return length + 1 < units;
 }

@@ -317,8 +317,7 @@ void OnOk(HWND dialog)
 {
     if (IsChecked(dialog, IDC_DEST_SCHEDULE)) {
         if (IsChecked(dialog, IDC_OP_SELECT)) {
-            RefuseField(dialog, IDC_OP_SELECT, IDS_SCHEDULE_NOT_SELECT,
-                        L"Choosing the operation when it runs cannot be repeated with the Task Scheduler.");
+            RefuseField(dialog, IDC_OP_SELECT, IDS_SCHEDULE_NOT_SELECT, L"Choose the operation to repeat.");
             return;
         }
         ChooseAtTime(dialog);

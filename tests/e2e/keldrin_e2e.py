@@ -58,7 +58,7 @@ WM_COMMAND = 0x0111
 BS_TYPEMASK, BS_OWNERDRAW = 0x0F, 0x0B
 
 OPERATION_RADIOS = range(ID.IDC_OPERATION_FIRST, ID.IDC_OPERATION_LAST + 1)          # codes 1..9
-DESTINATION_RADIOS = range(ID.IDC_DESTINATION_FIRST, ID.IDC_DESTINATION_LAST + 1)    # destinations 0..2
+DESTINATION_RADIOS = range(ID.IDC_DESTINATION_FIRST, ID.IDC_DESTINATION_LAST + 1)    # destinations 0..3
 
 # The power calls a test may watch, plus SetTimer for timing the countdown.
 # SendMessageTimeoutW is the monitor-off broadcast. SendMessageW is watched
