@@ -3,7 +3,8 @@
 # under Wine on a virtual display: the main dialog in Japanese and English,
 # with a wait and with a time of day, the countdown (to the end of a wait and
 # to a time of day) in the ordinary and the Windows 8 look, its window menu,
-# its last minute, the watching dialog, the select dialog, and the main
+# its last minute, the watching dialog, the select dialog, the repetition
+# through the Task Scheduler and the list of schedules, and the main
 # dialog and the countdown at 150 % (144 DPI). Each picture is cropped to its window, or to the
 # windows it shows (the countdown and its open menu, the countdown over
 # another program's window).
@@ -214,6 +215,35 @@ shoot_watch() {
     end_keldrin "$file"
 }
 
+# shoot_schedules FILE FOLDER KEY: registers a task as a script would, opens
+# the main dialog's list of schedules with its mnemonic KEY, photographs the
+# list and removes the task again. Wine's Task Scheduler gives no next run.
+shoot_schedules() {
+    local file=$1 folder=$2 key=$3 list= i
+    (cd "$folder" && "$KELDRIN_WINE" Keldrin.exe --shutdown --every weekdays --at 23:00) >/dev/null 2>&1 ||
+        echo "no task registered for $file" >&2
+    start_keldrin "$folder" || return 1
+    # The window found first may be one Wine replaces as the dialog settles.
+    WINDOW=$(timeout 30 xdotool search --sync --onlyvisible --name '(^| - )Keldrin$' | tail -n 1) || true
+    # By its title: Wine's other windows of the program come and go. A key
+    # sent while the dialog still settles may be lost: then once more.
+    for i in 1 2; do
+        xdotool key --window "$WINDOW" "$key" || true
+        list=$(timeout 5 xdotool search --sync --onlyvisible --name "Keldrin's schedules|Keldrin のスケジュール" |
+            head -n 1) || true
+        [ -n "$list" ] && break
+    done
+    if [ -z "$list" ]; then
+        echo "no list of schedules for $file" >&2
+    else
+        sleep 1
+        import -window "$list" "$OUT/$file"
+        xdotool key --window "$list" Escape || true
+    fi
+    end_keldrin "$file"
+    (cd "$folder" && "$KELDRIN_WINE" Keldrin.exe --unschedule all) >/dev/null 2>&1 || true
+}
+
 jpn=$(program_folder jpn Keldrin.Jpn.dll)
 eng=$(program_folder eng Keldrin.Eng.dll)
 # The main dialog as it opens after a time of day was chosen last: 23:30.
@@ -223,6 +253,13 @@ eng_at=$(program_folder eng-at Keldrin.Eng.dll PowerUseAtTime=1 PowerAtTime=2330
 # remembered, and the main dialog photographed later must not show it.
 jpn_watch=$(program_folder jpn-watch Keldrin.Jpn.dll)
 eng_watch=$(program_folder eng-watch Keldrin.Eng.dll)
+# The repetition chosen last: Monday to Friday at 23:00 through the Task Scheduler.
+# The folder's file names the destination first (0), and the first of two keys wins.
+jpn_schedule=$(program_folder jpn-schedule Keldrin.Jpn.dll PowerUseAtTime=1 PowerAtTime=2300 PowerScheduleDays=62)
+eng_schedule=$(program_folder eng-schedule Keldrin.Eng.dll PowerUseAtTime=1 PowerAtTime=2300 PowerScheduleDays=62)
+sed -i 's/^PowerDestination=0/PowerDestination=3/' "$jpn_schedule"/Keldrin-*.ini "$eng_schedule"/Keldrin-*.ini
+# Wine's Task Scheduler answers only once its service runs.
+wine_ net start Schedule >/dev/null 2>&1 || true
 
 shoot main-jpn.png "$jpn"
 shoot main-eng.png "$eng"
@@ -237,6 +274,10 @@ shoot_menu countdown-menu-jpn.png "$jpn" --shutdown --wait-min 30
 shoot_menu countdown-menu-eng.png "$eng" --shutdown --wait-min 30
 shoot_watch watch-jpn.png "$jpn_watch"
 shoot_watch watch-eng.png "$eng_watch"
+shoot schedule-main-jpn.png "$jpn_schedule"
+shoot schedule-main-eng.png "$eng_schedule"
+shoot_schedules schedules-jpn.png "$jpn_schedule" alt+v
+shoot_schedules schedules-eng.png "$eng_schedule" alt+v
 shoot_last_minute countdown-last-minute-jpn.png "$jpn"
 shoot_last_minute countdown-last-minute-eng.png "$eng"
 

@@ -8,6 +8,7 @@
 #include "power/operation_table.h"
 #include "power/power_operations.h"
 #include "resources/resource_ids.h"
+#include "schedule/schedule_task.h"
 #include "settings/settings.h"
 
 namespace {
@@ -24,7 +25,7 @@ struct Reading {
     int idleMin, idleSec, quietMin, quietSec;
     const wchar_t *idleOption, *quietOption;  // the last of each kind, for a refusal
     bool waitGiven;
-    const wchar_t *notCombined;  // --at or --select, which a watch does not take
+    const wchar_t *notCombined;  // --at, --every or --select, which a watch does not take
     bool atGiven;
 };
 
@@ -167,6 +168,23 @@ void TakeAt(Reading *reading, const wchar_t *value)
     }
 }
 
+void TakeEvery(Reading *reading, const wchar_t *value)
+{
+    reading->line->every = true;
+    if (!ParseScheduleDays(value, &reading->line->everyDays))
+        Refuse(reading, IDS_SCHEDULE_DAYS_MALFORMED, L"--every", value);
+}
+
+void TakeUnschedule(Reading *reading, const wchar_t *value)
+{
+    if (!value[0]) {
+        Refuse(reading, IDS_UNSCHEDULE_MISSING, L"--unschedule", L"");
+        return;
+    }
+    reading->line->unschedule = true;
+    CopyText(reading->line->unscheduleName, COUNTOF(reading->line->unscheduleName), value);
+}
+
 // Every option but the operations (operation_table): its name, whether the
 // next argument is its value (taken whatever it says), and the message when
 // the line ends before that value (0: the option is then ignored).
@@ -192,6 +210,8 @@ const struct OptionRule {
     {L"--net-below", true, IDS_WATCH_NOT_A_NUMBER, TakeNetBelow},
     {L"--computer", true, IDS_REMOTE_NAME_MISSING, TakeComputer},
     {L"--computers", true, IDS_REMOTE_LIST_MISSING, TakeComputers},
+    {L"--every", true, IDS_SCHEDULE_DAYS_MISSING, TakeEvery},
+    {L"--unschedule", true, IDS_UNSCHEDULE_MISSING, TakeUnschedule},
 };
 
 const OptionRule *FindOption(const wchar_t *arg)
@@ -266,12 +286,30 @@ void TakeComputerRules(Reading *reading)
         const wchar_t *keyword = OperationKeyword(operation);
         FormatText(option, COUNTOF(option), L"--%ls", keyword ? keyword : L"");
         refused = keyword ? option : L"--computer";
+    } else if (reading->line->every) {
+        refused = L"--every";
     } else if (reading->atGiven) {
         refused = L"--at";
     } else if (WatchesAnything(reading->settings->watch)) {
         refused = WatchedOption(*reading);
     }
     if (refused) Refuse(reading, IDS_REMOTE_OPERATION, L"--computer", refused);
+}
+
+// A repetition is handed to the Task Scheduler whole: its days, the time of
+// day from --at and an operation it can run unattended; without any of them
+// the task would do nothing or something else, and nothing is registered.
+void TakeEveryRules(Reading *reading)
+{
+    if (!reading->line->every) return;
+    const int operation = reading->settings->operation;
+    if (operation == OPERATION_SELECT) {
+        Refuse(reading, IDS_WATCH_NOT_COMBINED, L"--every", L"--every\n--select");
+    } else if (operation == 0) {
+        Refuse(reading, IDS_SCHEDULE_OPERATION_NEEDED, L"--every", L"");
+    } else if (!reading->atGiven) {
+        Refuse(reading, IDS_SCHEDULE_AT_NEEDED, L"--every", L"");
+    }
 }
 
 }  // namespace
@@ -318,14 +356,21 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
             Refuse(&reading, rule->missingId, rule->name, rule->missingId == IDS_WATCH_NOT_A_NUMBER ? rule->name : L"");
         }
         if (WideStringEqual(arg, L"--at")) {
-            reading.notCombined = L"--at";
+            if (!line->every) reading.notCombined = L"--at";
             reading.atGiven = true;
         }
+        // Even without its value: a refused repetition exits as one that failed.
+        if (WideStringEqual(arg, L"--every")) {
+            reading.notCombined = L"--every";
+            line->every = true;
+        }
+        if (WideStringEqual(arg, L"--unschedule")) line->unschedule = true;
     }
     StringArrayFree(&args);
-    if (settings->operation == OPERATION_SELECT) reading.notCombined = L"--select";
+    if (settings->operation == OPERATION_SELECT && !line->every) reading.notCombined = L"--select";
     TakeWatchTotals(&reading);
     TakeComputerRules(&reading);
+    if (!line->remote) TakeEveryRules(&reading);
     // The first problem on the line is the one named: a later one may follow
     // from it ("--at --wait 10" leaves "10" without an option).
     if (reading.unknownFirst) {
@@ -338,6 +383,8 @@ bool ReadCommandLine(const wchar_t *text, PowerSettings *settings, CommandLine *
         settings->atTime = rememberedAtTime;
         ClearWatchConditions(&settings->watch);
     }
+    // The task's countdown is the line's wait, which a time of day replaces for a run now.
+    line->everyWait = AddWaitSeconds(settings->waitTotal, settings->waitMin, settings->waitSec);
     if (settings->useAtTime) {
         // A time of day replaces the waits on the same line.
         settings->waitTotal = settings->waitMin = settings->waitSec = 0;

@@ -28,6 +28,14 @@ struct CommandLine {
     // (FreeMachineList), a refused line's too.
     bool remote;  // either option was given, whether or not it named anyone
     MachineList computers;
+    // "--every DAYS" with "--at": the operation goes to the Task Scheduler,
+    // repeated on these days (its bits) after this wait, and nothing runs now.
+    bool every;
+    int everyDays;
+    int everyWait;
+    // "--unschedule NAME" or "all": Keldrin's tasks to remove, nothing else.
+    bool unschedule;
+    wchar_t unscheduleName[KELDRIN_TEXT_UNITS];
 };
 
 // Reads the options of text into settings: clears the operation, the three

@@ -13,6 +13,7 @@
 #include "remote/remote_run.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
+#include "schedule/schedule_run.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
 #include "ui/main_dialog.h"
@@ -46,7 +47,7 @@ int RunCommandLine(const wchar_t *commandLine)
         // may. Other computers were all left unasked: a script counts each.
         const int named = line.computers.count > 0 ? line.computers.count : 1;
         FreeMachineList(&line.computers);
-        return line.remote ? named : line.cancel ? 1 : 0;
+        return line.remote ? named : line.cancel || line.every || line.unschedule ? 1 : 0;
     }
     if (line.remote) {
         const RemoteAction action = line.cancel                                ? REMOTE_CANCEL
@@ -57,6 +58,23 @@ int RunCommandLine(const wchar_t *commandLine)
         // What other computers were asked is no choice of this one's to remember.
         g_settings = loaded;
         return failed;
+    }
+    if (line.every || line.unschedule) {
+        // A script is told by the exit code alone when all went well.
+        ScheduleAnswer answer;
+        if (line.unschedule) {
+            answer = RemoveSchedules(line.unscheduleName);
+        } else {
+            wchar_t program[MAX_PATH] = L"";
+            GetModuleFileNameW(nullptr, program, COUNTOF(program));
+            ScheduleRequest request = ScheduleRequestOf(g_settings, program);
+            request.days = line.everyDays;
+            request.waitSeconds = line.everyWait;
+            answer = RegisterSchedule(request);
+        }
+        if (!answer.done) ShowScheduleAnswer(nullptr, answer);
+        g_settings = loaded;
+        return answer.done ? 0 : 1;
     }
     // The templates of the running Windows: the coloured twins on the Windows 8
     // family, where their owner-drawn buttons get painted, the plain ones elsewhere.

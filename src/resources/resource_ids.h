@@ -15,6 +15,7 @@
 #define IDD_SELECT_COLOURED         107
 #define IDD_WATCH                   108   // the countdown that first waits for its conditions
 #define IDD_WATCH_COLOURED          109
+#define IDD_SCHEDULES               110   // Keldrin's tasks in the Task Scheduler
 
 // Commands that are not controls
 #define IDC_READ_CONTROLS           4   // main dialog reads its controls into the settings
@@ -40,7 +41,11 @@
 #define IDC_DEST_RUN                2101
 #define IDC_DEST_DESKTOP            2102
 #define IDC_DEST_QUICKLAUNCH        2103
-#define IDC_DESTINATION_LAST        2103
+#define IDC_DEST_SCHEDULE           2104    // repeat with the Task Scheduler
+#define IDC_DESTINATION_LAST        2104
+#define IDC_SCHEDULE_DAYS           2105    // the days it repeats on (a drop-down list)
+#define IDC_SCHEDULE_WAKE           2106    // wake the computer for it
+#define IDC_SCHEDULES_BUTTON        2107    // opens the list of Keldrin's tasks
 
 #define IDC_VERSION_TEXT            2201
 #define IDC_WAIT_SEC                2202
@@ -59,6 +64,8 @@
 #define IDC_WATCH_PROGRAM           2215    // an editable combo box of the running programs' names
 #define IDC_QUIET_MIN               2216
 #define IDC_SAVER_LOCK_OFF          2301
+#define IDC_SCHEDULES_LIST          2310    // the schedules dialog: the tasks and their next runs
+#define IDC_SCHEDULES_REMOVE        2311
 #define IDC_SELECT_LIST             2401
 
 // Strings
@@ -138,5 +145,28 @@
 #define IDS_REMOTE_LIST_MISSING     11212   // --computers with no file after it
 #define IDS_REMOTE_LIST_UNREADABLE  11213   // %ls the file
 #define IDS_REMOTE_LIST_EMPTY       11214   // %ls the file
+// Repeating through the Task Scheduler: the days, the task's name, what
+// registering came to, the refusals of the command line, the schedules dialog
+#define IDS_SCHEDULE_DAYS_EVERY     11300   // + 0..2: every day, Monday to Friday, Saturday and Sunday
+#define IDS_SCHEDULE_DAYS_WEEKDAYS  11301
+#define IDS_SCHEDULE_DAYS_WEEKENDS  11302
+#define IDS_SCHEDULE_DAY_SEPARATOR  11309   // between two days' names
+#define IDS_SCHEDULE_DAY_FIRST      11310   // + 0 Sunday .. 6 Saturday
+#define IDS_SCHEDULE_DAY_LAST       11316
+#define IDS_SCHEDULE_NAME           11320   // %ls operation, %ld hours, %ld minutes, %ls days
+#define IDS_SCHEDULE_REGISTERED     11330   // %ls the task's name
+#define IDS_SCHEDULE_NEEDS_VISTA    11331
+#define IDS_SCHEDULE_FAILED         11332   // %ls the task's name, %ls the error
+#define IDS_SCHEDULE_NOT_SELECT     11333   // the main dialog: the operation chosen when it runs
+#define IDS_SCHEDULE_DAYS_MALFORMED 11340   // %ls what followed --every
+#define IDS_SCHEDULE_DAYS_MISSING   11341
+#define IDS_SCHEDULE_AT_NEEDED      11342
+#define IDS_SCHEDULE_OPERATION_NEEDED 11343
+#define IDS_UNSCHEDULE_MISSING      11345
+#define IDS_UNSCHEDULE_NOT_FOUND    11346   // %ls the name
+#define IDS_UNSCHEDULE_FAILED       11347   // %ls the name, %ls the error
+#define IDS_SCHEDULES_NO_NEXT_RUN   11350   // the list's next run of a task that has none
+#define IDS_SCHEDULES_COLUMN_NAME   11351
+#define IDS_SCHEDULES_COLUMN_NEXT   11352
 
 #endif

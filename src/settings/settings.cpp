@@ -2,6 +2,7 @@
 
 #include <limits.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <windows.h>
 
 #include "context/app_context.h"
@@ -80,6 +81,8 @@ int LoadSettings()
     g_settings.quietMin = static_cast<int>(GetPrivateProfileIntW(section, L"PowerQuietMin", 5, path));
     GetPrivateProfileStringW(section, L"PowerWatchProgram", L"", g_settings.watchProgram,
                              COUNTOF(g_settings.watchProgram), path);
+    g_settings.scheduleDays = static_cast<int>(GetPrivateProfileIntW(section, L"PowerScheduleDays", 0x7F, path));
+    g_settings.scheduleWake = static_cast<int>(GetPrivateProfileIntW(section, L"PowerScheduleWake", 0, path));
     UnlockSettingsFile(lock);
     return 1;
 }
@@ -88,7 +91,8 @@ int LoadSettings()
 // (read, never written) drop out and the next start waits the default 10 s
 // with the screen-saver password left alone. The time of day comes after the
 // four lines earlier versions wrote, which keep their form and order; the
-// watch choice and its values come after that.
+// watch choice and its values come after that, then the repetition's days
+// and waking.
 int SaveSettings()
 {
     wchar_t path[KELDRIN_PATH_UNITS];
@@ -117,6 +121,8 @@ int SaveSettings()
         {L"PowerIdleMin     = %ld", g_settings.idleMin, nullptr},
         {L"PowerWatchProgram = %ls", 0, g_settings.watchProgram},
         {L"PowerQuietMin    = %ld", g_settings.quietMin, nullptr},
+        {L"PowerScheduleDays = %ld", g_settings.scheduleDays, nullptr},
+        {L"PowerScheduleWake = %ld", g_settings.scheduleWake, nullptr},
     };
     size_t used = 0;
     for (size_t i = 0; i < COUNTOF(lines); ++i) {
@@ -165,4 +171,69 @@ bool SaverLockRestorePending()
     UINT pending = GetPrivateProfileIntW(section, kSaverLockRestoreKey, 0, path);
     UnlockSettingsFile(lock);
     return pending == 1;
+}
+
+static bool PrepareSchedulesAccess(wchar_t *path, size_t pathCapacity, wchar_t *section, size_t sectionCapacity)
+{
+    wchar_t settings[KELDRIN_TEXT_UNITS];
+    if (!PrepareIniAccess(path, pathCapacity, settings, COUNTOF(settings))) return false;
+    FormatText(section, sectionCapacity, L"%ls.Schedules", settings);
+    return true;
+}
+
+// The file is in the ANSI code page, which may not hold the name's letters
+// (Japanese ones in a Western code page): each name is kept as its UTF-16
+// units in hexadecimal, four digits each.
+static void NameKey(wchar_t *key, size_t units, const wchar_t *name)
+{
+    size_t length = 0;
+    key[0] = L'\0';
+    for (; *name && length + 5 < units; name++)
+        length += FormatText(key + length, units - length, L"%04X", static_cast<unsigned>(*name));
+}
+
+static void KeyName(wchar_t *name, size_t units, const wchar_t *key)
+{
+    size_t length = 0;
+    for (; wcslen(key) >= 4 && length + 1 < units; key += 4) {
+        wchar_t digits[5] = {key[0], key[1], key[2], key[3], L'\0'};
+        name[length++] = static_cast<wchar_t>(wcstol(digits, nullptr, 16));
+    }
+    name[length] = L'\0';
+}
+
+bool RememberScheduleName(const wchar_t *name, bool registered)
+{
+    wchar_t path[KELDRIN_PATH_UNITS];
+    wchar_t section[KELDRIN_TEXT_UNITS + 16];
+    if (!PrepareSchedulesAccess(path, COUNTOF(path), section, COUNTOF(section))) return false;
+    wchar_t key[4 * MAX_PATH + 1];
+    NameKey(key, COUNTOF(key), name);
+    HANDLE lock = LockSettingsFile();
+    BOOL written = WritePrivateProfileStringW(section, key, registered ? L"1" : nullptr, path);
+    UnlockSettingsFile(lock);
+    return written != FALSE;
+}
+
+bool RememberedScheduleNames(wchar_t *names, size_t units)
+{
+    names[0] = L'\0';
+    if (units > 1) names[1] = L'\0';
+    wchar_t path[KELDRIN_PATH_UNITS];
+    wchar_t section[KELDRIN_TEXT_UNITS + 16];
+    if (!PrepareSchedulesAccess(path, COUNTOF(path), section, COUNTOF(section))) return false;
+    wchar_t *keys = HeapTextBuffer(units);
+    if (!keys) return false;
+    HANDLE lock = LockSettingsFile();
+    // With no key named, the section's keys come back, each NUL-ended.
+    GetPrivateProfileStringW(section, nullptr, L"", keys, static_cast<DWORD>(units), path);
+    UnlockSettingsFile(lock);
+    size_t used = 0;
+    for (const wchar_t *key = keys; key[0] && used + 2 < units; key += wcslen(key) + 1) {
+        KeyName(names + used, units - used - 1, key);
+        used += wcslen(names + used) + 1;
+    }
+    names[used] = L'\0';
+    HeapTextBufferFree(keys);
+    return true;
 }

@@ -9,6 +9,7 @@ enum PowerDestination {
     DESTINATION_RUN = 0,
     DESTINATION_DESKTOP = 1,
     DESTINATION_QUICKLAUNCH = 2,
+    DESTINATION_SCHEDULE = 3,  // a task of the Task Scheduler repeats it
 };
 
 // What the main dialog's watch choice waits for (stored as "PowerWatch").
@@ -39,6 +40,11 @@ struct PowerSettings {
     int idleMin;
     int quietMin;
     wchar_t watchProgram[kWatchedProgramUnits];
+    // The main dialog's repetition through the Task Scheduler: the days (the
+    // Task Scheduler's bits, Sunday 1 to Saturday 0x40) and whether it wakes
+    // the computer for it.
+    int scheduleDays;
+    int scheduleWake;
 };
 
 // The time of day the main dialog offers until one is chosen: 23:00.
@@ -64,5 +70,12 @@ int SaveSettings();
 // run ended by force is mended by the next.
 bool SetSaverLockRestorePending(bool pending);
 bool SaverLockRestorePending();
+
+// The names of the tasks this program registered with the Task Scheduler,
+// in a section of their own ("<product>.Schedules"), for a Task Scheduler
+// that cannot list its folder. names receives each name NUL-ended, the list
+// closed by one more NUL.
+bool RememberScheduleName(const wchar_t *name, bool registered);
+bool RememberedScheduleNames(wchar_t *names, size_t units);
 
 #endif

@@ -9,9 +9,11 @@
 #include "power/power_operations.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
+#include "schedule/schedule_run.h"
 #include "settings/settings.h"
 #include "ui/dialog_look.h"
 #include "ui/notice.h"
+#include "ui/schedules_dialog.h"
 #include "ui/select_dialog.h"
 #include "ui/shortcuts.h"
 #include "watch/program_names.h"
@@ -19,7 +21,7 @@
 namespace {
 
 const int kOperationButtons = 9;
-const int kDestinationButtons = 3;
+const int kDestinationButtons = 4;
 const wchar_t kHelpFileName[] = L"Keldrin.chm";
 const wchar_t kHelpTopic[] = L"_RESOURCE/Help-howtouse.html";
 // For a module without the message.
@@ -60,6 +62,33 @@ void EnableWhenFields(HWND dialog)
         for (int id : choice.fields)
             if (id) EnableWindow(GetDlgItem(dialog, id), IsChecked(dialog, choice.button));
     }
+    const bool repeats = IsChecked(dialog, IDC_DEST_SCHEDULE);
+    EnableWindow(GetDlgItem(dialog, IDC_SCHEDULE_DAYS), repeats);
+    EnableWindow(GetDlgItem(dialog, IDC_SCHEDULE_WAKE), repeats);
+}
+
+// A repetition runs at a time of day: choosing it chooses the time of day.
+void ChooseAtTime(HWND dialog)
+{
+    const int whens[] = {IDC_WHEN_WAIT, IDC_WHEN_AT, IDC_WHEN_IDLE, IDC_WHEN_PROGRAM, IDC_WHEN_QUIET};
+    for (int id : whens)
+        CheckButton(dialog, id, id == IDC_WHEN_AT);
+    EnableWhenFields(dialog);
+}
+
+// The days the list offers, and the remembered ones chosen (every day when
+// the file holds days the list does not offer).
+void FillScheduleDays(HWND dialog)
+{
+    HWND box = GetDlgItem(dialog, IDC_SCHEDULE_DAYS);
+    for (int i = 0; i < kScheduleDayChoices; i++) {
+        wchar_t text[KELDRIN_TEXT_UNITS];
+        ScheduleDaysText(text, COUNTOF(text), ScheduleDaysOfChoice(i));
+        SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    const int choice = ScheduleChoiceOfDays(g_settings.scheduleDays);
+    SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(choice < 0 ? 0 : choice), 0);
+    CheckButton(dialog, IDC_SCHEDULE_WAKE, g_settings.scheduleWake == 1);
 }
 
 // Hours and minutes on the 24-hour clock, whatever the user's time format.
@@ -151,6 +180,7 @@ INT_PTR OnInitDialog(HWND dialog)
     SetDlgItemInt(dialog, IDC_QUIET_MIN, static_cast<UINT>(g_settings.quietMin), TRUE);
     SendDlgItemMessageW(dialog, IDC_WATCH_PROGRAM, CB_LIMITTEXT, kWatchedProgramUnits - 1, 0);
     SetDlgItemTextW(dialog, IDC_WATCH_PROGRAM, g_settings.watchProgram);
+    FillScheduleDays(dialog);
     EnableWhenFields(dialog);
     SetDlgItemTextW(dialog, IDC_VERSION_TEXT, g_app->LongVersionText());
     return TRUE;
@@ -204,6 +234,9 @@ void ReadControls(HWND dialog)
     g_settings.idleMin = WaitFieldValue(dialog, IDC_IDLE_MIN);
     g_settings.quietMin = WaitFieldValue(dialog, IDC_QUIET_MIN);
     GetDlgItemTextW(dialog, IDC_WATCH_PROGRAM, g_settings.watchProgram, COUNTOF(g_settings.watchProgram));
+    const LRESULT days = SendDlgItemMessageW(dialog, IDC_SCHEDULE_DAYS, CB_GETCURSEL, 0, 0);
+    if (days >= 0) g_settings.scheduleDays = ScheduleDaysOfChoice(static_cast<int>(days));
+    g_settings.scheduleWake = IsChecked(dialog, IDC_SCHEDULE_WAKE) ? 1 : 0;
 }
 
 // The time of day a shortcut counts to, or -1 when it waits.
@@ -271,8 +304,24 @@ void RunWatchFrom(HWND dialog)
     if (start) RunCountdownDialog(dialog, WatchTemplateId());
 }
 
+// The task runs this program by its full path; the dialog stays open, as it
+// does for a shortcut, and says what was registered.
+void RegisterFrom(HWND dialog)
+{
+    wchar_t program[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, program, COUNTOF(program));
+    ShowScheduleAnswer(dialog, RegisterSchedule(ScheduleRequestOf(g_settings, program)));
+}
+
 void OnOk(HWND dialog)
 {
+    if (IsChecked(dialog, IDC_DEST_SCHEDULE)) {
+        if (IsChecked(dialog, IDC_OP_SELECT)) {
+            RefuseField(dialog, IDC_OP_SELECT, IDS_SCHEDULE_NOT_SELECT, L"Choose the operation to repeat.");
+            return;
+        }
+        ChooseAtTime(dialog);
+    }
     if (!WaitFieldsHoldNumbers(dialog) || !WatchFieldsHoldValues(dialog)) return;
     SendMessageW(dialog, WM_COMMAND, IDC_READ_CONTROLS, 0);
     TakeWatchChoice(&g_settings);
@@ -307,6 +356,9 @@ void OnOk(HWND dialog)
         break;
     case DESTINATION_QUICKLAUNCH:
         MakeQuickLaunchShortcut(g_settings.operation, g_settings.waitTotal, AtTimeChosen(), watch);
+        break;
+    case DESTINATION_SCHEDULE:
+        RegisterFrom(dialog);
         break;
     default:
         break;
@@ -348,7 +400,16 @@ INT_PTR OnCommand(HWND dialog, WORD id)
     case IDC_WHEN_IDLE:
     case IDC_WHEN_PROGRAM:
     case IDC_WHEN_QUIET:
+    case IDC_DEST_RUN:
+    case IDC_DEST_DESKTOP:
+    case IDC_DEST_QUICKLAUNCH:
         EnableWhenFields(dialog);
+        return TRUE;
+    case IDC_DEST_SCHEDULE:
+        ChooseAtTime(dialog);
+        return TRUE;
+    case IDC_SCHEDULES_BUTTON:
+        RunSchedulesDialog(dialog);
         return TRUE;
     default:
         return FALSE;

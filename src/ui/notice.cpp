@@ -6,6 +6,7 @@
 #include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
+#include "schedule/schedule_run.h"
 #include "watch/watch_readings.h"
 
 int ShowNotice(HWND owner, UINT type, int messageId, const wchar_t *fallback, const wchar_t *first,
@@ -39,4 +40,23 @@ bool RefusedAsNothingToWaitFor(HWND owner, const WatchConditions &conditions)
         return true;
     }
     return false;
+}
+
+void ShowScheduleAnswer(HWND owner, const ScheduleAnswer &answer)
+{
+    if (!answer.messageId) return;
+    const UINT type = MB_OK | (answer.done ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+    const wchar_t *fallback = ScheduleAnswerFallback(answer.messageId);
+    switch (answer.messageId) {
+    case IDS_SCHEDULE_NEEDS_VISTA:
+        ShowNotice(owner, type, answer.messageId, fallback);
+        break;
+    case IDS_SCHEDULE_REGISTERED:
+    case IDS_UNSCHEDULE_NOT_FOUND:
+        ShowNotice(owner, type, answer.messageId, fallback, answer.name);
+        break;
+    default:
+        ShowNotice(owner, type, answer.messageId, fallback, answer.name, answer.error);
+        break;
+    }
 }

@@ -22,4 +22,8 @@ bool RefusedOnThisMachine(HWND owner, int operation);
 struct WatchConditions;
 bool RefusedAsNothingToWaitFor(HWND owner, const WatchConditions &conditions);
 
+// What registering or removing a task came to, when there is anything to say.
+struct ScheduleAnswer;
+void ShowScheduleAnswer(HWND owner, const ScheduleAnswer &answer);
+
 #endif

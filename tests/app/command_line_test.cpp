@@ -424,6 +424,50 @@ TEST(ReadCommandLine, ComputersTakeNamesAndListsAndRefuseWhatTheyCannotBeAsked)
     DeleteFileW(none.c_str());
 }
 
+// A repetition needs its days, --at and an operation it can run alone, and
+// keeps the line's wait for its countdown; --unschedule needs a name.
+TEST(ReadCommandLine, EveryTakesDaysWithAtAndAnOperationAndUnscheduleAName)
+{
+    struct {
+        const wchar_t *line;
+        int refusedId;  // 0: accepted
+        const wchar_t *named;  // what the refusal names
+        int days, wait;
+    } cases[] = {
+        {L"--shutdown --every weekdays --at 23:00", 0, L"", 0x3E, 0},
+        {L"--every MON,wed,sun --at 7:30 --reboot --wait 120", 0, L"", 0x0B, 120},
+        {L"--shutdown --every daily --at 23:00 --wait-min 2", 0, L"", 0x7F, 120},
+        {L"--shutdown --every weekdays", IDS_SCHEDULE_AT_NEEDED, L"", 0x3E, 0},
+        {L"--every weekends --at 23:00", IDS_SCHEDULE_OPERATION_NEEDED, L"", 0x41, 0},
+        {L"--shutdown --every fridays --at 23:00", IDS_SCHEDULE_DAYS_MALFORMED, L"fridays", 0, 0},
+        {L"--shutdown --every mon,,tue --at 23:00", IDS_SCHEDULE_DAYS_MALFORMED, L"mon,,tue", 0, 0},
+        {L"--shutdown --at 23:00 --every", IDS_SCHEDULE_DAYS_MISSING, L"", 0, 0},
+        {L"--select --every daily --at 23:00", IDS_WATCH_NOT_COMBINED, L"--every\n--select", 0x7F, 0},
+        {L"--shutdown --every daily --at 23:00 --idle-min 5", IDS_WATCH_NOT_COMBINED, L"--every\n--idle-min", 0x7F, 0},
+        {L"--shutdown --every daily --at 23:00 --computer pc1", IDS_REMOTE_OPERATION, L"--every", 0x7F, 0},
+        {L"--unschedule", IDS_UNSCHEDULE_MISSING, L"", 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(c.line)));
+        PowerSettings s = {};
+        CommandLine line;
+        EXPECT_EQ(c.refusedId == 0, ReadCommandLine(c.line, &s, &line));
+        EXPECT_EQ(c.refusedId, line.refusal.messageId);
+        EXPECT_EQ(std::wstring(c.named), std::wstring(line.refusal.value));
+        EXPECT_NE(line.every, line.unschedule);  // either way a refusal exits 1
+        EXPECT_EQ(c.days, line.everyDays);
+        if (c.refusedId == 0) {
+            EXPECT_EQ(c.wait, line.everyWait);
+        }
+        FreeMachineList(&line.computers);
+    }
+    PowerSettings s = {};
+    CommandLine line;
+    EXPECT_TRUE(ReadCommandLine(L"--unschedule \"Shut down at 23.00, every day\"", &s, &line));
+    EXPECT_TRUE(line.unschedule);
+    EXPECT_STREQ(L"Shut down at 23.00, every day", line.unscheduleName);
+}
+
 TEST(CommandLineArguments, SkipsTheProgramNameAndOneBlankOnly)
 {
     EXPECT_STREQ(L"--shutdown --wait 90", CommandLineArguments(L"\"C:\\Program Files\\Keldrin.exe\" --shutdown --wait 90"));

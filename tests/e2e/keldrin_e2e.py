@@ -58,7 +58,7 @@ WM_COMMAND = 0x0111
 BS_TYPEMASK, BS_OWNERDRAW = 0x0F, 0x0B
 
 OPERATION_RADIOS = range(ID.IDC_OPERATION_FIRST, ID.IDC_OPERATION_LAST + 1)          # codes 1..9
-DESTINATION_RADIOS = range(ID.IDC_DESTINATION_FIRST, ID.IDC_DESTINATION_LAST + 1)    # destinations 0..2
+DESTINATION_RADIOS = range(ID.IDC_DESTINATION_FIRST, ID.IDC_DESTINATION_LAST + 1)    # destinations 0..3
 
 # The power calls a test may watch, plus SetTimer for timing the countdown.
 # SendMessageTimeoutW is the monitor-off broadcast. SendMessageW is watched
@@ -283,7 +283,8 @@ def unix_to_windows_path(path: str) -> str:
 
 # What every save leaves in the program's section, in this order.
 SAVED_KEYS = ("PowerOperation", "PowerDestination", "PowerSelection", "PowerWaitMin", "PowerUseAtTime",
-              "PowerAtTime", "PowerWatch", "PowerIdleMin", "PowerWatchProgram", "PowerQuietMin")
+              "PowerAtTime", "PowerWatch", "PowerIdleMin", "PowerWatchProgram", "PowerQuietMin",
+              "PowerScheduleDays", "PowerScheduleWake")
 
 
 def read_bytes(path: str) -> bytes:
@@ -345,12 +346,15 @@ def read_settings(path: str) -> Dict[str, int]:
 
 def saved_settings(section: str, operation: int, destination: int = 0, selection: int = 0,
                    wait_min: int = 0, use_at_time: int = 0, at_time: int = 2300, watch: int = 0,
-                   idle_min: int = 10, program: str = "", quiet_min: int = 5) -> List[bytes]:
+                   idle_min: int = 10, program: str = "", quiet_min: int = 5, schedule_days: int = 127,
+                   schedule_wake: int = 0) -> List[bytes]:
     """The two byte forms a fresh save may take: Windows keeps the lines as
     handed over, Wine re-writes each as key "=" value without the blank. The
     time of day is hours and minutes (2300, the default, for 23:00); the watch
-    choice's minutes default to 10 and 5. A key longer than the column gets one blank."""
-    values = (operation, destination, selection, wait_min, use_at_time, at_time, watch, idle_min, program, quiet_min)
+    choice's minutes default to 10 and 5, the repetition to every day (127)
+    without waking. A key longer than the column gets one blank."""
+    values = (operation, destination, selection, wait_min, use_at_time, at_time, watch, idle_min, program, quiet_min,
+              schedule_days, schedule_wake)
     return [ini("[%s]" % section, *("%s =%s%s" % (key.ljust(16), gap, value)
                                     for key, value in zip(SAVED_KEYS, values)))
             for gap in (" ", "")]
@@ -771,6 +775,11 @@ class Probe:
         returns the handle of the control that had the focus and got it."""
         answer = self.command("key", "%x" % hwnd, key)
         return int(answer[3:], 16) if answer.startswith("ok ") else None
+
+    def rows(self, hwnd: int, control_id: int) -> List[str]:
+        """The first column of the dialog's list view, row by row."""
+        text = _unescape(self.command("rows", "%x" % hwnd, control_id)[3:])
+        return text.split("\n") if text else []
 
     def item(self, hwnd: int, control_id: int) -> int:
         """The handle of the dialog's control."""

@@ -172,7 +172,7 @@ class SettingsFile(HostileTestCase):
                 self.assertEqual(int(shown_min), saved["PowerWaitMin"])
                 for shown, key, codes, first in (
                         (operations, "PowerOperation", range(1, 10), OPERATION_RADIOS[0] - 1),
-                        (destinations, "PowerDestination", range(0, 3), DESTINATION_RADIOS[0])):
+                        (destinations, "PowerDestination", range(0, 4), DESTINATION_RADIOS[0])):
                     if shown:
                         self.assertEqual(shown[0] - first, saved[key])
                     else:

@@ -11,6 +11,7 @@
 // list several items send one line per item and then a line holding ".".
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -736,6 +737,39 @@ void CommandText(const Arguments &args)
     }
 }
 
+// A list view's rows live in its own process: the item record and the text
+// buffer go into that process's memory, where LVM_GETITEMTEXTW writes.
+void CommandRows(const Arguments &args)
+{
+    HWND list = TargetArgument(args);
+    if (!list) return;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return Answer(L"error OpenProcess");
+    const SIZE_T textUnits = 512;
+    char *remote = static_cast<char *>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textUnits * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    DWORD_PTR count = 0;
+    std::wstring rows;
+    if (remote && SendWithTimeout(list, LVM_GETITEMCOUNT, 0, 0, kMessageTimeoutMs, &count)) {
+        for (DWORD_PTR i = 0; i < count; i++) {
+            LVITEMW item = {};
+            item.pszText = reinterpret_cast<wchar_t *>(remote + sizeof(LVITEMW));
+            item.cchTextMax = static_cast<int>(textUnits);
+            wchar_t text[textUnits] = L"";
+            DWORD_PTR length = 0;
+            if (WriteProcessMemory(process, remote, &item, sizeof(item), nullptr) &&
+                SendWithTimeout(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote), kMessageTimeoutMs, &length))
+                ReadProcessMemory(process, item.pszText, text, sizeof(text) - sizeof(wchar_t), nullptr);
+            rows += (i ? L"\n" : L"") + std::wstring(text);
+        }
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    Answer(remote ? L"ok " + Escape(rows) : L"error VirtualAllocEx");
+}
+
 void CommandChecked(const Arguments &args)
 {
     if (HWND target = TargetArgument(args)) {
@@ -931,6 +965,7 @@ struct Command {
 //   hold <path>, release             keep a file open (share read, write) / close them all [ok]
 //   regget <key> <name>              [sz text | expand_sz text | dword n | typeN hex | none]
 //   regset <key> <name> sz|dword <value>, regdel <key> <name>   [ok | none]
+//   rows <hwnd> <id>                 a list view's first column, one row a line [ok rows]
 //   ping, quit                       [pong | bye]
 // Failures answer "error <why>".
 const Command kCommands[] = {
@@ -946,7 +981,7 @@ const Command kCommands[] = {
     {L"window", 2, CommandOwnWindow},  {L"hang", 2, CommandOwnWindow},    {L"foreground", 1, CommandForeground},
     {L"regget", 3, CommandRegGet},     {L"regset", 5, CommandRegSet},     {L"regdel", 3, CommandRegDelete},
     {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},         {L"move", 2, CommandMove},
-    {L"activate", 2, CommandActivate},
+    {L"activate", 2, CommandActivate}, {L"rows", 3, CommandRows},
 };
 
 // Returns false for "quit".

@@ -80,7 +80,9 @@ std::vector<FormatString> AllFormats() {
         {IDS_REMOTE_MESSAGE_SHUTDOWN, "s"},  {IDS_REMOTE_MESSAGE_RESTART, "s"}, {IDS_REMOTE_ASKED, "s"},
         {IDS_REMOTE_FAILED, "sds"},          {IDS_REMOTE_BOX_SHUTDOWN, "s"}, {IDS_REMOTE_BOX_RESTART, "s"},
         {IDS_REMOTE_BOX_CANCEL, "s"},        {IDS_REMOTE_OPERATION, "s"},    {IDS_REMOTE_LIST_UNREADABLE, "s"},
-        {IDS_REMOTE_LIST_EMPTY, "s"},
+        {IDS_REMOTE_LIST_EMPTY, "s"},        {IDS_SCHEDULE_NAME, "sdds"},    {IDS_SCHEDULE_REGISTERED, "s"},
+        {IDS_SCHEDULE_FAILED, "ss"},         {IDS_SCHEDULE_DAYS_MALFORMED, "s"}, {IDS_UNSCHEDULE_NOT_FOUND, "s"},
+        {IDS_UNSCHEDULE_FAILED, "ss"},
     };
     for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) formats.push_back({id, "s"});
     for (UINT id = IDS_CAPTION_WATCH_NONE; id <= IDS_CAPTION_WATCH_LAST; ++id) formats.push_back({id, "s"});
@@ -97,6 +99,7 @@ bool IsFormat(UINT id) {
 
 const int kTemplateIds[] = {
     IDD_MAIN, IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_SELECT, IDD_SELECT_COLOURED, IDD_WATCH, IDD_WATCH_COLOURED,
+    IDD_SCHEDULES,
 };
 
 bool Contains(const UINT *ids, size_t count, UINT id) {
@@ -421,7 +424,7 @@ TEST_P(ModuleContents, MainDialogHoldsItsControls) {
     Dialog dialog(module_, IDD_MAIN);
     ASSERT_NE(dialog.hwnd(), nullptr);
 
-    for (int id : {IDOK, IDCANCEL, IDC_UPDATE, IDC_HELP_BUTTON}) {
+    for (int id : {IDOK, IDCANCEL, IDC_UPDATE, IDC_HELP_BUTTON, IDC_SCHEDULES_BUTTON}) {
         EXPECT_TRUE(IsPushButton(dialog.Item(id))) << "button " << id;
     }
     EXPECT_EQ(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
@@ -439,6 +442,9 @@ TEST_P(ModuleContents, MainDialogHoldsItsControls) {
     // A program not running yet can be typed in.
     EXPECT_TRUE(IsClass(dialog.Item(IDC_WATCH_PROGRAM), L"ComboBox"));
     EXPECT_EQ(StyleOf(dialog.Item(IDC_WATCH_PROGRAM)) & 3, CBS_DROPDOWN);
+    // The repetition's days are a list to choose from, nothing to type.
+    EXPECT_EQ(StyleOf(dialog.Item(IDC_SCHEDULE_DAYS)) & 3, CBS_DROPDOWNLIST);
+    EXPECT_EQ(ButtonKind(dialog.Item(IDC_SCHEDULE_WAKE)), BS_AUTOCHECKBOX);
 
     HWND saver = dialog.Item(IDC_SAVER_LOCK_OFF);
     ASSERT_TRUE(IsClass(saver, L"Button"));
@@ -521,6 +527,17 @@ TEST_P(ModuleContents, TextsFitTheirControls) {
         for (int id : {IDC_IDLE_MIN, IDC_QUIET_MIN}) EXPECT_TRUE(FitsOnOneLine(dialog.Item(id), L"1440", 8)) << id;
         EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_WATCH_PROGRAM), L"MicrosoftEdgeUpdate.exe",
                                   GetSystemMetrics(SM_CXVSCROLL) + 6));
+        for (UINT days = IDS_SCHEDULE_DAYS_EVERY; days <= IDS_SCHEDULE_DAY_LAST; ++days) {
+            if (days > IDS_SCHEDULE_DAYS_WEEKENDS && days < IDS_SCHEDULE_DAY_FIRST) continue;
+            EXPECT_TRUE(FitsOnOneLine(dialog.Item(IDC_SCHEDULE_DAYS), Text(days), GetSystemMetrics(SM_CXVSCROLL) + 6))
+                << days;
+        }
+    }
+    {
+        SCOPED_TRACE("schedules");
+        Dialog dialog(module_, IDD_SCHEDULES);
+        ASSERT_NE(dialog.hwnd(), nullptr);
+        ExpectTemplateLabelsFit(dialog);
     }
     for (int id : {IDD_COUNTDOWN, IDD_COUNTDOWN_COLOURED, IDD_WATCH, IDD_WATCH_COLOURED}) {
         SCOPED_TRACE(id);

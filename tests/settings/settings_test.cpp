@@ -124,6 +124,7 @@ std::string SavedFile(const char *section, int operation, int destination, int s
     // The watch choice of settings that hold none (the key past the column gets one blank).
     text += "PowerWatch       =" + std::string(gap) + "0\r\nPowerIdleMin     =" + gap + "0\r\n";
     text += "PowerWatchProgram =" + std::string(gap) + "\r\nPowerQuietMin    =" + gap + "0\r\n";
+    text += "PowerScheduleDays =" + std::string(gap) + "0\r\nPowerScheduleWake =" + gap + "0\r\n";
     return text;
 }
 
@@ -272,7 +273,7 @@ TEST_F(SettingsFile, SaveReplacesItsSectionAndKeepsTheOthers)
     EXPECT_EQ(L"1", ReadString(L"First", L"A"));
     EXPECT_EQ(L"2", ReadString(L"Last", L"B"));
     std::vector<std::wstring> lines = SectionLines(L"Keldrin");
-    ASSERT_EQ(10u, lines.size());
+    ASSERT_EQ(12u, lines.size());
     EXPECT_EQ(0u, lines[0].find(L"PowerOperation"));
     EXPECT_EQ(0u, lines[1].find(L"PowerDestination"));
     EXPECT_EQ(0u, lines[2].find(L"PowerSelection"));

@@ -150,7 +150,7 @@ TEST_F(MainDialogTest, ChecksExactlyTheButtonOfEachCodeAndNoneOutsideTheRange)
         ASSERT_NE(nullptr, Open());
         std::vector<int> operation, destination;
         if (code >= 1 && code <= 9) operation.push_back(IDC_OPERATION_FIRST + code - 1);
-        if (code >= 0 && code <= 2) destination.push_back(IDC_DESTINATION_FIRST + code);
+        if (code >= 0 && code <= 3) destination.push_back(IDC_DESTINATION_FIRST + code);
         EXPECT_EQ(operation, CheckedIn(IDC_OPERATION_FIRST, IDC_OPERATION_LAST)) << "operation " << code;
         EXPECT_EQ(destination, CheckedIn(IDC_DESTINATION_FIRST, IDC_DESTINATION_LAST)) << "destination " << code;
         DestroyWindow(dialog_);
