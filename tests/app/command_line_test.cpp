@@ -47,6 +47,17 @@ PowerSettings Read(const wchar_t *text)
     return settings;
 }
 
+// Reads a line of a refusal table: refused exactly when refusedId is set,
+// with that message and (where given) the value it names.
+void ReadExpecting(const wchar_t *text, int refusedId, const wchar_t *named, PowerSettings *s, CommandLine *line)
+{
+    EXPECT_EQ(refusedId == 0, ReadCommandLine(text, s, line));
+    EXPECT_EQ(refusedId, line->refusal.messageId);
+    if (named) {
+        EXPECT_EQ(std::wstring(named), std::wstring(line->refusal.value));
+    }
+}
+
 }  // namespace
 
 TEST(SplitCommandLine, BlanksSeparateAndRunsOfThemProduceNothing)
@@ -358,9 +369,7 @@ TEST(ReadCommandLine, WatchOptionsTakeDigitsInRangeAndRefuseTheRest)
         SCOPED_TRACE(::testing::PrintToString(std::wstring(c.line)));
         PowerSettings s = {};
         CommandLine line;
-        EXPECT_EQ(c.refusedId == 0, ReadCommandLine(c.line, &s, &line));
-        EXPECT_EQ(c.refusedId, line.refusal.messageId);
-        EXPECT_EQ(std::wstring(c.named), std::wstring(line.refusal.value));
+        ReadExpecting(c.line, c.refusedId, c.named, &s, &line);
         EXPECT_EQ(c.idleSec, s.watch.idleSec);
         EXPECT_EQ(c.quietSec, s.watch.quietSec);
         EXPECT_EQ(c.cpuBelow, s.watch.cpuBelow);
@@ -409,8 +418,7 @@ TEST(ReadCommandLine, ComputersTakeNamesAndListsAndRefuseWhatTheyCannotBeAsked)
         SCOPED_TRACE(::testing::PrintToString(c.line));
         PowerSettings s = {};
         CommandLine line;
-        EXPECT_EQ(c.refusedId == 0, ReadCommandLine(c.line.c_str(), &s, &line));
-        EXPECT_EQ(c.refusedId, line.refusal.messageId);
+        ReadExpecting(c.line.c_str(), c.refusedId, nullptr, &s, &line);
         EXPECT_TRUE(line.remote);
         std::wstring names;
         for (int i = 0; i < line.computers.count; i++) names += (i ? L"|" : L"") + std::wstring(line.computers.names[i]);
@@ -451,9 +459,7 @@ TEST(ReadCommandLine, EveryTakesDaysWithAtAndAnOperationAndUnscheduleAName)
         SCOPED_TRACE(::testing::PrintToString(std::wstring(c.line)));
         PowerSettings s = {};
         CommandLine line;
-        EXPECT_EQ(c.refusedId == 0, ReadCommandLine(c.line, &s, &line));
-        EXPECT_EQ(c.refusedId, line.refusal.messageId);
-        EXPECT_EQ(std::wstring(c.named), std::wstring(line.refusal.value));
+        ReadExpecting(c.line, c.refusedId, c.named, &s, &line);
         EXPECT_NE(line.every, line.unschedule);  // either way a refusal exits 1
         EXPECT_EQ(c.days, line.everyDays);
         if (c.refusedId == 0) {

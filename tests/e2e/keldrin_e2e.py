@@ -732,6 +732,16 @@ class Probe:
     def wait_gone(self, hwnd: int, timeout: float = 10.0) -> bool:
         return self.command("waitgone", "%x" % hwnd, int(timeout * 1000), timeout=timeout + 20) == "1"
 
+    def wait_other_window(self, pid: int, known, timeout: float = 10.0) -> Optional[int]:
+        """A visible top-level window of pid that is none of `known`, or None."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            for window in self.windows(pid):
+                if window.visible and window.hwnd not in known:
+                    return window.hwnd
+            time.sleep(0.05)
+        return None
+
     def windows(self, pid: int) -> List[TopWindow]:
         result = []
         for line in self.command("windows", pid, multi=True):

@@ -140,19 +140,9 @@ class MainDialogTestCase(KeldrinTestCase):
                         "not the main dialog: %s" % ids)
         return launch, hwnd
 
-    def wait_other_window(self, pid: int, known, timeout: float = 10.0):
-        """A visible top-level window of pid that is none of `known`, or None."""
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            for window in self.p.windows(pid):
-                if window.visible and window.hwnd not in known:
-                    return window.hwnd
-            time.sleep(0.05)
-        return None
-
     def answer_message_box(self, pid: int, main: int):
         """Waits for the program's message box, reads it and presses OK: (caption, text)."""
-        box = self.wait_other_window(pid, {main})
+        box = self.p.wait_other_window(pid, {main})
         self.assertIsNotNone(box, "no message box appeared")
         texts = {child.id: child.text for child in self.p.children(box)}
         self.assertIn(MESSAGE_TEXT, texts, "the window that appeared is no message box")
@@ -248,7 +238,7 @@ class RunDestination(MainDialogTestCase):
         self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "90")
         self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "2")
         self.p.click(hwnd, IDOK)
-        countdown = self.wait_other_window(launch.pid, {hwnd})
+        countdown = self.p.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(countdown, "OK opened no countdown")
         children = {child.id: child for child in self.p.children(countdown)}
         self.assertIn(ID.IDC_REMAINING, children, "the window after OK is no countdown")
@@ -282,7 +272,7 @@ class RunDestination(MainDialogTestCase):
         self.p.click(hwnd, ID.IDC_WHEN_AT)
         self.assertFalse(self.p.children_by_id(hwnd)[ID.IDC_WAIT_MIN].enabled, "the wait still takes input")
         self.p.click(hwnd, IDOK)
-        countdown = self.wait_other_window(launch.pid, {hwnd})
+        countdown = self.p.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(countdown, "OK opened no countdown")
         caption = self.module_text(ID.IDS_CAPTION_AT_NONE + 6) % at.strftime("%H:%M")
         wait_until(lambda: self.p.text(countdown, ID.IDC_OPERATION_CAPTION) == caption, 3)
@@ -317,7 +307,7 @@ class RunDestination(MainDialogTestCase):
         launch, hwnd = self.open_main()
         self.p.click(hwnd, ID.IDC_OP_SELECT)
         self.p.click(hwnd, IDOK)
-        select = self.wait_other_window(launch.pid, {hwnd})
+        select = self.p.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(select, "OK with select opened no window")
         children = {child.id: child for child in self.p.children(select)}
         self.assertIn(ID.IDC_SELECT_LIST, children, "the window after OK is no select dialog")
@@ -346,7 +336,7 @@ class TheRunningWindows(MainDialogTestCase):
         launch, hwnd = self.open_main()
         version = self.p.text(hwnd, ID.IDC_VERSION_TEXT)
         self.p.click(hwnd, IDOK)
-        opened = self.wait_other_window(launch.pid, {hwnd})
+        opened = self.p.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(opened, "OK opened no window")
         return launch, version, opened
 
@@ -495,7 +485,7 @@ class UpdateAndHelp(MainDialogTestCase):
         launch, hwnd = self.open_main()
         self.p.click(hwnd, ID.IDC_HELP_BUTTON)
         # Wine's viewer opens nothing for a file that is no help file; whatever does open is closed.
-        viewer = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
+        viewer = self.p.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
         if viewer is not None:
             self.p.close(viewer)
             self.p.wait_gone(viewer, timeout=5)
@@ -541,7 +531,7 @@ class UpdateAndHelp(MainDialogTestCase):
     def test_help_without_the_help_file_does_nothing(self):
         launch, hwnd = self.open_main()
         self.p.click(hwnd, ID.IDC_HELP_BUTTON)
-        other = self.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
+        other = self.p.wait_other_window(launch.pid, {hwnd}, timeout=1.5)
         if other is not None:
             title = self.p.text(other)
             self.p.close(other)

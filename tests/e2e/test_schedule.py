@@ -9,7 +9,6 @@ import glob
 import os
 import re
 import subprocess
-import time
 import unittest
 
 from keldrin_e2e import CONFIG, ID, IDCANCEL, IDOK, MESSAGE_TEXT, KeldrinTestCase, wine, wine_env
@@ -70,15 +69,6 @@ class Schedules(KeldrinTestCase):
         self.assertEqual((1, []), (result.exit_code, result.power_calls))
         self.assertEqual({}, registered())
 
-    def other_window(self, pid, known, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            for window in self.p.windows(pid):
-                if window.visible and window.hwnd not in known:
-                    return window.hwnd
-            time.sleep(0.05)
-        return None
-
     def test_the_main_dialog_registers_a_task_the_list_shows_and_removes(self):
         launch = self.start(None, timeout=90)
         main = self.p.wait_window(launch.pid, timeout=15)
@@ -89,7 +79,7 @@ class Schedules(KeldrinTestCase):
         self.p.send(main, ID.IDC_SCHEDULE_DAYS, CB_SETCURSEL, 1)   # Monday to Friday
         self.p.click(main, ID.IDC_SCHEDULE_WAKE)
         self.p.click(main, IDOK)
-        box = self.other_window(launch.pid, {main})
+        box = self.p.wait_other_window(launch.pid, {main})
         self.assertIsNotNone(box, "OK said nothing")
         name = self.task_name(2, 23, 0, ID.IDS_SCHEDULE_DAYS_WEEKDAYS)
         self.assertEqual(self.module_text(ID.IDS_SCHEDULE_REGISTERED) % name, self.p.text(box, MESSAGE_TEXT))
@@ -99,7 +89,7 @@ class Schedules(KeldrinTestCase):
         self.assertIn("<WakeToRun>true<", tasks[name])
 
         self.p.click(main, ID.IDC_SCHEDULES_BUTTON)
-        schedules = self.other_window(launch.pid, {main, box})
+        schedules = self.p.wait_other_window(launch.pid, {main, box})
         self.assertIsNotNone(schedules, "no list of schedules")
         self.assertEqual([name], self.p.rows(schedules, ID.IDC_SCHEDULES_LIST))
         self.p.click(schedules, ID.IDC_SCHEDULES_REMOVE)
