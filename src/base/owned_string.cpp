@@ -92,3 +92,14 @@ int WideStringEqual(const wchar_t *first, const wchar_t *second)
     if (!second) second = L"";
     return wcscmp(first, second) == 0 ? 1 : 0;
 }
+
+void SystemErrorText(wchar_t *buffer, size_t units, DWORD error)
+{
+    if (units == 0) return;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  buffer, static_cast<DWORD>(units), nullptr);
+    if (length >= units) length = 0;
+    while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
+        length--;
+    buffer[length] = L'\0';
+}

@@ -32,6 +32,10 @@ size_t CopyText(wchar_t *buffer, size_t units, const wchar_t *text);
 size_t AppendText(wchar_t *buffer, size_t units, const wchar_t *text);
 size_t FormatText(wchar_t *buffer, size_t units, const wchar_t *format, ...);
 
+// The system's own text for an error code (FormatMessageW), without the line
+// break it ends in; empty when the system has none.
+void SystemErrorText(wchar_t *buffer, size_t units, DWORD error);
+
 // Whole-string, case-sensitive equality; a null string equals the empty string.
 int WideStringEqual(const wchar_t *first, const wchar_t *second);
 

@@ -2,7 +2,6 @@
 
 #include "base/owned_string.h"
 #include "context/app_context.h"
-#include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 
@@ -11,19 +10,7 @@ namespace {
 // The module's format for id when it takes exactly these arguments, else fallback.
 const wchar_t *ModuleFormat(int id, const char *arguments, const wchar_t *fallback)
 {
-    const wchar_t *format = LoadResString(g_resourceModule, id, -1);
-    return format && format[0] && FormatMatches(format, arguments) ? format : fallback;
-}
-
-// The system's text for error without its closing line break.
-void SystemText(wchar_t *buffer, DWORD units, DWORD error)
-{
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  buffer, units, nullptr);
-    if (length >= units) length = 0;
-    while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L' '))
-        length--;
-    buffer[length] = L'\0';
+    return LoadResFormat(g_resourceModule, id, arguments, fallback);
 }
 
 void WriteToConsole(HANDLE console, const wchar_t *lines)
@@ -70,7 +57,7 @@ void AnswerLine(wchar_t *buffer, size_t units, const wchar_t *name, DWORD error)
         return;
     }
     wchar_t text[512];
-    SystemText(text, COUNTOF(text), error);
+    SystemErrorText(text, COUNTOF(text), error);
     FormatText(buffer, units, ModuleFormat(IDS_REMOTE_FAILED, "sds", L"%ls: error %ld: %ls"), name,
                static_cast<long>(error), text);
 }

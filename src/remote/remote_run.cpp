@@ -2,7 +2,6 @@
 
 #include "base/owned_string.h"
 #include "remote/remote_answers.h"
-#include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 
@@ -11,9 +10,9 @@ void RemoteMessage(wchar_t *buffer, size_t units, RemoteAction action, const wch
     buffer[0] = L'\0';
     if (action == REMOTE_CANCEL) return;
     const bool restart = action == REMOTE_RESTART;
-    const wchar_t *format = LoadResString(g_resourceModule, restart ? IDS_REMOTE_MESSAGE_RESTART : IDS_REMOTE_MESSAGE_SHUTDOWN, -1);
-    if (!format || !format[0] || !FormatMatches(format, "s"))
-        format = restart ? L"Keldrin on %ls is restarting this computer." : L"Keldrin on %ls is shutting this computer down.";
+    const wchar_t *format =
+        LoadResFormat(g_resourceModule, restart ? IDS_REMOTE_MESSAGE_RESTART : IDS_REMOTE_MESSAGE_SHUTDOWN, "s",
+                      restart ? L"Keldrin on %ls is restarting this computer." : L"Keldrin on %ls is shutting this computer down.");
     FormatText(buffer, units, format, thisComputer);
 }
 

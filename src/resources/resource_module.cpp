@@ -1,5 +1,7 @@
 #include "resources/resource_module.h"
 
+#include "resources/format_check.h"
+
 #include <wchar.h>
 
 #include "context/app_context.h"
@@ -121,4 +123,10 @@ wchar_t *LoadResString(HINSTANCE module, int id, int capacity)
         LoadStringW(module, static_cast<UINT>(id), slot.buffer, slot.capacity);
     }
     return slot.buffer;
+}
+
+const wchar_t *LoadResFormat(HINSTANCE module, int id, const char *arguments, const wchar_t *fallback)
+{
+    const wchar_t *format = LoadResString(module, id, -1);
+    return format && format[0] && FormatMatches(format, arguments) ? format : fallback;
 }

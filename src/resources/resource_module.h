@@ -27,4 +27,9 @@ void DestroyWindowIcons();
 // 256 further calls. capacity < 1 means 4096 units. Null for a null module.
 wchar_t *LoadResString(HINSTANCE module, int id, int capacity);
 
+// String id as a format, when the module has it and it takes exactly these
+// arguments (format_check.h's letters); else fallback, so that a module of
+// another version can never make the program read an argument it lacks.
+const wchar_t *LoadResFormat(HINSTANCE module, int id, const char *arguments, const wchar_t *fallback);
+
 #endif

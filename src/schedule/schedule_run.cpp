@@ -14,11 +14,8 @@ const int kMostTasks = 64;
 // The system's text for the failure, and its code, which an administrator can look up.
 void DescribeError(wchar_t *buffer, size_t units, HRESULT result)
 {
-    wchar_t text[KELDRIN_TEXT_UNITS] = L"";
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(result),
-                   0, text, COUNTOF(text), nullptr);
-    for (size_t n = wcslen(text); n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ');)
-        text[--n] = L'\0';
+    wchar_t text[KELDRIN_TEXT_UNITS];
+    SystemErrorText(text, COUNTOF(text), static_cast<DWORD>(result));
     FormatText(buffer, units, text[0] ? L"%ls (0x%08lX)" : L"%ls0x%08lX", text, static_cast<unsigned long>(result));
 }
 

@@ -2,7 +2,6 @@
 
 #include "base/owned_string.h"
 #include "context/app_context.h"
-#include "resources/format_check.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_module.h"
 #include "ui/countdown_dialog.h"
@@ -12,8 +11,7 @@ namespace {
 // The module's format when it takes exactly these arguments, else a neutral one.
 const wchar_t *Format(int id, const char *arguments, const wchar_t *fallback)
 {
-    const wchar_t *format = LoadResString(g_resourceModule, id, -1);
-    return format && format[0] && FormatMatches(format, arguments) ? format : fallback;
+    return LoadResFormat(g_resourceModule, id, arguments, fallback);
 }
 
 const wchar_t *Text(int id, const wchar_t *fallback)
