@@ -63,6 +63,7 @@
 #define IDC_IDLE_MIN                2214
 #define IDC_WATCH_PROGRAM           2215    // an editable combo box of the running programs' names
 #define IDC_QUIET_MIN               2216
+#define IDC_LATER                   2217    // the countdown's button that opens the postpones
 #define IDC_SAVER_LOCK_OFF          2301
 #define IDC_SCHEDULES_LIST          2310    // the schedules dialog: the tasks and their next runs
 #define IDC_SCHEDULES_REMOVE        2311
@@ -168,5 +169,11 @@
 #define IDS_SCHEDULES_NO_NEXT_RUN   11350   // the list's next run of a task that has none
 #define IDS_SCHEDULES_COLUMN_NAME   11351
 #define IDS_SCHEDULES_COLUMN_NEXT   11352
+
+// The notification area: the icon's menu and the notice of the last minute
+#define IDS_TRAY_SHOW               11400
+#define IDS_TRAY_RUN_NOW            11401
+#define IDS_TRAY_CANCEL             11402
+#define IDS_LAST_MINUTE_NOTICE      11403   // %ls the operation and the time left
 
 #endif

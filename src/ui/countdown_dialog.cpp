@@ -5,6 +5,7 @@
 #include "base/system_function.h"
 #include "base/time_of_day.h"
 #include "context/app_context.h"
+#include "notify/tray_icon.h"
 #include "power/countdown_schedule.h"
 #include "power/operation_table.h"
 #include "power/power_operations.h"
@@ -16,6 +17,7 @@
 #include "ui/dialog_look.h"
 #include "ui/notice.h"
 #include "ui/watch_view.h"
+#include "ui/window_dpi.h"
 #include "watch/watch_readings.h"
 #include "watch/watch_rules.h"
 
@@ -44,8 +46,8 @@ const wchar_t kAtProperty[] = L"Marlowen.Keldrin.AtTime";
 const int kLastMinute = 60;
 const int kWarningSecond = 10;
 
-// The window menu's postpone entries. The ids keep the low four bits clear,
-// which WM_SYSCOMMAND reserves for the system.
+// The postpones, in the window menu, Later's menu and the icon's. The ids keep
+// the low four bits clear, which WM_SYSCOMMAND reserves for the system.
 const struct {
     UINT command;
     int seconds;
@@ -55,6 +57,9 @@ const struct {
     {0x0120, 15 * 60, IDS_POSTPONE_15_MIN},
     {0x0130, 60 * 60, IDS_POSTPONE_1_HOUR},
 };
+// The icon's menu: the countdown shown, then the postpones, Run now (IDOK)
+// and Cancel (IDCANCEL).
+const UINT kShowCommand = 0x0140;
 
 // Posted to itself when the window menu has closed: by then any postpone
 // chosen in it has been posted ahead of this.
@@ -96,6 +101,11 @@ int g_lastShown = -1;       // the time left on screen, -1 before the first tick
 bool g_watching = false;    // waiting for the conditions; no count runs
 bool g_watchCaptioned = false;  // the caption says what the watch waits for
 WatchState g_watch;
+TrayIcon g_tray;
+// The notice of the last minute is given when the count comes down into it,
+// or wakes there, not to a countdown that opened in front of the user with a
+// minute or less to go.
+bool g_noticeDue = false;
 
 // The one message another copy of the program may send to end a countdown.
 // Registered rather than WM_COMMAND, so that letting it through to a
@@ -120,17 +130,21 @@ static_assert(std::is_same<ChangeWindowMessageFilterProc, decltype(&::ChangeWind
 
 // A countdown started elevated (an administrator prompt, a task with highest
 // privileges) would drop a message posted by an ordinary process, and
-// "--cancel" from a script would be ignored. Windows 7 lets one window take
-// one message; Vista only the whole process; XP filters nothing.
-void AcceptCancelFromOtherProcesses(HWND dialog)
+// "--cancel" from a script would be ignored; Explorer's TaskbarCreated and its
+// clicks on the icon come from an ordinary process too. Windows 7 lets one
+// window take one message; Vista only the whole process; XP filters nothing.
+void AcceptFromOtherProcesses(HWND dialog)
 {
-    if (!CancelMessage()) return;
-    if (auto filterEx = SystemFunction<ChangeWindowMessageFilterExProc>(L"user32.dll", "ChangeWindowMessageFilterEx")) {
-        filterEx(dialog, CancelMessage(), MSGFLT_ALLOW, nullptr);
-        return;
+    const UINT messages[] = {CancelMessage(), TaskbarCreatedMessage(), kTrayIconMessage};
+    auto filterEx = SystemFunction<ChangeWindowMessageFilterExProc>(L"user32.dll", "ChangeWindowMessageFilterEx");
+    auto filter = SystemFunction<ChangeWindowMessageFilterProc>(L"user32.dll", "ChangeWindowMessageFilter");
+    for (UINT message : messages) {
+        if (!message) continue;
+        if (filterEx)
+            filterEx(dialog, message, MSGFLT_ALLOW, nullptr);
+        else if (filter)
+            filter(message, MSGFLT_ADD);
     }
-    if (auto filter = SystemFunction<ChangeWindowMessageFilterProc>(L"user32.dll", "ChangeWindowMessageFilter"))
-        filter(CancelMessage(), MSGFLT_ADD);
 }
 
 // Everything that must not outlive the dialog, on whichever path it ends.
@@ -140,6 +154,7 @@ void EndCountdown(HWND dialog, INT_PTR result)
     KillTimer(dialog, kCountdownTimer);
     KillTimer(dialog, kWatchTimer);
     RemovePropW(dialog, kCountdownProperty);
+    TrayIconRemove(&g_tray);
     SendMessageW(dialog, WM_COMMAND, IDC_RESTORE_SAVER, 0);
     SetThreadExecutionState(ES_CONTINUOUS);
     EndDialog(dialog, result);
@@ -207,6 +222,30 @@ bool LiveRegionsExist()
                      (g_app->osVersion.dwMajorVersion == 6 && g_app->osVersion.dwMinorVersion >= 2));
 }
 
+const wchar_t *ProductName()
+{
+    return g_app && g_app->productName ? g_app->productName : L"";
+}
+
+// The icon's tooltip names the operation and the time left; the notice comes
+// once as the count enters the last minute.
+void ShowInTray(int remaining, int atTime)
+{
+    wchar_t description[KELDRIN_TEXT_UNITS], text[2 * KELDRIN_TEXT_UNITS];
+    CountdownDescription(description, COUNTOF(description), g_settings.operation, remaining, atTime);
+    FormatText(text, COUNTOF(text), L"%ls - %ls", description, ProductName());
+    TrayIconSetTip(&g_tray, text);
+    if (remaining > kLastMinute) {
+        g_noticeDue = true;
+    } else if (g_noticeDue) {
+        g_noticeDue = false;
+        const wchar_t *format = LoadResString(g_resourceModule, IDS_LAST_MINUTE_NOTICE, -1);
+        if (!FormatMatches(format, "s")) format = L"%ls";
+        FormatText(text, COUNTOF(text), format, description);
+        TrayIconNotice(&g_tray, ProductName(), text);
+    }
+}
+
 // announce: tell screen readers whatever the value (a postpone); otherwise
 // only at the moments worth hearing.
 void ShowTick(HWND dialog, int remaining, bool announce = false)
@@ -221,7 +260,7 @@ void ShowTick(HWND dialog, int remaining, bool announce = false)
     wchar_t title[KELDRIN_TEXT_UNITS];
     const wchar_t *format = LoadResString(g_resourceModule, IDS_COUNTDOWN_TITLE, -1);
     if (!FormatMatches(format, "ss")) format = L"%ls - %ls";
-    FormatText(title, COUNTOF(title), format, text, g_app && g_app->productName ? g_app->productName : L"");
+    FormatText(title, COUNTOF(title), format, text, ProductName());
     SetWindowTextW(dialog, title);
     int atTime = CaptionTimeOfDay();
     OperationCaptionText(text, COUNTOF(text), g_settings.operation, atTime);
@@ -230,6 +269,9 @@ void ShowTick(HWND dialog, int remaining, bool announce = false)
     SetNumberProperty(dialog, kLeftProperty, remaining);
     if (atTime >= 0) SetNumberProperty(dialog, kAtProperty, atTime);
     KeepInFront(dialog, remaining);
+    // Ticks come once a second; a postpone is told at the next one, so the
+    // shell never redraws the tooltip more often.
+    if (!announce) ShowInTray(remaining, atTime);
 }
 
 // Enter and Space go to the focused button: whenever the countdown shows
@@ -265,28 +307,118 @@ void AddPostponeEntries(HWND dialog)
     }
 }
 
-// A postpone from the window menu: the time left grows at once, and the
-// deadlines move with it.
-INT_PTR OnSysCommand(HWND dialog, WPARAM command)
+// A postpone from any of the menus: the time left grows at once, and the
+// deadlines move with it. False for a command that is none.
+bool Postpone(HWND dialog, UINT command)
 {
-    if (g_watching) return FALSE;  // nothing to postpone yet; the entries are greyed
+    if (g_watching) return false;  // nothing to postpone yet; the entries are greyed
     for (const auto &postpone : kPostpones) {
         if ((command & 0xFFF0) == postpone.command) {
             ShowTick(dialog, CountdownPostpone(&g_schedule, postpone.seconds, CountdownClockMs()), true);
             FocusCancelIfActive(dialog);
-            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
-            return TRUE;
+            return true;
         }
     }
-    return FALSE;
+    return false;
+}
+
+INT_PTR OnSysCommand(HWND dialog, WPARAM command)
+{
+    if (!Postpone(dialog, static_cast<UINT>(command))) return FALSE;
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+    return TRUE;
 }
 
 void EnablePostpones(HWND dialog, bool enable)
 {
+    EnableWindow(GetDlgItem(dialog, IDC_LATER), enable);
     HMENU menu = GetSystemMenu(dialog, FALSE);
     if (!menu) return;
     for (const auto &postpone : kPostpones)
         EnableMenuItem(menu, postpone.command, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+}
+
+// Restored if minimised, in front, the keyboard on Cancel.
+void ShowCountdown(HWND dialog)
+{
+    ShowWindow(dialog, IsIconic(dialog) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(dialog);
+    FocusCancel(dialog);
+}
+
+// What a menu of the countdown's own was chosen for. A deadline passed while
+// it was open may have ended the countdown meanwhile: then nothing is done.
+void RunMenuCommand(HWND dialog, UINT command)
+{
+    if (!command || !GetPropW(dialog, kCountdownProperty)) return;
+    if (command == kShowCommand)
+        ShowCountdown(dialog);
+    else if (command == IDOK || command == IDCANCEL)
+        SendMessageW(dialog, WM_COMMAND, command, 0);
+    else
+        Postpone(dialog, command);
+}
+
+const wchar_t *MenuText(int id)
+{
+    const wchar_t *text = LoadResString(g_resourceModule, id, -1);
+    return text ? text : L"";
+}
+
+int PostponeEntries(CommandMenuEntry *entries)
+{
+    int count = 0;
+    for (const auto &postpone : kPostpones) entries[count++] = {postpone.command, MenuText(postpone.textId), !g_watching};
+    return count;
+}
+
+// Later: the postpones in a menu just under the button, which it leaves uncovered.
+void OpenLaterMenu(HWND dialog)
+{
+    CommandMenuEntry entries[COUNTOF(kPostpones)];
+    int count = PostponeEntries(entries);
+    RECT button = {};
+    GetWindowRect(GetDlgItem(dialog, IDC_LATER), &button);
+    RunMenuCommand(dialog, ShowCommandMenu(dialog, entries, count, button.left, button.bottom, &button, false));
+    if (GetPropW(dialog, kCountdownProperty)) FocusCancel(dialog);
+}
+
+void OpenTrayMenu(HWND dialog, POINT at)
+{
+    CommandMenuEntry entries[8] = {{kShowCommand, MenuText(IDS_TRAY_SHOW), true}, {0, nullptr, true}};
+    int count = 2 + PostponeEntries(entries + 2);
+    entries[count++] = {0, nullptr, true};
+    entries[count++] = {IDOK, MenuText(IDS_TRAY_RUN_NOW), true};
+    entries[count++] = {IDCANCEL, MenuText(IDS_TRAY_CANCEL), true};
+    RunMenuCommand(dialog, ShowCommandMenu(dialog, entries, count, at.x, at.y, nullptr, true));
+}
+
+INT_PTR OnTrayIcon(HWND dialog, WPARAM wParam, LPARAM lParam)
+{
+    POINT at = {};
+    switch (TrayIconEvent(g_tray, wParam, lParam, &at)) {
+    case kTrayEventShow:
+        ShowCountdown(dialog);
+        break;
+    case kTrayEventMenu:
+        OpenTrayMenu(dialog, at);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+// In the notification area from the start: a countdown of hours is put out
+// of the way and found again there. Its icons take the system's small size,
+// the taskbar being on the primary monitor.
+void AddTrayIcon(HWND dialog)
+{
+    int large = 0, small = 0;
+    IconSizesForDpi(WindowDpi(nullptr), &large, &small);
+    wchar_t tip[KELDRIN_TEXT_UNITS];
+    GetWindowTextW(dialog, tip, COUNTOF(tip));
+    TrayIconAdd(&g_tray, dialog, WindowIcon(small), tip, g_app && g_app->osVersion.dwMajorVersion >= 6);
 }
 
 WatchStatus ReadWatch()
@@ -311,6 +443,7 @@ void ShowWatch(HWND dialog, const WatchStatus &status)
         SetDlgItemTextW(dialog, IDC_REMAINING, text);
         WatchTitleText(title, COUNTOF(title), text);
         SetWindowTextW(dialog, title);
+        TrayIconSetTip(&g_tray, title);
     }
     if (g_watchCaptioned) return;
     g_watchCaptioned = true;
@@ -326,6 +459,7 @@ void StartCounting(HWND dialog)
     g_watching = false;
     g_watchCaptioned = false;  // the countdown's own caption from here
     g_lastShown = -1;
+    g_noticeDue = true;  // the count may begin where nobody looks
     int seconds = g_settings.waitTotal < kShortestWatchCount ? kShortestWatchCount : g_settings.waitTotal;
     SetTimer(dialog, kCountdownTimer, CountdownStart(&g_schedule, seconds, CountdownClockMs()), nullptr);
     EnablePostpones(dialog, true);
@@ -362,7 +496,7 @@ INT_PTR OnInitDialog(HWND dialog)
 {
     ColouredLookCreate(&g_look, dialog);
     InitDialogFrame(dialog);
-    g_inFront = g_warned = false;
+    g_inFront = g_warned = g_noticeDue = false;
     g_lastShown = -1;
     g_comReady = SUCCEEDED(CoInitialize(nullptr));
     g_liveRegion = LiveRegionsExist();
@@ -370,8 +504,9 @@ INT_PTR OnInitDialog(HWND dialog)
     SetPropW(dialog, kCountdownProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
     SetNumberProperty(dialog, kOperationProperty, g_settings.operation);
     ReleaseStartLock();  // marked: a copy starting now finds this countdown
-    AcceptCancelFromOtherProcesses(dialog);
+    AcceptFromOtherProcesses(dialog);
     AddPostponeEntries(dialog);
+    AddTrayIcon(dialog);
     unsigned first = 0;
     g_watching = WatchesAnything(g_settings.watch);
     g_watchCaptioned = false;
@@ -409,6 +544,7 @@ INT_PTR OnTimer(HWND dialog, WPARAM timer)
     CountdownTick tick = CountdownOnTimer(&g_schedule, CountdownClockMs(), SystemClockMs());
     if (tick.woke) {
         g_inFront = false;  // back from a sleep: told afresh
+        g_noticeDue = true;
         FocusCancelIfActive(dialog);
     }
     if (tick.due) ShowTick(dialog, tick.shown);
@@ -463,6 +599,9 @@ INT_PTR OnCommand(HWND dialog, WORD id)
         return TRUE;
     case IDCANCEL:
         EndCountdown(dialog, IDCANCEL);
+        return TRUE;
+    case IDC_LATER:
+        OpenLaterMenu(dialog);
         return TRUE;
     case IDC_RESTORE_SAVER:
         RestoreSaverLock();
@@ -605,6 +744,10 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         EndCountdown(dialog, IDCANCEL);
         return TRUE;
     }
+    if (message == TaskbarCreatedMessage() && message != 0) {
+        TrayIconAddAgain(&g_tray);
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(dialog);
@@ -621,6 +764,8 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return OnMenuLoop(dialog, message == WM_ENTERMENULOOP);
     case kMenuClosed:
         return OnMenuClosed(dialog);
+    case kTrayIconMessage:
+        return OnTrayIcon(dialog, wParam, lParam);
     case WM_DPICHANGED:
         return DialogDpiChanged(dialog, wParam);
     case WM_ACTIVATE:
@@ -634,6 +779,7 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         return FALSE;
     case WM_DESTROY:
         RemoveProperties(dialog);
+        TrayIconRemove(&g_tray);
         if (g_liveRegion && g_comReady) LiveRegionRemove(GetDlgItem(dialog, IDC_REMAINING));
         if (g_comReady) CoUninitialize();
         g_comReady = g_liveRegion = false;
@@ -641,7 +787,7 @@ INT_PTR CALLBACK CountdownDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         SetThreadExecutionState(ES_CONTINUOUS);
         return FALSE;
     default:
-        return ColouredLookMessage(g_look, message, wParam, lParam, L"Right Now", L"Cancel");
+        return ColouredLookMessage(g_look, message, wParam, lParam, L"Right Now", L"Cancel", L"Later");
     }
 }
 

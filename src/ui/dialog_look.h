@@ -28,12 +28,14 @@ int CountdownTemplateId();
 int SelectTemplateId();
 int WatchTemplateId();
 
-// The coloured look: a light blue face, a dark blue first button and a
-// pink-red second button, both owner-drawn with fixed English captions.
+// The coloured look: a light blue face, a dark blue first button, a pink-red
+// second button and the countdown's purple Later between them, all
+// owner-drawn with fixed English captions.
 struct ColouredLook {
     HBRUSH background;
     HBRUSH firstButton;
     HBRUSH secondButton;
+    HBRUSH laterButton;
     bool coloured;  // decided once for the dialog
 };
 
@@ -47,13 +49,14 @@ void ColouredLookDelete(ColouredLook *look);
 // Message handling for the look. Each returns the dialog procedure's result;
 // for a dialog of a plain template they return 0 and leave drawing to the system.
 INT_PTR ColouredLookDrawItem(const ColouredLook &look, const DRAWITEMSTRUCT *item, const wchar_t *firstCaption,
-                             const wchar_t *secondCaption);
+                             const wchar_t *secondCaption, const wchar_t *laterCaption = nullptr);
 INT_PTR ColouredLookCtlColorDialog(const ColouredLook &look);
 INT_PTR ColouredLookCtlColorStatic(const ColouredLook &look, HDC dc);
 
 // The three above by message, for a dialog procedure's default branch;
 // FALSE for any other message.
 INT_PTR ColouredLookMessage(const ColouredLook &look, UINT message, WPARAM wParam, LPARAM lParam,
-                            const wchar_t *firstCaption, const wchar_t *secondCaption);
+                            const wchar_t *firstCaption, const wchar_t *secondCaption,
+                            const wchar_t *laterCaption = nullptr);
 
 #endif

@@ -82,7 +82,7 @@ std::vector<FormatString> AllFormats() {
         {IDS_REMOTE_BOX_CANCEL, "s"},        {IDS_REMOTE_OPERATION, "s"},    {IDS_REMOTE_LIST_UNREADABLE, "s"},
         {IDS_REMOTE_LIST_EMPTY, "s"},        {IDS_SCHEDULE_NAME, "sdds"},    {IDS_SCHEDULE_REGISTERED, "s"},
         {IDS_SCHEDULE_FAILED, "ss"},         {IDS_SCHEDULE_DAYS_MALFORMED, "s"}, {IDS_UNSCHEDULE_NOT_FOUND, "s"},
-        {IDS_UNSCHEDULE_FAILED, "ss"},
+        {IDS_UNSCHEDULE_FAILED, "ss"},       {IDS_LAST_MINUTE_NOTICE, "s"},
     };
     for (UINT id = IDS_CAPTION_AT_NONE; id <= IDS_CAPTION_AT_LAST; ++id) formats.push_back({id, "s"});
     for (UINT id = IDS_CAPTION_WATCH_NONE; id <= IDS_CAPTION_WATCH_LAST; ++id) formats.push_back({id, "s"});

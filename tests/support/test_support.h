@@ -154,6 +154,9 @@ const COLORREF kSecondFace = RGB(255, 29, 119);     // Cancel
 const COLORREF kButtonText = RGB(255, 255, 0);
 const COLORREF kFirstActiveText = RGB(255, 0, 0);   // while selected, focused or hot
 const COLORREF kSecondActiveText = RGB(0, 255, 255);
+const COLORREF kLaterFace = RGB(112, 48, 160);      // the countdown's Later
+const COLORREF kLaterActiveText = RGB(255, 255, 255);
+const COLORREF kGreyedText = RGB(176, 144, 200);    // any of the three, greyed
 }  // namespace windows8
 
 // "ScreenSaverIsSecure" under HKCU\Control Panel\Desktop as it was before a

@@ -141,19 +141,21 @@ TEST_F(ColouredLookTest, OnWindows8TheButtonsAreFlatFacesWithTheirFixedCaptions)
         COLORREF face;
         COLORREF activeText;
     } buttons[] = {{IDOK, windows8::kFirstFace, windows8::kFirstActiveText},
-                   {IDCANCEL, windows8::kSecondFace, windows8::kSecondActiveText}};
+                   {IDCANCEL, windows8::kSecondFace, windows8::kSecondActiveText},
+                   {IDC_LATER, windows8::kLaterFace, windows8::kLaterActiveText}};
     for (const auto &button : buttons) {
         for (UINT state : {0u, static_cast<UINT>(ODS_SELECTED), static_cast<UINT>(ODS_FOCUS),
                            static_cast<UINT>(ODS_HOTLIGHT), static_cast<UINT>(ODS_DISABLED)}) {
             SCOPED_TRACE(::testing::Message() << "button " << button.id << " state " << state);
             Canvas canvas;
             DRAWITEMSTRUCT item = Item(button.id, state, canvas.dc());
-            EXPECT_EQ(TRUE, ColouredLookDrawItem(look_, &item, L"Right Now", L"Cancel"));
+            EXPECT_EQ(TRUE, ColouredLookDrawItem(look_, &item, L"Right Now", L"Cancel", L"Later"));
             // The whole face, corners included: no frame is drawn.
             EXPECT_EQ(button.face, canvas.At(0, 0));
             EXPECT_EQ(button.face, canvas.At(kWidth - 1, kHeight - 1));
             bool active = (state & (ODS_SELECTED | ODS_FOCUS | ODS_HOTLIGHT)) != 0;
             COLORREF text = active ? button.activeText : windows8::kButtonText;
+            if (state & ODS_DISABLED) text = windows8::kGreyedText;
             EXPECT_EQ(text, GetTextColor(canvas.dc()));
             EXPECT_EQ(TRANSPARENT, GetBkMode(canvas.dc()));
             // The caption is drawn, on one line in the middle of the face.
@@ -168,9 +170,10 @@ TEST_F(ColouredLookTest, OnWindows8TheButtonsAreFlatFacesWithTheirFixedCaptions)
 
 TEST_F(ColouredLookTest, OtherControlsAndPlainTemplatesAreLeftToTheSystem)
 {
-    {
+    // Later too, in a dialog that gives it no caption of the look's.
+    for (UINT id : {2206u, static_cast<UINT>(IDC_LATER)}) {
         Canvas canvas;
-        DRAWITEMSTRUCT item = Item(2206, 0, canvas.dc());
+        DRAWITEMSTRUCT item = Item(id, 0, canvas.dc());
         EXPECT_EQ(FALSE, ColouredLookDrawItem(look_, &item, L"OK", L"Cancel"));
         EXPECT_EQ(kWidth * kHeight, canvas.Count(RGB(0x12, 0x34, 0x56)));
     }
