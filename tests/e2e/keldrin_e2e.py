@@ -816,6 +816,15 @@ class Probe:
         and answering, or (hung) shown and then never answering again."""
         return int(self.command("hang" if hung else "window", title), 16)
 
+    def tray_icons(self) -> List[int]:
+        """The icons in the notification area. Wine's explorer, finding no tray
+        of the X desktop to dock them in, puts each in a child window of its own
+        stand-alone "Wine System Tray", shown only while it holds one."""
+        tray = self.command("find", "__winex11_standalone_tray")
+        if tray == "none" or self.command("visible", tray) != "1":
+            return []
+        return [child.hwnd for child in self.children(int(tray, 16)) if child.cls == "__winex11_tray_icon"]
+
     def foreground(self) -> int:
         return int(self.command("foreground"), 16)
 

@@ -237,9 +237,11 @@ class RunDestination(MainDialogTestCase):
         self.p.click(hwnd, ID.IDC_OP_MONITOROFF)
         self.p.set_text(hwnd, ID.IDC_WAIT_SEC, "90")
         self.p.set_text(hwnd, ID.IDC_WAIT_MIN, "2")
+        icons = set(self.p.tray_icons())
         self.p.click(hwnd, IDOK)
         countdown = self.p.wait_other_window(launch.pid, {hwnd})
         self.assertIsNotNone(countdown, "OK opened no countdown")
+        self.assertTrue(wait_until(lambda: set(self.p.tray_icons()) - icons, 5), "this countdown has no icon")
         children = {child.id: child for child in self.p.children(countdown)}
         self.assertIn(ID.IDC_REMAINING, children, "the window after OK is no countdown")
         # This prefix reports Windows 7: template 104, whose buttons the system draws.
