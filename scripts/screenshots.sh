@@ -3,11 +3,12 @@
 # under Wine on a virtual display: the main dialog in Japanese and English,
 # with a wait and with a time of day, the countdown (to the end of a wait and
 # to a time of day) in the ordinary and the Windows 8 look, its window menu,
-# its last minute, the watching dialog, the select dialog, the repetition
-# through the Task Scheduler and the list of schedules, and the main
-# dialog and the countdown at 150 % (144 DPI). Each picture is cropped to its window, or to the
-# windows it shows (the countdown and its open menu, the countdown over
-# another program's window).
+# Later's menu, its icon's menu in the notification area, its last minute,
+# the watching dialog, the select dialog, the repetition through the Task
+# Scheduler and the list of schedules, and the main dialog, the countdown and
+# its icon's menu at 150 % (144 DPI). Each picture is cropped to its window,
+# or to the windows it shows (the countdown and its open menu, the countdown
+# over another program's window).
 #   scripts/screenshots.sh           builds first; the flavour as for run.sh
 # Nothing is ever performed: every dialog is photographed and then ended.
 set -euo pipefail
@@ -177,6 +178,51 @@ shoot_menu() {
     end_keldrin "$file"
 }
 
+# shoot_tray FILE FOLDER [ARGUMENTS...]: the countdown's icon with its menu
+# open by a right click, cut to the tray and the menu. Without a tray of the
+# X desktop Wine's explorer shows the icons in a window of its own.
+shoot_tray() {
+    local file=$1 folder=$2 tray= menus= i
+    shift 2
+    start_keldrin "$folder" "$@" || return 1
+    tray=$(timeout 10 xdotool search --sync --onlyvisible --name '^Wine System Tray$' | head -n 1) || true
+    if [ -z "$tray" ]; then
+        echo "no notification area for $file" >&2
+        end_keldrin "$file"
+        return 1
+    fi
+    xdotool mousemove --window "$tray" 12 12 click 3
+    for i in $(seq 1 50); do
+        menus=$(other_windows)
+        [ -n "$menus" ] && break
+        sleep 0.1
+    done
+    [ -n "$menus" ] || echo "no menu from the icon for $file" >&2
+    sleep 0.5
+    # shellcheck disable=SC2086  # one word per window
+    crop_to_windows "$file" "$tray" $menus
+    xdotool key --window "$WINDOW" Escape
+    end_keldrin "$file"
+}
+
+# shoot_later FILE FOLDER: the countdown with Later's menu open (Alt+L).
+shoot_later() {
+    local file=$1 folder=$2 menus= i
+    start_keldrin "$folder" --shutdown --wait-min 30 || return 1
+    xdotool key --window "$WINDOW" alt+l
+    for i in $(seq 1 50); do
+        menus=$(other_windows)
+        [ -n "$menus" ] && break
+        sleep 0.1
+    done
+    [ -n "$menus" ] || echo "no menu under Later for $file" >&2
+    sleep 0.5
+    # shellcheck disable=SC2086  # one word per window
+    crop_to_windows "$file" "$WINDOW" $menus
+    xdotool key --window "$WINDOW" Escape
+    end_keldrin "$file"
+}
+
 # shoot_last_minute FILE FOLDER: a countdown of 63 s minimised over another
 # window (Wine's Notepad stands for the user's), photographed once it has
 # come back by itself for its last minute; cut to the two windows.
@@ -272,6 +318,10 @@ shoot countdown-at-eng.png "$eng" --shutdown --at 23:30
 shoot select-jpn.png "$jpn" --select
 shoot_menu countdown-menu-jpn.png "$jpn" --shutdown --wait-min 30
 shoot_menu countdown-menu-eng.png "$eng" --shutdown --wait-min 30
+shoot_tray tray-menu-jpn.png "$jpn" --shutdown --wait-min 30
+shoot_tray tray-menu-eng.png "$eng" --shutdown --wait-min 30
+shoot_later countdown-later-jpn.png "$jpn"
+shoot_later countdown-later-eng.png "$eng"
 shoot_watch watch-jpn.png "$jpn_watch"
 shoot_watch watch-eng.png "$eng_watch"
 shoot schedule-main-jpn.png "$jpn_schedule"
@@ -302,4 +352,6 @@ shoot main-144dpi-jpn.png "$jpn"
 shoot main-144dpi-eng.png "$eng"
 shoot countdown-144dpi-jpn.png "$jpn" --shutdown --wait-min 30
 shoot countdown-144dpi-eng.png "$eng" --shutdown --wait-min 30
+shoot_tray tray-menu-144dpi-jpn.png "$jpn" --shutdown --wait-min 30
+shoot_tray tray-menu-144dpi-eng.png "$eng" --shutdown --wait-min 30
 wine_ reg delete "$DESKTOP_KEY" /v LogPixels /f >/dev/null 2>&1

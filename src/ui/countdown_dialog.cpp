@@ -506,7 +506,6 @@ INT_PTR OnInitDialog(HWND dialog)
     ReleaseStartLock();  // marked: a copy starting now finds this countdown
     AcceptFromOtherProcesses(dialog);
     AddPostponeEntries(dialog);
-    AddTrayIcon(dialog);
     unsigned first = 0;
     g_watching = WatchesAnything(g_settings.watch);
     g_watchCaptioned = false;
@@ -533,6 +532,7 @@ INT_PTR OnInitDialog(HWND dialog)
     // style, so the dialog is told its default id as well.
     SendMessageW(dialog, DM_SETDEFID, IDCANCEL, 0);
     SetFocus(GetDlgItem(dialog, IDCANCEL));
+    AddTrayIcon(dialog);
     return FALSE;
 }
 
