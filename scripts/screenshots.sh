@@ -156,33 +156,45 @@ other_windows() {
     xdotool search --onlyvisible --class '^keldrin\.exe$' 2>/dev/null | grep -vx "$WINDOW" || true
 }
 
-# shoot_menu FILE FOLDER [ARGUMENTS...]: the countdown with its window menu
-# open (Alt+Space), cut to the dialog and the menu together.
-shoot_menu() {
-    local file=$1 folder=$2 menus= i
-    shift 2
-    start_keldrin "$folder" "$@" || return 1
-    xdotool key --window "$WINDOW" alt+space
+# shoot_open_menu FILE WINDOW: once the menu just opened shows, saves it cut
+# together with WINDOW, closes it and ends the program.
+shoot_open_menu() {
+    local file=$1 window=$2 menus= i
     for i in $(seq 1 50); do
         menus=$(other_windows)
         [ -n "$menus" ] && break
         sleep 0.1
     done
-    if [ -z "$menus" ]; then
-        echo "no window menu for $file" >&2
-    fi
+    [ -n "$menus" ] || echo "no menu for $file" >&2
     sleep 0.5
     # shellcheck disable=SC2086  # one word per window
-    crop_to_windows "$file" "$WINDOW" $menus
+    crop_to_windows "$file" "$window" $menus
     xdotool key --window "$WINDOW" Escape
     end_keldrin "$file"
+}
+
+# shoot_menu FILE FOLDER [ARGUMENTS...]: the countdown with its window menu
+# open (Alt+Space).
+shoot_menu() {
+    local file=$1 folder=$2
+    shift 2
+    start_keldrin "$folder" "$@" || return 1
+    xdotool key --window "$WINDOW" alt+space
+    shoot_open_menu "$file" "$WINDOW"
+}
+
+# shoot_later FILE FOLDER: the countdown with Later's menu open (Alt+L).
+shoot_later() {
+    start_keldrin "$2" --shutdown --wait-min 30 || return 1
+    xdotool key --window "$WINDOW" alt+l
+    shoot_open_menu "$1" "$WINDOW"
 }
 
 # shoot_tray FILE FOLDER [ARGUMENTS...]: the countdown's icon with its menu
 # open by a right click, cut to the tray and the menu. Without a tray of the
 # X desktop Wine's explorer shows the icons in a window of its own.
 shoot_tray() {
-    local file=$1 folder=$2 tray= menus= i
+    local file=$1 folder=$2 tray=
     shift 2
     start_keldrin "$folder" "$@" || return 1
     tray=$(timeout 10 xdotool search --sync --onlyvisible --name '^Wine System Tray$' | head -n 1) || true
@@ -192,35 +204,7 @@ shoot_tray() {
         return 1
     fi
     xdotool mousemove --window "$tray" 12 12 click 3
-    for i in $(seq 1 50); do
-        menus=$(other_windows)
-        [ -n "$menus" ] && break
-        sleep 0.1
-    done
-    [ -n "$menus" ] || echo "no menu from the icon for $file" >&2
-    sleep 0.5
-    # shellcheck disable=SC2086  # one word per window
-    crop_to_windows "$file" "$tray" $menus
-    xdotool key --window "$WINDOW" Escape
-    end_keldrin "$file"
-}
-
-# shoot_later FILE FOLDER: the countdown with Later's menu open (Alt+L).
-shoot_later() {
-    local file=$1 folder=$2 menus= i
-    start_keldrin "$folder" --shutdown --wait-min 30 || return 1
-    xdotool key --window "$WINDOW" alt+l
-    for i in $(seq 1 50); do
-        menus=$(other_windows)
-        [ -n "$menus" ] && break
-        sleep 0.1
-    done
-    [ -n "$menus" ] || echo "no menu under Later for $file" >&2
-    sleep 0.5
-    # shellcheck disable=SC2086  # one word per window
-    crop_to_windows "$file" "$WINDOW" $menus
-    xdotool key --window "$WINDOW" Escape
-    end_keldrin "$file"
+    shoot_open_menu "$file" "$tray"
 }
 
 # shoot_last_minute FILE FOLDER: a countdown of 63 s minimised over another

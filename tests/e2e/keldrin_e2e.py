@@ -817,9 +817,7 @@ class Probe:
         return int(self.command("hang" if hung else "window", title), 16)
 
     def tray_icons(self) -> List[int]:
-        """The icons in the notification area. Wine's explorer, finding no tray
-        of the X desktop to dock them in, puts each in a child window of its own
-        stand-alone "Wine System Tray", shown only while it holds one."""
+        """The notification area's icons: without a tray on the X desktop, Wine shows them in a window of its own."""
         tray = self.command("find", "__winex11_standalone_tray")
         if tray == "none" or self.command("visible", tray) != "1":
             return []

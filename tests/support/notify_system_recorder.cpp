@@ -4,11 +4,6 @@
 
 NotifyRecorder g_notifyRecorder;
 
-void ResetNotifyRecorder()
-{
-    g_notifyRecorder = NotifyRecorder();
-}
-
 std::vector<NotifyCall> NotifyCallsOf(DWORD message)
 {
     std::vector<NotifyCall> found;
@@ -20,29 +15,20 @@ std::vector<NotifyCall> NotifyCallsOf(DWORD message)
 bool NotifySystemIcon(DWORD message, NOTIFYICONDATAW *data)
 {
     g_notifyRecorder.calls.push_back({message, data->uFlags, data->cbSize, data->uVersion,
-                                      data->uFlags & NIF_TIP ? data->szTip : L"",
-                                      data->uFlags & NIF_INFO ? data->szInfoTitle : L"",
-                                      data->uFlags & NIF_INFO ? data->szInfo : L""});
-    NotifyRecorder &shell = g_notifyRecorder;
-    if (!shell.shellThere || (message == NIM_ADD) == shell.iconThere) return false;
-    if (message == NIM_ADD || message == NIM_DELETE) shell.iconThere = message == NIM_ADD;
+                                      data->uFlags & NIF_INFO ? data->szInfo : (data->uFlags & NIF_TIP ? data->szTip : L"")});
+    if (!g_notifyRecorder.shellThere || (message == NIM_ADD) == g_notifyRecorder.iconThere) return false;
+    if (message == NIM_ADD || message == NIM_DELETE) g_notifyRecorder.iconThere = message == NIM_ADD;
     return true;
 }
 
-UINT NotifySystemMenu(HMENU menu, HWND window, int x, int y, const RECT *)
+UINT NotifySystemMenu(HMENU menu, HWND, int, int, const RECT *)
 {
-    g_notifyRecorder.menus++;
     g_notifyRecorder.menu.clear();
-    g_notifyRecorder.menuAt = {x, y};
     for (int i = 0; i < GetMenuItemCount(menu); i++) {
         wchar_t text[256] = {};
         UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-        if (state & MF_SEPARATOR) {
-            g_notifyRecorder.menu.push_back(L"-");
-            continue;
-        }
         GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
-        g_notifyRecorder.menu.push_back(std::wstring(state & MF_GRAYED ? L"(grey) " : L"") + text);
+        g_notifyRecorder.menu.push_back(state & MF_SEPARATOR ? L"-" : (state & MF_GRAYED ? L"(grey) " : L"") + std::wstring(text));
     }
-    return g_notifyRecorder.choose ? g_notifyRecorder.choose(window) : 0;
+    return g_notifyRecorder.choose ? g_notifyRecorder.choose() : 0;
 }
