@@ -150,10 +150,14 @@ crop_to_windows() {
         -alpha off -compose CopyOpacity -composite "$OUT/$file"
 }
 
-# The program's other visible windows: Wine's menus are top-level windows of
-# their own, of the program's class, without a title.
+# The program's other visible windows without a title: Wine's menus are
+# top-level windows of their own, of the program's class. (The window found
+# first may not be the one the dialog settles in: titled ones are left out.)
 other_windows() {
-    xdotool search --onlyvisible --class '^keldrin\.exe$' 2>/dev/null | grep -vx "$WINDOW" || true
+    local window
+    for window in $(xdotool search --onlyvisible --class '^keldrin\.exe$' 2>/dev/null | grep -vx "$WINDOW"); do
+        [ -n "$(xdotool getwindowname "$window" 2>/dev/null)" ] || echo "$window"
+    done
 }
 
 # shoot_open_menu FILE WINDOW: once the menu just opened shows, saves it cut
@@ -194,7 +198,7 @@ shoot_later() {
 # open by a right click, cut to the tray and the menu. Without a tray of the
 # X desktop Wine's explorer shows the icons in a window of its own.
 shoot_tray() {
-    local file=$1 folder=$2 tray=
+    local file=$1 folder=$2 tray= i
     shift 2
     start_keldrin "$folder" "$@" || return 1
     tray=$(timeout 10 xdotool search --sync --onlyvisible --name '^Wine System Tray$' | head -n 1) || true
@@ -203,7 +207,17 @@ shoot_tray() {
         end_keldrin "$file"
         return 1
     fi
-    xdotool mousemove --window "$tray" 12 12 click 3
+    # The icon fills the client area under the caption Wine draws itself.
+    eval "$(xdotool getwindowgeometry --shell "$tray" | sed 's/^/local /')"
+    # Wine takes the click for the icon only once the pointer has come to it,
+    # and not always the first: up to three tries.
+    for i in 1 2 3; do
+        xdotool mousemove --window "$tray" 12 "$((HEIGHT - 12 - i))"
+        sleep 0.3
+        xdotool click 3
+        sleep 1
+        [ -n "$(other_windows)" ] && break
+    done
     shoot_open_menu "$file" "$tray"
 }
 
