@@ -8,6 +8,11 @@ BUILD_X64="$BUILD/x64"         # the 64-bit tree; its program lands in build/dis
 KELDRIN_WINE="$ROOT/scripts/keldrin-wine"
 export WINEDEBUG=${WINEDEBUG:--all}   # a caller may ask for a trace
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine names files after Windows names in the locale's character set: under
+# the C locale (a fresh root shell may have no LANG) a Japanese task name
+# cannot become a file, and the Task Scheduler answers "File not found".
+case "${LC_ALL:-}" in C | POSIX) unset LC_ALL ;; esac
+case "${LANG:-}" in "" | C | POSIX) export LANG=C.UTF-8 ;; esac
 
 # Both flavours are always built (the static checks read the 32-bit set), so
 # both cross compilers are needed; only the Wine that can run comes with them.
