@@ -239,9 +239,8 @@ void ShowInTray(int remaining, int atTime)
         g_noticeDue = true;
     } else if (g_noticeDue) {
         g_noticeDue = false;
-        const wchar_t *format = LoadResString(g_resourceModule, IDS_LAST_MINUTE_NOTICE, -1);
-        if (!FormatMatches(format, "s")) format = L"%ls";
-        FormatText(text, COUNTOF(text), format, description);
+        FormatText(text, COUNTOF(text), LoadResFormat(g_resourceModule, IDS_LAST_MINUTE_NOTICE, "s", L"%ls"),
+                   description);
         TrayIconNotice(&g_tray, ProductName(), text);
     }
 }
@@ -296,15 +295,18 @@ INT_PTR OnActivate(HWND dialog, WPARAM state)
     return TRUE;
 }
 
+const wchar_t *MenuText(int id)
+{
+    const wchar_t *text = LoadResString(g_resourceModule, id, -1);
+    return text ? text : L"";
+}
+
 void AddPostponeEntries(HWND dialog)
 {
     HMENU menu = GetSystemMenu(dialog, FALSE);
     if (!menu) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    for (const auto &postpone : kPostpones) {
-        const wchar_t *text = LoadResString(g_resourceModule, postpone.textId, -1);
-        AppendMenuW(menu, MF_STRING, postpone.command, text ? text : L"");
-    }
+    for (const auto &postpone : kPostpones) AppendMenuW(menu, MF_STRING, postpone.command, MenuText(postpone.textId));
 }
 
 // A postpone from any of the menus: the time left grows at once, and the
@@ -357,12 +359,6 @@ void RunMenuCommand(HWND dialog, UINT command)
         SendMessageW(dialog, WM_COMMAND, command, 0);
     else
         Postpone(dialog, command);
-}
-
-const wchar_t *MenuText(int id)
-{
-    const wchar_t *text = LoadResString(g_resourceModule, id, -1);
-    return text ? text : L"";
 }
 
 int PostponeEntries(CommandMenuEntry *entries)
@@ -712,7 +708,7 @@ bool MayStartCountdown(HWND owner)
     const wchar_t *format = LoadResString(g_resourceModule, IDS_ANOTHER_COUNTDOWN, -1);
     if (!FormatMatches(format, "ss")) format = L"%ls\r\n\r\n%ls";
     FormatText(question, COUNTOF(question), format, before, after);
-    const wchar_t *caption = g_app && g_app->productName ? g_app->productName : L"";
+    const wchar_t *caption = ProductName();
     // No is the default: a second click on a shortcut must not end the first countdown.
     if (MessageBoxW(owner, question, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
         CancelRunningCountdowns();

@@ -818,10 +818,8 @@ class Probe:
 
     def tray_icons(self) -> List[int]:
         """The notification area's icons: without a tray on the X desktop, Wine shows them in a window of its own."""
-        tray = self.command("find", "__winex11_standalone_tray")
-        if tray == "none" or self.command("visible", tray) != "1":
-            return []
-        return [child.hwnd for child in self.children(int(tray, 16)) if child.cls == "__winex11_tray_icon"]
+        tray = self.wait_window(0, 0, "Wine System Tray")    # visible only while it holds an icon
+        return [child.hwnd for child in self.children(tray) if child.cls == "__winex11_tray_icon"] if tray else []
 
     def foreground(self) -> int:
         return int(self.command("foreground"), 16)

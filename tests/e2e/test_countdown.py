@@ -350,8 +350,7 @@ class NeverCaughtOffGuard(CountdownTestCase):
         self.p.click(chooser, IDCANCEL)
         self.assertEqual([], select.wait(timeout=10).power_calls)
 
-        # Elevated, it lets through its cancel message, Explorer's TaskbarCreated
-        # and its icon's callback (WM_APP + 2), never WM_COMMAND ("Run now").
+        # Elevated, it takes its cancel, TaskbarCreated and WM_APP + 2 only, never WM_COMMAND ("Run now").
         filtered = [call for call in result.calls if call.name == "user32.ChangeWindowMessageFilterEx"]
         kinds = ["registered" if int(call.args[1], 16) >= 0xC000 else hex(int(call.args[1], 16)) for call in filtered]
         self.assertEqual(["registered", "registered", "0x8002"], kinds, "the countdown did not open its message filter")

@@ -30,8 +30,7 @@ class IconAndLater(KeldrinTestCase):
         self.assertEqual("pending", p.click(hwnd, ID.IDC_LATER))
         self.assertTrue(wait_until(menus, 3), "Later opened no menu")
         button_bottom = int(p.command("rect", "%x" % hwnd, ID.IDC_LATER).split()[4])
-        self.assertGreaterEqual(int(p.command("rect", "%x" % menus()[0], 0).split()[2]), button_bottom,
-                                "the menu covers Later")
+        self.assertGreaterEqual(int(p.command("rect", "%x" % menus()[0], 0).split()[2]), button_bottom, "covers Later")
         choose(["up", "enter"], 3600)                               # its last: an hour more
         p.command("post", "%x" % icon, 0, WM_RBUTTONUP, 0, 8 | (8 << 16))   # a right click inside it
         choose(["up", "up", "up", "enter"], 7200)                   # from the bottom: Cancel, Run now, an hour

@@ -692,13 +692,6 @@ void CommandAlive(const Arguments &args)
     Answer(IsWindow(ParseHwnd(args[1])) ? L"1" : L"0");
 }
 
-// A top-level window by its class, as the shell's own windows are found.
-void CommandFind(const Arguments &args)
-{
-    HWND hwnd = FindWindowW(args[1].c_str(), nullptr);
-    Answer(hwnd ? Hex(reinterpret_cast<ULONG_PTR>(hwnd)) : L"none");
-}
-
 void CommandVisible(const Arguments &args)
 {
     if (HWND hwnd = WindowArgument(args)) {
@@ -988,7 +981,7 @@ const Command kCommands[] = {
     {L"window", 2, CommandOwnWindow},  {L"hang", 2, CommandOwnWindow},    {L"foreground", 1, CommandForeground},
     {L"regget", 3, CommandRegGet},     {L"regset", 5, CommandRegSet},     {L"regdel", 3, CommandRegDelete},
     {L"ping", 1, CommandPing},         {L"quit", 1, CommandQuit},         {L"move", 2, CommandMove},
-    {L"activate", 2, CommandActivate}, {L"rows", 3, CommandRows},       {L"find", 2, CommandFind},
+    {L"activate", 2, CommandActivate}, {L"rows", 3, CommandRows},
 };
 
 // Returns false for "quit".

@@ -380,8 +380,7 @@ TEST_F(CountdownDialogTest, CancelPerformsNothingAndRunNowPerformsAtOnce)
     EXPECT_LT(shownFor, 3000u);
 }
 
-// The icon over a countdown's life: tip, notice, both menus, Explorer's
-// restart and a spurious TaskbarCreated, a click, and Run now from the menu.
+// The icon over a countdown's life: tip, notice, menus, Explorer, a click, Run now.
 TEST_F(CountdownDialogTest, TheIconFollowsTheCountdownAndItsMenusCommandIt)
 {
     g_resourceModule = english_;
@@ -426,9 +425,7 @@ TEST_F(CountdownDialogTest, TheIconFollowsTheCountdownAndItsMenusCommandIt)
     std::vector<std::wstring> tips, notices;
     for (const NotifyCall &call : NotifyCallsOf(NIM_MODIFY))
         (call.flags & NIF_INFO ? notices : tips).push_back(call.text);
-    // The spurious TaskbarCreated re-sends the tip it has; both postpones
-    // reach it at the next second. Without the program's context no product
-    // name follows the dash.
+    // A spurious TaskbarCreated re-sends the tip; the postpones reach it at the next tick (no product here).
     EXPECT_EQ((std::vector<std::wstring>{tip(61, L" - "), tip(60, L" - "), tip(60, L" - "), tip(20 * 60 + 59, L" - ")}),
               tips);
     EXPECT_EQ(std::vector<std::wstring>{tip(60, L". Click here to postpone or cancel it.")}, notices);
